@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package that building, running and testing the player needs.
+# Uses sudo only when not already root.
+set -euo pipefail
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO="sudo"
+fi
+
+PACKAGES=(
+    # build
+    cmake ninja-build g++ pkg-config clang libclang-rt-14-dev
+    # widget layer
+    qt6-base-dev qt6-qpa-plugins libgl-dev
+    # images, audio engine
+    libpng-dev
+    libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+    libfluidsynth-dev timgm6mb-soundfont
+    libsdl2-dev libfftw3-dev
+    # tests and benchmarks
+    libgtest-dev libgmock-dev libbenchmark-dev
+    # faces standing in for the platform fonts
+    fonts-liberation fonts-dejavu-core fontconfig
+    # skin and font generation
+    python3 python3-pil python3-fonttools python3-numpy
+    # end-to-end tests
+    xvfb xdotool imagemagick x11-utils
+    # radio tests and media generation
+    icecast2 ffmpeg sox procps
+    # formatting
+    clang-format
+)
+
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${PACKAGES[@]}" >/dev/null

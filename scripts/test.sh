@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds the player with its tests and runs every test: the whole
+# suite in a normal build, then the unit tests once more under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOLNAR_TESTS=ON
+cmake --build build
+(cd build && ctest --output-on-failure -j2)
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVOLNAR_SANITIZE=ON \
+    -DVOLNAR_TESTS=ON -DVOLNAR_BENCH=OFF
+cmake --build build-asan
+(cd build-asan && ctest --output-on-failure -j2 -L unit)

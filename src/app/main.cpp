@@ -1,0 +1,3 @@
+#include "start_up.h"
+
+int main() { StartUp(); }

@@ -1,0 +1,14 @@
+#include "player_state.h"
+
+PlayerState g;
+
+void StationList::Select(int i) {
+    current = (i >= 0 && i < static_cast<int>(entries.size())) ? i : -1;
+}
+
+const StationEntry *StationList::Current() const {
+    return current >= 0 && current < static_cast<int>(entries.size()) ? &entries[current]
+                                                                       : nullptr;
+}
+
+void ResetPlayerState() { g = PlayerState{}; }

@@ -1,0 +1,75 @@
+// The player's one record of run-time state. Every module of the player reads and writes its
+// fields directly, on the user-interface thread only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One radio station of the station list file.
+struct StationEntry {
+    std::string address;  // stream address handed to the audio engine
+    std::string title;    // may be empty
+};
+
+// The stations in file order, with a current-entry cursor (-1: none).
+struct StationList {
+    std::vector<StationEntry> entries;
+    int current = -1;
+
+    // Makes entry i current when it exists; otherwise leaves no current entry.
+    void Select(int i);
+    const StationEntry *Current() const;
+};
+
+struct PlayerState {
+    float marqueeStep = 0;
+    float marqueeX = 0;
+    std::uint32_t streamHandle = 0;
+    std::string marqueeText;
+    std::string chosenFilePath;
+    std::int32_t trackCount = 0;
+    std::int32_t trackIndex = 0;
+    std::int32_t streamLengthBytes = 0;
+    std::int32_t spectrumLastBar = 0;
+    std::int32_t barWidth = 0;
+    std::int32_t barHeight = 0;
+    std::uint32_t barColour = 0;  // red + 256 * green + 65536 * blue
+    float volume = 0;
+    std::int32_t volumePercent = 0;
+    std::string stationUrl;
+    std::string stationGroup;
+    std::int32_t stationPanelClosed = 0;
+    std::int32_t trackPanelClosed = 0;
+    const char *streamMeta = nullptr;  // owned by the audio engine's stream
+    const char *id3Tag = nullptr;      // owned by the audio engine's stream
+    std::string currentTitle;
+    std::int32_t mouseX = 0;
+    std::int32_t barTop = 0;
+    std::int32_t barGap = 0;
+    std::int32_t eventKind = 0;
+    std::int32_t eventWindow = 0;
+    std::int32_t eventControl = 0;
+    std::string lastSecondText;
+    std::int32_t stationIndex = 0;
+    std::int32_t miniMode = 0;
+    std::string chosenFileName;
+    std::int32_t paused = 0;
+    std::int32_t seekOffsetX = 0;
+    std::int32_t seekPosition = 0;
+    std::int32_t volumeControl = 0;
+    std::int32_t closeHover = 0;
+    std::int32_t playHover = 0;
+    std::int32_t prevHover = 0;
+    std::int32_t openHover = 0;
+    std::int32_t nextHover = 0;
+    std::int32_t pauseHover = 0;
+    std::int32_t plHover = 0;
+    std::int32_t fmHover = 0;
+    StationList stations;
+};
+
+extern PlayerState g;
+
+// Zero-fills the record (every field 0, empty text, empty station list).
+void ResetPlayerState();

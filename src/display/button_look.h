@@ -1,0 +1,11 @@
+// Hover looks of the skinned buttons and the pointer shape over the active controls.
+#pragma once
+
+#include "widgets.h"
+
+// Non-zero when the pointer lies inside the control's screen rectangle (right and bottom
+// edges outside).
+int IsCursorOverControl(NativeHandle control);
+// The hover handler of one of the eight skinned buttons (231, 237-242, 244).
+void UpdateButtonLook(int control, int eventKind);
+void UpdateCursorShape(int eventKind);

@@ -1,0 +1,3 @@
+#include "refresh_tick.h"
+
+void RefreshTick() {}

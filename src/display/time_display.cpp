@@ -1,0 +1,3 @@
+#include "time_display.h"
+
+void UpdateTimeDisplay() {}

@@ -1,0 +1,3 @@
+#include "station_list.h"
+
+void LoadStationList() {}

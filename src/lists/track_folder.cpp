@@ -1,0 +1,5 @@
+#include "track_folder.h"
+
+void OpenTrackFolder() {}
+void ScanTrackFolder() {}
+void SelectChosenTrack() {}

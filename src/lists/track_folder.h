@@ -1,0 +1,9 @@
+// The track list: the MP3, WAV and MIDI files of the folder of a file the user picks.
+#pragma once
+
+// Command of the open-folder button: dialog, scan, select the picked file, play it.
+void OpenTrackFolder();
+// Lists the folder of chosenFilePath into list 13 and its folder into label 12.
+void ScanTrackFolder();
+// Selects the picked file's name in list 13 (searching at most 1001 items).
+void SelectChosenTrack();

@@ -1,0 +1,4 @@
+#include "skin_resources.h"
+
+void RegisterEmbeddedFonts() {}
+void LoadSkinImages() {}

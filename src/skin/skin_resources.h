@@ -1,0 +1,7 @@
+// The skin carried inside the executable: fourteen PNG images and two TrueType fonts.
+#pragma once
+
+// Makes the embedded fonts "MicroTech" and "Digital-7" usable by this process only.
+void RegisterEmbeddedFonts();
+// Creates the blank drawing images and decodes the embedded images into their slots.
+void LoadSkinImages();

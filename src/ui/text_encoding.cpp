@@ -1,0 +1,104 @@
+#include "text_encoding.h"
+
+#include <cstdint>
+
+namespace {
+
+// Code points of the bytes 0x80..0xFF in Windows-1251; 0 marks the one unassigned byte.
+constexpr char16_t kCp1251High[128] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
+    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,  // 88
+    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
+    0x0000, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,  // 98
+    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,  // A0
+    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,  // A8
+    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,  // B0
+    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,  // B8
+};
+
+void AppendUtf8(std::string &out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Length of the well-formed UTF-8 sequence at text[i], 0 when it is malformed, and -1 when it
+// is a correct beginning cut off by the end of the text.
+int SequenceLength(std::string_view text, std::size_t i) {
+    const auto b0 = static_cast<std::uint8_t>(text[i]);
+    if (b0 < 0x80) return 1;
+    int length;
+    std::uint8_t lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        length = 2;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        length = 3;
+        if (b0 == 0xE0) lo = 0xA0;  // overlong
+        if (b0 == 0xED) hi = 0x9F;  // surrogates
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        length = 4;
+        if (b0 == 0xF0) lo = 0x90;  // overlong
+        if (b0 == 0xF4) hi = 0x8F;  // above U+10FFFF
+    } else {
+        return 0;
+    }
+    for (int k = 1; k < length; ++k) {
+        if (i + k >= text.size()) return -1;
+        const auto b = static_cast<std::uint8_t>(text[i + k]);
+        const std::uint8_t min = k == 1 ? lo : 0x80, max = k == 1 ? hi : 0xBF;
+        if (b < min || b > max) return 0;
+    }
+    return length;
+}
+
+// Well-formed up to the end; *cut is set to where a sequence cut off by the end begins.
+bool ScanUtf8(std::string_view text, std::size_t *cut) {
+    *cut = text.size();
+    for (std::size_t i = 0; i < text.size();) {
+        const int n = SequenceLength(text, i);
+        if (n == 0) return false;
+        if (n < 0) {
+            *cut = i;
+            return true;
+        }
+        i += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view text) {
+    std::size_t cut;
+    return ScanUtf8(text, &cut) && cut == text.size();
+}
+
+std::string Cp1251ToUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (char c : text) {
+        const auto b = static_cast<std::uint8_t>(c);
+        if (b < 0x80) {
+            out += c;
+        } else if (b >= 0xC0) {
+            AppendUtf8(out, 0x0410 + (b - 0xC0));  // А..я are contiguous
+        } else {
+            const char16_t cp = kCp1251High[b - 0x80];
+            AppendUtf8(out, cp ? cp : 0xFFFD);
+        }
+    }
+    return out;
+}
+
+std::string DisplayTextToUtf8(std::string_view text) {
+    std::size_t cut;
+    if (ScanUtf8(text, &cut)) return std::string(text.substr(0, cut));
+    return Cp1251ToUtf8(text);
+}

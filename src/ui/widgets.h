@@ -1,0 +1,188 @@
+// The widget layer: numbered windows, controls, image slots and font slots over Qt 6, an event
+// queue of the layer's own, a repeating timer, one open-file dialog and off-screen drawing.
+//
+// Everything here runs on the one user-interface thread. Objects are addressed by small
+// non-negative numbers chosen by the caller; each number space grows on demand, and creating
+// an object under a number in use destroys the old one first. Operations on a number that
+// holds nothing, and on native handle 0, do nothing and answer 0, -1 or empty text.
+//
+// Texts are UTF-8 byte strings; what is shown on screen goes through DecodeDisplayText.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+// Opaque, non-zero for a live object: the address of the layer's record of it.
+using NativeHandle = std::uintptr_t;
+
+// red + 256 * green + 65536 * blue.
+using Colour = std::uint32_t;
+constexpr Colour RGB(int r, int g, int b) {
+    return static_cast<Colour>((r & 255) | ((g & 255) << 8) | ((b & 255) << 16));
+}
+constexpr Colour kDefaultColour = 0xFFFFFFFFu;      // -1: the platform's colour
+constexpr Colour kTransparentColour = 0xFF000000u;  // as a background: the parent shows
+
+// Window flags of CreateTopWindow; the player always passes all three.
+enum WindowFlags : int {
+    kWindowBorderless = 1,
+    kWindowHidden = 2,
+    kWindowCentred = 4,
+};
+
+// Event kinds returned by WaitNextEvent / PollNextEvent (0: PollNextEvent found none).
+enum EventKind : int {
+    kNoEvent = 0,
+    kMouseMove,
+    kLeftButtonDown,
+    kLeftDoubleClick,
+    kRightButtonUp,
+    kCloseRequest,
+    kControlEvent,
+    kTimerTick,
+    kWindowMoved,
+    kWindowResized,
+    kWindowActivated,
+    kWindowRepainted,
+    kKeyEvent,
+    kOtherEvent,
+};
+
+// Subtypes of kControlEvent.
+enum EventSubtype : int {
+    kNoSubtype = 0,
+    kLeftClick,
+    kRightClick,
+    kDoubleClick,
+    kRightDoubleClick,
+    kDragStart,
+};
+
+enum PointerShape : int {
+    kArrowPointer = 0,
+    kHandPointer = 1,
+};
+
+// SetControlColour's "which".
+enum ColourRole : int {
+    kTextColour = 1,
+    kBackColour = 2,
+};
+
+// Style flags of CreateFontInSlot.
+enum FontStyle : int {
+    kFontUnderline = 4,
+    kFontStrikeOut = 8,
+    kFontHighQuality = 16,
+    kFontBold = 256,
+    kFontItalic = 512,
+};
+
+// ResizeControl: leave this coordinate or size as it is.
+constexpr int kKeep = -65535;
+
+struct ScreenRect {
+    int left = 0, top = 0, right = 0, bottom = 0;  // right and bottom exclusive
+};
+struct ScreenPoint {
+    int x = 0, y = 0;
+};
+
+// --- Life of the layer -------------------------------------------------------------------
+
+// Creates the application object; must run before anything else of the layer.
+void InitWidgetLayer();
+// Destroys every window, control, image and font and the application object.
+void ReleaseWidgetLayer();
+
+// --- Windows -----------------------------------------------------------------------------
+
+NativeHandle CreateTopWindow(int window, int x, int y, int width, int height,
+                             const std::string &title, int flags);
+void SetWindowVisible(int window, int visible);
+NativeHandle NativeWindowHandle(int window);
+void SetWindowBackgroundImage(NativeHandle window, NativeHandle image);
+void StartWindowDrag(int window);
+void CloseTopWindow(int window);
+
+// --- Controls (created in the current parent) --------------------------------------------
+
+NativeHandle CreateImageControl(int control, int x, int y, int width, int height,
+                                NativeHandle image);
+NativeHandle CreateContainer(int control, int x, int y, int width, int height);
+void EndContainer();
+NativeHandle CreateListControl(int control, int x, int y, int width, int height);
+NativeHandle CreateTextLabel(int control, int x, int y, int width, int height,
+                             const std::string &text, int centred);
+NativeHandle CreateLinkLabel(int control, int x, int y, int width, int height,
+                             const std::string &text, Colour hoverColour);
+NativeHandle CreateCheckBox(int control, int x, int y, int width, int height,
+                            const std::string &text);
+
+// Image control: an image handle or 0. List: item index, -1 clears. Check box: 0 or 1.
+void SetControlValue(int control, std::intptr_t value);
+int GetControlValue(int control);
+void SetControlText(int control, const std::string &text);
+std::string GetControlText(int control);
+void AddListItem(int control, int position, const std::string &text);
+void ClearListItems(int control);
+void SetControlFont(int control, NativeHandle font);  // (NativeHandle)-1: default font
+void SetControlColour(int control, int which, Colour colour);
+void SetControlColours(int control, Colour text, Colour background);
+int ControlLeft(int control);
+void ResizeControl(int control, int x, int y, int width, int height);
+NativeHandle NativeControlHandle(int control);
+ScreenRect ControlScreenRect(NativeHandle control);
+
+// --- Events and pointer ------------------------------------------------------------------
+
+int WaitNextEvent();
+int PollNextEvent();
+int LastEventWindow();
+int LastEventControl();
+int LastEventSubtype();
+int PointerXInWindow(int window);
+ScreenPoint PointerScreenPosition();
+void SetPointerShape(int shape);
+
+// --- Timer, pause and dialog -------------------------------------------------------------
+
+using TimerCallback = void (*)();
+void StartRepeatingTimer(NativeHandle window, int periodMs, TimerCallback callback);
+void PauseMilliseconds(int ms);
+std::string ChooseFileToOpen(const std::string &title, const std::string &defaultFile,
+                             const std::string &filter, int filterIndex);
+// Tests replace the modal dialog with a function of their own; an empty function restores it.
+void SetFileChooserForTesting(std::function<std::string()> chooser);
+
+// --- Images ------------------------------------------------------------------------------
+
+NativeHandle CreateBlankImage(int slot, int width, int height);
+NativeHandle DecodeImageFromMemory(int slot, const void *data, std::size_t length);
+NativeHandle NativeImageHandle(int slot);
+
+// --- Fonts -------------------------------------------------------------------------------
+
+NativeHandle CreateFontInSlot(int slot, const std::string &face, int points, int style);
+NativeHandle NativeFontHandle(int slot);
+void RegisterFontFromMemory(const void *data, std::size_t length);
+
+// --- Drawing (one drawing at a time) -----------------------------------------------------
+
+using DrawingTarget = std::uintptr_t;
+DrawingTarget WindowDrawingTarget(int window);
+DrawingTarget ImageDrawingTarget(int slot);
+int BeginDrawing(DrawingTarget target);
+void EndDrawing();
+void SetDrawingFont(NativeHandle font);
+void SetDrawingMode(int transparentText);
+void SetPenColour(Colour colour);
+void SetTextBackColour(Colour colour);
+void FillBox(int x, int y, int width, int height, Colour colour);
+void DrawLine(int x1, int y1, int x2, int y2, Colour colour);
+void DrawTextAt(int x, int y, const std::string &text);
+void DrawTextAt(int x, int y, const std::string &text, Colour colour);
+int TextPixelWidth(const std::string &text);
+void DrawImageScaled(NativeHandle image, int x, int y, int width, int height);
