@@ -1,3 +1,5 @@
 #include "start_up.h"
 
-int main() { StartUp(); }
+int main() {
+    StartUp();
+}

@@ -7,8 +7,9 @@ void StationList::Select(int i) {
 }
 
 const StationEntry *StationList::Current() const {
-    return current >= 0 && current < static_cast<int>(entries.size()) ? &entries[current]
-                                                                       : nullptr;
+    return current >= 0 && current < static_cast<int>(entries.size()) ? &entries[current] : nullptr;
 }
 
-void ResetPlayerState() { g = PlayerState{}; }
+void ResetPlayerState() {
+    g = PlayerState{};
+}

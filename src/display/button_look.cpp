@@ -1,5 +1,82 @@
 #include "button_look.h"
 
-int IsCursorOverControl(NativeHandle) { return 0; }
-void UpdateButtonLook(int, int) {}
-void UpdateCursorShape(int) {}
+#include "control_numbers.h"
+#include "player_state.h"
+
+namespace {
+
+struct HoverButton {
+    int control;
+    int litImage;
+    std::int32_t PlayerState::*flag;  // 1 while the lit image is shown
+};
+
+constexpr HoverButton kHoverButtons[] = {
+    {kExitButton, kCloseLitImage, &PlayerState::closeHover},
+    {kPlayButton, kPlayLitImage, &PlayerState::playHover},
+    {kPreviousButton, kPreviousLitImage, &PlayerState::prevHover},
+    {kOpenButton, kOpenLitImage, &PlayerState::openHover},
+    {kNextButton, kNextLitImage, &PlayerState::nextHover},
+    {kPauseButton, kPauseLitImage, &PlayerState::pauseHover},
+    {kTrackPanelButton, kTrackPanelLitImage, &PlayerState::plHover},
+    {kStationPanelButton, kStationPanelLitImage, &PlayerState::fmHover},
+};
+
+// The controls over which the pointer becomes a hand, in the order they are tested.
+constexpr int kHandControls[] = {
+    kExitButton,
+    kPlayButton,
+    kTrackPanelButton,
+    kPauseButton,
+    kPreviousButton,
+    kNextButton,
+    kOpenButton,
+    kSeekBar,
+    401,
+    402,
+    403,
+    404,
+    405,
+    406,
+    407,
+    408,
+    409,
+    kLastVolumeDot,
+    kStationPanelButton,
+};
+
+}  // namespace
+
+int IsCursorOverControl(NativeHandle control) {
+    const ScreenRect r = ControlScreenRect(control);
+    const ScreenPoint p = PointerScreenPosition();
+    return r.left <= p.x && p.x < r.right && r.top <= p.y && p.y < r.bottom;
+}
+
+void UpdateButtonLook(int control, int eventKind) {
+    if (eventKind != kMouseMove) return;
+    for (const HoverButton &b : kHoverButtons) {
+        if (b.control != control) continue;
+        std::int32_t &flag = g.*b.flag;
+        if (IsCursorOverControl(NativeControlHandle(control))) {
+            // Set on every move over the button, not only on entering it.
+            flag = 1;
+            SetControlValue(control, static_cast<std::intptr_t>(NativeImageHandle(b.litImage)));
+        } else if (flag == 1) {
+            flag = 0;
+            SetControlValue(control, 0);
+        }
+        return;
+    }
+}
+
+void UpdateCursorShape(int eventKind) {
+    if (eventKind != kMouseMove) return;
+    for (int control : kHandControls) {
+        if (IsCursorOverControl(NativeControlHandle(control))) {
+            SetPointerShape(kHandPointer);
+            return;
+        }
+    }
+    SetControlValue(kSpeaker, 0);  // the speaker highlight goes out off the active controls
+}

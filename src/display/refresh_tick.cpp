@@ -1,3 +1,158 @@
+// Every tick redraws each moving part from nothing into its image slot and hands the image to
+// the control that shows it. Drawing goes to small off-screen images only; the widget layer
+// repaints a control only when the pixels it is given differ from what it shows.
 #include "refresh_tick.h"
 
-void RefreshTick() {}
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+#include "audio_engine.h"
+#include "control_numbers.h"
+#include "player_state.h"
+#include "widgets.h"
+
+namespace {
+
+constexpr Colour kDisplayColour = RGB(72, 86, 101);
+constexpr Colour kMarqueeTextColour = RGB(204, 205, 211);
+
+struct MarqueeStrip {
+    int image, control, font, width, height;
+    float limitBeyondText;  // the text restarts once it is this far left of its own width
+    float restartX;
+};
+constexpr MarqueeStrip kMainStrip = {kMarqueeImage, kMarqueeStrip, kMarqueeFont, 267, 25,
+                                     100.0f,        260.0f};
+constexpr MarqueeStrip kMiniStrip = {
+    kMiniMarqueeImage, kMiniMarqueeStrip, kMiniMarqueeFont, 201, 13, 10.0f, 200.0f};
+
+constexpr int kSeekWidth = 259, kSeekHeight = 12;
+constexpr int kKnobWidth = 5, kKnobHeight = 12;
+// The empty seek groove, row by row from the top.
+constexpr Colour kSeekRows[kSeekHeight] = {
+    RGB(52, 63, 75), RGB(52, 63, 75), RGB(72, 82, 93), RGB(28, 35, 41),
+    RGB(31, 38, 45), RGB(36, 44, 51), RGB(40, 49, 58), RGB(45, 55, 64),
+    RGB(70, 81, 91), RGB(50, 60, 71), RGB(49, 60, 71), RGB(49, 60, 71),
+};
+constexpr Colour kSeekProgress = RGB(177, 177, 177), kSeekProgressMiddle = RGB(110, 110, 110);
+
+constexpr int kFftValues = 1026;  // 1024 magnitudes and room the engine may not touch
+
+constexpr int kVolumeBarWidth = 100, kVolumeBarHeight = 8;
+constexpr Colour kVolumeBack = RGB(24, 24, 24), kVolumeLit = RGB(158, 157, 132),
+                 kVolumeBaseLine = RGB(71, 71, 71);
+
+// Nearest integer, halves to even (the default rounding mode).
+int RoundToInt(float value) {
+    return static_cast<int>(std::lrint(value));
+}
+
+// Whole seconds of a conversion; -1 (no meaningful duration) for a failed conversion or one
+// that does not fit, such as the unknown length of a radio stream.
+std::int32_t RoundSeconds(double seconds) {
+    if (!(seconds > -2147483648.0 && seconds < 2147483647.0)) return -1;
+    return static_cast<std::int32_t>(std::lrint(seconds));
+}
+
+void DrawMarquee(const MarqueeStrip &strip) {
+    BeginDrawing(ImageDrawingTarget(strip.image));
+    FillBox(0, 0, strip.width, strip.height, kDisplayColour);
+    SetTextBackColour(kDisplayColour);
+    g.marqueeX -= g.marqueeStep;
+    // Measured before the strip's font is chosen, in the font every drawing starts with.
+    const float textWidth = static_cast<float>(TextPixelWidth(g.marqueeText));
+    if (g.marqueeX < -textWidth - strip.limitBeyondText) g.marqueeX = strip.restartX;
+    SetDrawingFont(NativeFontHandle(strip.font));
+    DrawTextAt(RoundToInt(g.marqueeX), 0, g.marqueeText, kMarqueeTextColour);
+    EndDrawing();
+    SetControlValue(strip.control, static_cast<std::intptr_t>(NativeImageHandle(strip.image)));
+}
+
+void DrawSeekIndicator(std::int32_t positionSeconds, std::int32_t lengthSeconds) {
+    BeginDrawing(ImageDrawingTarget(kSeekImage));
+    for (int row = 0; row < kSeekHeight; ++row)
+        FillBox(0, row, kSeekWidth, 1, kSeekRows[row]);
+    if (lengthSeconds > 0) {
+        const int p = static_cast<int>(static_cast<std::int64_t>(positionSeconds) * kSeekWidth /
+                                       lengthSeconds);
+        FillBox(0, 4, p, 3, kSeekProgress);
+        FillBox(0, 5, p, 1, kSeekProgressMiddle);
+        DrawImageScaled(NativeImageHandle(kSeekKnobImage), p, 0, kKnobWidth, kKnobHeight);
+    }
+    EndDrawing();
+    SetControlValue(kSeekBar, static_cast<std::intptr_t>(NativeImageHandle(kSeekImage)));
+}
+
+// Bar i shows FFT bin i: about 0 to 900 Hz over the 42 bars of a 44100 Hz stream.
+void DrawSpectrum() {
+    float fft[kFftValues] = {};
+    BASS_ChannelGetData(g.streamHandle, fft, BASS_DATA_FFT2048);
+    const NativeHandle bar = NativeImageHandle(kBarImage);
+    for (int i = 0; i <= g.spectrumLastBar && i < 1024; ++i) {
+        const float magnitude = fft[i] > 0.0f ? fft[i] : 0.0f;  // also turns NaN into 0
+        const double exact = std::sqrt(magnitude) * 40.0;
+        // Beyond the bar's height the box would be clipped anyway; limiting first keeps
+        // huge magnitudes from overflowing the conversion.
+        const int height = exact >= g.barHeight ? g.barHeight : static_cast<int>(std::lrint(exact));
+        BeginDrawing(ImageDrawingTarget(kBarImage));
+        FillBox(0, 0, g.barWidth, g.barHeight, kDisplayColour);
+        FillBox(0, g.barHeight - height, g.barWidth, height, g.barColour);
+        EndDrawing();
+        // The control keeps this content; the same image is redrawn for the next bar.
+        SetControlValue(kFirstBar + i, static_cast<std::intptr_t>(bar));
+    }
+}
+
+void ReadStreamTitle() {
+    if (g.streamHandle == 0) return;
+    g.streamMeta = BASS_ChannelGetTags(g.streamHandle, BASS_TAG_META);
+    std::string title;
+    if (StreamTitleFromMetadata(g.streamMeta, &title) && title != g.marqueeText)
+        g.marqueeText = std::move(title);
+}
+
+void DrawMiniVolumeBar() {
+    BeginDrawing(ImageDrawingTarget(kMiniVolumeImage));
+    FillBox(0, 0, kVolumeBarWidth, kVolumeBarHeight, kVolumeBack);
+    FillBox(0, 0, g.volumePercent, 5, kVolumeLit);
+    // Every odd column dark, so the lit part reads as separate segments.
+    for (int k = 0; k <= 53; ++k)
+        DrawLine(1 + 2 * k, 0, 1 + 2 * k, 5, kVolumeBack);
+    DrawLine(0, 0, 0, 4, kVolumeLit);  // column 0 stays lit, even at volume 0
+    DrawLine(0, 7, kVolumeBarWidth, 7, kVolumeBaseLine);
+    EndDrawing();
+    SetControlValue(kMiniVolumeBar,
+                    static_cast<std::intptr_t>(NativeImageHandle(kMiniVolumeImage)));
+}
+
+}  // namespace
+
+bool StreamTitleFromMetadata(const char *metadata, std::string *title) {
+    if (metadata == nullptr) return false;
+    static constexpr std::string_view kKey = "StreamTitle='";
+    const std::string_view text(metadata);
+    const std::size_t key = text.find(kKey);
+    if (key == std::string_view::npos) return false;
+    const std::string_view rest = text.substr(key + kKey.size());
+    *title = std::string(rest.substr(0, rest.find("';")));
+    return true;
+}
+
+void RefreshTick() {
+    DrawMarquee(kMainStrip);
+    DrawMarquee(kMiniStrip);
+
+    const QWORD length = BASS_ChannelGetLength(g.streamHandle, BASS_POS_BYTE);
+    g.streamLengthBytes = static_cast<std::int32_t>(static_cast<std::uint32_t>(length));
+    const std::int32_t lengthSeconds = RoundSeconds(BASS_ChannelBytes2Seconds(
+        g.streamHandle, static_cast<QWORD>(static_cast<std::int64_t>(g.streamLengthBytes))));
+    const std::int32_t positionSeconds = RoundSeconds(BASS_ChannelBytes2Seconds(
+        g.streamHandle, BASS_ChannelGetPosition(g.streamHandle, BASS_POS_BYTE)));
+
+    DrawSeekIndicator(positionSeconds, lengthSeconds);
+    DrawSpectrum();
+    ReadStreamTitle();
+    DrawMiniVolumeBar();
+}

@@ -2,4 +2,13 @@
 // spectrum bars, the stream title and the mini window's volume bar.
 #pragma once
 
+#include <string>
+
+// Runs on every firing of the refresh timer, whatever window is shown and whether anything
+// plays.
 void RefreshTick();
+
+// The value of the StreamTitle key of a station's metadata text ("StreamTitle='...';..."):
+// the text after "StreamTitle='" up to the closing "';", or to the end when that is missing.
+// False (title untouched) when the text has no such key.
+bool StreamTitleFromMetadata(const char *metadata, std::string *title);

@@ -1,4 +1,51 @@
 #include "skin_resources.h"
 
-void RegisterEmbeddedFonts() {}
-void LoadSkinImages() {}
+#include "control_numbers.h"
+#include "embedded_files.h"
+#include "player_state.h"
+#include "widgets.h"
+
+namespace {
+
+struct SkinImage {
+    int slot;
+    EmbeddedFile (*file)();
+};
+
+// Decoded in this order at start-up.
+constexpr SkinImage kSkinImages[] = {
+    {kMainSkinImage, Embedded_skin_main_skin_png},
+    {kClockBoxImage, Embedded_skin_clock_box_png},
+    {kPlayLitImage, Embedded_skin_play_lit_png},
+    {kCloseLitImage, Embedded_skin_close_lit_png},
+    {kTrackPanelLitImage, Embedded_skin_playlist_lit_png},
+    {kPauseLitImage, Embedded_skin_pause_lit_png},
+    {kOpenLitImage, Embedded_skin_open_lit_png},
+    {kPreviousLitImage, Embedded_skin_previous_lit_png},
+    {kNextLitImage, Embedded_skin_next_lit_png},
+    {kVolumeDotImage, Embedded_skin_volume_dot_lit_png},
+    {kSpeakerLitImage, Embedded_skin_speaker_lit_png},
+    {kStationPanelLitImage, Embedded_skin_radio_lit_png},
+    {kSeekKnobImage, Embedded_skin_seek_knob_png},
+    {kMiniSkinImage, Embedded_skin_mini_skin_png},
+};
+
+}  // namespace
+
+void RegisterEmbeddedFonts() {
+    for (const EmbeddedFile font : {Embedded_skin_microtech_ttf(), Embedded_skin_digital7_ttf()})
+        RegisterFontFromMemory(font.data, font.size);
+}
+
+void LoadSkinImages() {
+    // The drawing surfaces of the refresh tick start black; the first tick paints them.
+    CreateBlankImage(kBarImage, g.barWidth, g.barHeight);
+    CreateBlankImage(kSeekImage, 259, 12);
+    CreateBlankImage(kMiniMarqueeImage, 201, 13);
+    CreateBlankImage(kMiniVolumeImage, 100, 8);
+    for (const SkinImage &image : kSkinImages) {
+        const EmbeddedFile file = image.file();
+        DecodeImageFromMemory(image.slot, file.data, file.size);
+    }
+    CreateBlankImage(kMarqueeImage, 267, 25);
+}

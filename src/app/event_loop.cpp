@@ -1,0 +1,108 @@
+// The event loop: one event a turn, the clock, window drags, auto-advance, the commands of
+// the controls and the looks of the skinned buttons.
+#include "event_loop.h"
+
+#include "button_look.h"
+#include "control_numbers.h"
+#include "playback_controller.h"
+#include "player_state.h"
+#include "time_display.h"
+#include "track_folder.h"
+#include "widgets.h"
+
+namespace {
+
+enum class Dispatch { kGoOn, kLeaveAtOnce };
+
+// The clock is redrawn on the first turn of every new second of local time.
+void KeepClockCurrent() {
+    const std::string seconds = FormatLocalTime("%ss");
+    if (seconds != g.lastSecondText) {
+        g.lastSecondText = seconds;
+        UpdateTimeDisplay();
+    }
+}
+
+// The commands of the controls, tested in this order. The first group runs only for a left
+// click; the rest run for any kind of control event, right clicks and double clicks included.
+Dispatch RunControlCommand() {
+    const int control = LastEventControl();
+    const bool leftClick = LastEventSubtype() == kLeftClick;
+    if (control == kOpenButton) {
+        if (leftClick) OpenTrackFolder();
+    } else if (control == kExitButton || control == kMiniExit) {
+        if (leftClick) return Dispatch::kLeaveAtOnce;
+    } else if (control == kPauseButton) {
+        if (leftClick) TogglePause();
+    } else if (control == kTrackPanelButton) {
+        if (leftClick) ToggleTrackPanel();
+    } else if (control == kStationPanelButton) {
+        if (leftClick) ToggleStationPanel();
+    } else if (control == kPlayButton) {
+        PlaySelectedTrack();
+    } else if (control == kPreviousButton) {
+        StepTrack(-1);
+    } else if (control == kNextButton) {
+        StepTrack(+1);
+    } else if (control == kSeekBar) {
+        SeekToClick();
+    } else if (control >= kFirstVolumeDot && control <= kLastVolumeDot) {
+        SetVolumeStep(control);
+    } else if (control == kMiniVolumeBar) {
+        SetVolumeFromMiniBar();
+    }
+    return Dispatch::kGoOn;
+}
+
+void UpdateButtonLooks(int eventKind) {
+    for (int button : {kExitButton, kPlayButton, kPreviousButton, kOpenButton, kNextButton,
+                       kPauseButton, kTrackPanelButton})
+        UpdateButtonLook(button, eventKind);
+    UpdateCursorShape(eventKind);
+    UpdateButtonLook(kStationPanelButton, eventKind);
+}
+
+}  // namespace
+
+bool RunEventLoopTurn() {
+    g.eventKind = WaitNextEvent();
+    g.eventWindow = LastEventWindow();
+    g.eventControl = LastEventControl();
+
+    KeepClockCurrent();
+
+    if (g.eventKind == kLeftButtonDown) {
+        if (g.eventWindow == kMainWindow) StartWindowDrag(kMainWindow);
+        if (g.eventWindow == kMiniWindow) StartWindowDrag(kMiniWindow);
+    }
+
+    AutoAdvance();
+
+    switch (g.eventKind) {
+        case kLeftDoubleClick:
+            if (g.eventControl == kTrackList) PlaySelectedTrack();
+            if (g.eventControl == kStationList) ActivateStation();
+            break;
+        case kRightButtonUp:
+            ToggleMiniMode();
+            break;
+        case kControlEvent:
+            if (RunControlCommand() == Dispatch::kLeaveAtOnce) return false;
+            break;
+        default:
+            break;
+    }
+
+    UpdateButtonLooks(g.eventKind);
+
+    if (g.eventKind == kCloseRequest) {
+        CloseTopWindow(g.eventWindow);
+        if (g.eventWindow == kMainWindow) return false;
+    }
+    return true;
+}
+
+void RunEventLoop() {
+    while (RunEventLoopTurn()) {
+    }
+}

@@ -1,0 +1,66 @@
+// Commands that touch only the windows: switching to the mini window and back, and sliding
+// the two list panels.
+#include "control_numbers.h"
+#include "event_loop.h"
+#include "player_state.h"
+#include "widgets.h"
+
+namespace {
+
+constexpr int kPanelOpenHeight = 150;
+constexpr int kSlideStep = 2;
+constexpr int kPollsPerStep = 10;
+constexpr int kPausePerStepMs = 8;
+
+}  // namespace
+
+void ToggleMiniMode() {
+    g.miniMode ^= 1;
+    if (g.miniMode == 1) {
+        SetWindowVisible(kMiniWindow, 1);
+        SetWindowVisible(kMainWindow, 0);
+    } else {
+        SetWindowVisible(kMiniWindow, 0);
+        SetWindowVisible(kMainWindow, 1);
+    }
+}
+
+// The polls between the steps let the window repaint and the refresh timer run; the events
+// they return are dropped, so input made during a slide is lost.
+void SlidePanel(int container, bool open) {
+    for (int step = 0; step <= kPanelOpenHeight / kSlideStep; ++step) {
+        const int height = open ? step * kSlideStep : kPanelOpenHeight - step * kSlideStep;
+        ResizeControl(container, kKeep, kKeep, kKeep, height);
+        for (int poll = 0; poll < kPollsPerStep; ++poll)
+            PollNextEvent();
+        PauseMilliseconds(kPausePerStepMs);
+    }
+}
+
+void ToggleStationPanel() {
+    if (g.trackPanelClosed == 0) {
+        SlidePanel(kTrackPanel, false);
+        g.trackPanelClosed = 1;
+    }
+    if (g.stationPanelClosed == 1) {
+        SlidePanel(kStationPanel, true);
+        g.stationPanelClosed = 0;
+    } else {
+        SlidePanel(kStationPanel, false);
+        g.stationPanelClosed = 1;
+    }
+}
+
+void ToggleTrackPanel() {
+    if (g.stationPanelClosed == 0) {
+        SlidePanel(kStationPanel, false);
+        g.stationPanelClosed = 1;
+    }
+    if (g.trackPanelClosed == 1) {
+        SlidePanel(kTrackPanel, true);
+        g.trackPanelClosed = 0;
+    } else {
+        SlidePanel(kTrackPanel, false);
+        g.trackPanelClosed = 1;
+    }
+}
