@@ -22,7 +22,7 @@ constexpr int kRefreshPeriodMs = 35;
 
 }  // namespace
 
-void StartUp() {
+void PrepareStartUp() {
     ResetPlayerState();
     InitWidgetLayer();
     RegisterEmbeddedFonts();
@@ -54,7 +54,10 @@ void StartUp() {
     BuildMiniWindow();
     StartRepeatingTimer(NativeWindowHandle(kMainWindow), kRefreshPeriodMs, RefreshTick);
     SetWindowVisible(kMainWindow, 1);
+}
 
+void StartUp() {
+    PrepareStartUp();
     RunEventLoop();
     ShutDown();
 }

@@ -91,11 +91,7 @@ void DrawSpectrum() {
     BASS_ChannelGetData(g.streamHandle, fft, BASS_DATA_FFT2048);
     const NativeHandle bar = NativeImageHandle(kBarImage);
     for (int i = 0; i <= g.spectrumLastBar && i < 1024; ++i) {
-        const float magnitude = fft[i] > 0.0f ? fft[i] : 0.0f;  // also turns NaN into 0
-        const double exact = std::sqrt(magnitude) * 40.0;
-        // Beyond the bar's height the box would be clipped anyway; limiting first keeps
-        // huge magnitudes from overflowing the conversion.
-        const int height = exact >= g.barHeight ? g.barHeight : static_cast<int>(std::lrint(exact));
+        const int height = SpectrumBarHeight(fft[i], g.barHeight);
         BeginDrawing(ImageDrawingTarget(kBarImage));
         FillBox(0, 0, g.barWidth, g.barHeight, kDisplayColour);
         FillBox(0, g.barHeight - height, g.barWidth, height, g.barColour);
@@ -128,6 +124,17 @@ void DrawMiniVolumeBar() {
 }
 
 }  // namespace
+
+int SpectrumBarHeight(float magnitude, int barHeight) {
+    if (!(magnitude > 0.0f)) return 0;  // also NaN
+    // In single precision, as the magnitudes come: the edge magnitudes 0.00015625 and
+    // 0.08265625 then give exactly 0.5 and 11.5, which round to 0 and 12.
+    const float exact = std::sqrt(magnitude) * 40.0f;
+    // Beyond the bar's height the box would be clipped anyway; limiting first keeps huge
+    // magnitudes from overflowing the conversion.
+    if (exact >= static_cast<float>(barHeight)) return barHeight;
+    return static_cast<int>(std::lrint(exact));
+}
 
 bool StreamTitleFromMetadata(const char *metadata, std::string *title) {
     if (metadata == nullptr) return false;

@@ -8,6 +8,10 @@
 // plays.
 void RefreshTick();
 
+// Height in pixels of the lit part of a spectrum bar for an FFT magnitude: the square root
+// scaled by 40, rounded halves to even, at most the bar's height; 0 for no or bad data.
+int SpectrumBarHeight(float magnitude, int barHeight);
+
 // The value of the StreamTitle key of a station's metadata text ("StreamTitle='...';..."):
 // the text after "StreamTitle='" up to the closing "';", or to the end when that is missing.
 // False (title untouched) when the text has no such key.

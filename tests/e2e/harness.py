@@ -1,0 +1,196 @@
+"""Runs the real player under a private Xvfb server and drives it as a user would.
+
+Each session starts its own X server (on a display number the server picks itself), starts
+the player binary in a folder of the test's choice, and offers pointer actions through
+xdotool, window queries and screenshots read with PIL.
+"""
+
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+from PIL import Image
+
+SCREEN_W, SCREEN_H = 1024, 768
+
+
+def _run(args, env, check=True):
+    out = subprocess.run(args, env=env, capture_output=True, text=True, timeout=30)
+    if check and out.returncode != 0:
+        raise RuntimeError(f"{args} failed: {out.stderr.strip()}")
+    return out.stdout
+
+
+class PlayerSession:
+    """A context manager: Xvfb + the player. `extra_env` adds variables for the player."""
+
+    def __init__(self, binary, cwd=None, extra_env=None):
+        self.binary = os.path.abspath(binary)
+        self.cwd = cwd
+        self.extra_env = extra_env or {}
+        self.xvfb = None
+        self.player = None
+        self.env = None
+        self.tmp = tempfile.mkdtemp(prefix="volnar-e2e-")
+
+    def __enter__(self):
+        self.start_xvfb()
+        self.start_player()
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def start_xvfb(self):
+        read_fd, write_fd = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
+             f"{SCREEN_W}x{SCREEN_H}x24", "-nolisten", "tcp", "-noreset"],
+            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        number = b""
+        deadline = time.time() + 20
+        while not number.endswith(b"\n") and time.time() < deadline:
+            chunk = os.read(read_fd, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read_fd)
+        if not number.strip():
+            raise RuntimeError("Xvfb did not start")
+        self.env = dict(os.environ)
+        self.env["DISPLAY"] = ":" + number.decode().strip()
+        self.env.pop("QT_QPA_PLATFORM", None)
+        self.env.setdefault("SDL_AUDIODRIVER", "dummy")
+
+    def start_player(self, wait_title="Плеер"):
+        env = dict(self.env)
+        env.update(self.extra_env)
+        self.started_at = time.monotonic()
+        self.player = subprocess.Popen([self.binary], cwd=self.cwd or self.tmp, env=env,
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        if wait_title:
+            self.wait_window(wait_title)
+
+    def stop(self):
+        if self.player and self.player.poll() is None:
+            self.player.send_signal(signal.SIGTERM)
+            try:
+                self.player.wait(5)
+            except subprocess.TimeoutExpired:
+                self.player.kill()
+                self.player.wait()
+        if self.xvfb and self.xvfb.poll() is None:
+            self.xvfb.terminate()
+            try:
+                self.xvfb.wait(5)
+            except subprocess.TimeoutExpired:
+                self.xvfb.kill()
+
+    # --- windows ----------------------------------------------------------------------
+
+    def find_windows(self, title, visible=True):
+        args = ["xdotool", "search"] + (["--onlyvisible"] if visible else [])
+        args += ["--name", "^" + re.escape(title) + "$"]
+        out = _run(args, self.env, check=False)
+        return [int(w) for w in out.split()]
+
+    def wait_window(self, title, visible=True, timeout=15):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            if self.player and self.player.poll() is not None:
+                raise RuntimeError("player exited with %s: %s" %
+                                   (self.player.returncode, self.player.stderr.read()))
+            found = self.find_windows(title, visible)
+            if found:
+                return found[0]
+            time.sleep(0.05)
+        raise RuntimeError(f"no {'visible ' if visible else ''}window {title!r}")
+
+    def wait_hidden(self, title, timeout=10):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            if not self.find_windows(title, visible=True):
+                return
+            time.sleep(0.05)
+        raise RuntimeError(f"window {title!r} still visible")
+
+    def geometry(self, window):
+        """(x, y, width, height) of a window's client area on the screen."""
+        out = _run(["xwininfo", "-id", str(window)], self.env)
+        values = {}
+        for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"):
+            values[key] = int(re.search(re.escape(key) + r":\s+(-?\d+)", out).group(1))
+        return (values["Absolute upper-left X"], values["Absolute upper-left Y"],
+                values["Width"], values["Height"])
+
+    def window_property(self, window, name):
+        return _run(["xprop", "-id", str(window), name], self.env, check=False)
+
+    # --- pointer ----------------------------------------------------------------------
+
+    def move(self, x, y):
+        _run(["xdotool", "mousemove", "--sync", str(x), str(y)], self.env)
+
+    def click(self, x, y, button=1, repeat=1):
+        self.move(x, y)
+        args = ["xdotool", "click"]
+        if repeat > 1:
+            args += ["--repeat", str(repeat), "--delay", "60"]
+        _run(args + [str(button)], self.env)
+
+    def press(self, button=1):
+        _run(["xdotool", "mousedown", str(button)], self.env)
+
+    def release(self, button=1):
+        _run(["xdotool", "mouseup", str(button)], self.env)
+
+    def key(self, *keys):
+        _run(["xdotool", "key"] + list(keys), self.env)
+
+    def type_text(self, text):
+        _run(["xdotool", "type", "--delay", "20", text], self.env)
+
+    # --- screen -----------------------------------------------------------------------
+
+    def screenshot(self, path=None):
+        path = path or os.path.join(self.tmp, "shot.png")
+        _run(["import", "-window", "root", path], self.env)
+        return Image.open(path).convert("RGB")
+
+    def alive(self):
+        return self.player.poll() is None
+
+
+def wait_until(condition, timeout=10, step=0.05):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        if condition():
+            return True
+        time.sleep(step)
+    return condition()
+
+
+class Results:
+    """Counts checks and prints the closing line CTest logs show."""
+
+    def __init__(self):
+        self.passed = 0
+        self.failed = 0
+
+    def check(self, ok, what):
+        if ok:
+            self.passed += 1
+            print("ok:", what)
+        else:
+            self.failed += 1
+            print("FAILED:", what)
+
+    def finish(self):
+        print(f"{self.passed} passed, {self.failed} failed")
+        raise SystemExit(1 if self.failed else 0)
