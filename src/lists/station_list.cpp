@@ -1,3 +1,26 @@
 #include "station_list.h"
 
-void LoadStationList() {}
+#include <string>
+
+#include "player_state.h"
+#include "settings_file.h"
+
+namespace {
+constexpr char kStationFile[] = "radio.pls";
+}  // namespace
+
+void LoadStationList() {
+    g.stations = StationList{};
+    if (!OpenSettingsFile(kStationFile)) return;
+    SelectSettingsGroup(g.stationGroup);
+    // Both keys are read on every turn, so the turn that ends the list leaves its empty
+    // address, and whatever title it had, in the state.
+    for (unsigned long n = 1;; ++n) {
+        const std::string number = std::to_string(n);
+        g.stationUrl = ReadSettingsString("File" + number, "");
+        g.currentTitle = ReadSettingsString("Title" + number, "");
+        if (g.stationUrl.empty()) break;
+        g.stations.entries.push_back({g.stationUrl, g.currentTitle});
+    }
+    CloseSettingsFile();
+}

@@ -1,5 +1,9 @@
 // The station list: stations of the group stationGroup of radio.pls in the current folder.
 #pragma once
 
-// Fills g.stations from radio.pls (empty when the file or group is missing).
+// Fills g.stations from radio.pls: File1/Title1, File2/Title2, ... up to the first empty or
+// missing address (empty when the file or group is missing). stationUrl and currentTitle are
+// left at the last values read. List 14 is not touched.
 void LoadStationList();
+// Replaces the items of list 14 with the titles of g.stations, in list order.
+void FillStationListControl();

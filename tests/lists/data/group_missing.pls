@@ -1,0 +1,3 @@
+[Radio]
+File1=http://a.example/1
+Title1=One

@@ -1,0 +1,3 @@
+[Всё подряд
+File1=http://a.example/no-bracket
+Title1=Без скобки
