@@ -1,0 +1,56 @@
+#include "player_fixture.h"
+#include "ui_internal.h"
+
+namespace {
+
+using StartUpState = PlayerTest;
+
+TEST_F(StartUpState, InitialValues) {
+    EXPECT_EQ(g.streamHandle, 0u);
+    EXPECT_EQ(g.paused, 0);
+    EXPECT_EQ(g.stationPanelClosed, 1);
+    EXPECT_EQ(g.trackPanelClosed, 1);
+    EXPECT_FLOAT_EQ(g.volume, 0.5f);
+    EXPECT_EQ(g.volumePercent, 50);
+    EXPECT_FLOAT_EQ(g.marqueeX, 50.0f);
+    EXPECT_FLOAT_EQ(g.marqueeStep, 1.0f);
+    EXPECT_EQ(g.spectrumLastBar, 41);
+    EXPECT_EQ(g.barColour, RGB(196, 198, 204));
+    EXPECT_EQ(g.stationGroup, "Всё подряд");
+    EXPECT_EQ(g.mouseX, 230 + 42 * 6);  // advanced past the last spectrum bar
+    EXPECT_EQ(GetControlValue(kAutoAdvanceBox), 0);
+    EXPECT_EQ(GetControlText(kFolderLabel), "Путь");
+    EXPECT_EQ(GetControlText(kMiniVolumeLabel), "50");
+    EXPECT_NE(g.marqueeText.find("...Каналов-0...0 kHz..."), std::string::npos);
+}
+
+TEST_F(StartUpState, ControlsAtTheirPlaces) {
+    EXPECT_EQ(ControlLeft(kSeekBar), 225);
+    EXPECT_EQ(ControlLeft(kFirstBar), 230);
+    EXPECT_EQ(ControlLeft(kFirstBar + 41), 476);
+    EXPECT_EQ(ControlLeft(kFirstVolumeDot + 9), 139 + 72);
+    const ScreenRect panel = ControlScreenRect(NativeControlHandle(kTrackPanel));
+    EXPECT_EQ(panel.bottom - panel.top, 0);  // both panels collapsed
+    const ScreenRect exit = ControlScreenRect(NativeControlHandle(kExitButton));
+    EXPECT_EQ(exit.right - exit.left, 22);
+    EXPECT_EQ(exit.bottom - exit.top, 12);
+}
+
+TEST_F(StartUpState, VolumeDots_FirstFiveLit) {
+    const ImageRecord *dot = ImageFromHandle(NativeImageHandle(kVolumeDotImage));
+    ASSERT_NE(dot, nullptr);
+    const QRgb litCentre = dot->image.pixel(2, 2);
+    QWidget *window = WidgetOf(kFirstVolumeDot)->window();
+    const QImage shown = window->grab().toImage();
+    for (int n = 401; n <= 410; ++n) {
+        const QRgb centre = shown.pixel(139 + 8 * (n - 401) + 2, 98 + 2);
+        if (n <= 405)
+            EXPECT_EQ(qRgb(qRed(centre), qGreen(centre), qBlue(centre)),
+                      qRgb(qRed(litCentre), qGreen(litCentre), qBlue(litCentre)))
+                << n;
+        else
+            EXPECT_NE(centre & 0xFFFFFF, litCentre & 0xFFFFFF) << n;
+    }
+}
+
+}  // namespace

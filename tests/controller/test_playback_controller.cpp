@@ -1,0 +1,352 @@
+// The playback commands with the real audio engine (SDL's dummy driver) and the real widget
+// layer (offscreen), on media written by the tests.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCursor>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QThread>
+#include <QWidget>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+
+#include "audio_engine.h"
+#include "control_numbers.h"
+#include "playback_controller.h"
+#include "player_state.h"
+#include "widgets.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A 16-bit stereo 44100 Hz WAV of a sine, optionally followed by an ID3v1 block.
+void WriteWav(const fs::path &path, double seconds, const std::string &artist = "",
+              const std::string &title = "") {
+    const std::uint32_t frames = static_cast<std::uint32_t>(seconds * 44100);
+    const std::uint32_t dataBytes = frames * 4;
+    std::ofstream out(path, std::ios::binary);
+    auto u32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char *>(&v), 4); };
+    auto u16 = [&](std::uint16_t v) { out.write(reinterpret_cast<const char *>(&v), 2); };
+    out.write("RIFF", 4);
+    u32(36 + dataBytes);
+    out.write("WAVEfmt ", 8);
+    u32(16);
+    u16(1);
+    u16(2);
+    u32(44100);
+    u32(44100 * 4);
+    u16(4);
+    u16(16);
+    out.write("data", 4);
+    u32(dataBytes);
+    for (std::uint32_t i = 0; i < frames; ++i) {
+        const auto s = static_cast<std::int16_t>(8000 * std::sin(i * 2 * M_PI * 440 / 44100));
+        u16(static_cast<std::uint16_t>(s));
+        u16(static_cast<std::uint16_t>(s));
+    }
+    if (!artist.empty() || !title.empty()) {
+        char tag[128] = {'T', 'A', 'G'};
+        title.copy(tag + 3, 30);
+        artist.copy(tag + 33, 30);
+        out.write(tag, sizeof tag);
+    }
+}
+
+class Controller : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        BASS_Init(-1, 44100, 0, nullptr, nullptr);
+        dir_ = fs::temp_directory_path() / ("volnar-controller-" + std::to_string(getpid()));
+        fs::create_directories(dir_);
+        WriteWav(dir_ / "a.wav", 2.0, "Artist A", "Title A");
+        WriteWav(dir_ / "b.wav", 2.0);
+        WriteWav(dir_ / "short.wav", 0.3);
+        std::ofstream(dir_ / "bad.mp3") << "this is no audio";
+    }
+    static void TearDownTestSuite() { fs::remove_all(dir_); }
+
+    void SetUp() override {
+        ResetPlayerState();
+        g.volume = 0.5f;
+        g.volumePercent = 50;
+        PaintImage(kVolumeDotImage, 5, 5, RGB(0, 200, 255));
+        PaintImage(kSpeakerLitImage, 14, 16, RGB(255, 255, 0));
+        CreateTopWindow(kMainWindow, 0, 0, 600, 400, "Плеер", 7);
+        CreateImageControl(kSpeaker, 116, 92, 14, 16, 0);
+        CreateImageControl(kSeekBar, 225, 174, 259, 12, 0);
+        for (int dot = 401; dot <= 410; ++dot)
+            CreateImageControl(dot, 139 + 8 * (dot - 401), 98, 5, 5,
+                               dot <= 405 ? NativeImageHandle(kVolumeDotImage) : 0);
+        CreateContainer(kTrackPanel, 105, 240, 390, 150);
+        CreateListControl(kTrackList, -2, -2, 415, 155);
+        CreateTextLabel(kFolderLabel, 0, 0, 0, 0, "Путь", 0);
+        EndContainer();
+        CreateContainer(kStationPanel, 105, 240, 390, 0);
+        CreateListControl(kStationList, -2, -2, 415, 155);
+        EndContainer();
+        CreateTextLabel(kInfoLine, 230, 115, 250, 10, "", 1);
+        CreateCheckBox(kAutoAdvanceBox, 0, 0, 0, 0, "");
+        SetWindowVisible(kMainWindow, 1);
+        CreateTopWindow(kMiniWindow, 0, 0, 225, 52, "мини", 7);
+        CreateTextLabel(kMiniVolumeLabel, 207, 35, 15, 10, "50", 0);
+        CreateImageControl(kMiniVolumeBar, 100, 37, 100, 8, 0);
+        SetWindowVisible(kMiniWindow, 1);
+        while (PollNextEvent()) {
+        }
+    }
+
+    void TearDown() override {
+        BASS_StreamFree(g.streamHandle);
+        CloseTopWindow(kMainWindow);
+        CloseTopWindow(kMiniWindow);
+    }
+
+    static void ListFolder(const std::vector<std::string> &names) {
+        SetControlText(kFolderLabel, dir_.string() + "/");
+        ClearListItems(kTrackList);
+        for (const auto &n : names)
+            AddListItem(kTrackList, -1, n);
+        g.trackCount = static_cast<int>(names.size());
+    }
+
+    static void PointAt(int window, int x, int y) {
+        const ScreenRect r = ControlScreenRect(
+            NativeControlHandle(window == kMainWindow ? kSeekBar : kMiniVolumeBar));
+        const int originX = r.left - (window == kMainWindow ? 225 : 100);
+        const int originY = r.top - (window == kMainWindow ? 174 : 37);
+        QCursor::setPos(originX + x, originY + y);
+        QCoreApplication::processEvents();
+    }
+
+    static void PaintImage(int slot, int w, int h, Colour colour) {
+        CreateBlankImage(slot, w, h);
+        BeginDrawing(ImageDrawingTarget(slot));
+        FillBox(0, 0, w, h, colour);
+        EndDrawing();
+    }
+
+    static QImage MainWindowPixels() {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->windowTitle() == QStringLiteral("Плеер")) return w->grab().toImage();
+        return {};
+    }
+
+    static constexpr QRgb kLitDot = qRgb(0, 200, 255), kLitSpeaker = qRgb(255, 255, 0);
+    static fs::path dir_;
+};
+fs::path Controller::dir_;
+
+TEST_F(Controller, PlaySelectedTrack_PlaysFolderPlusSelectionAndArmsAutoAdvance) {
+    ListFolder({"a.wav", "b.wav"});
+    SetControlValue(kTrackList, 0);
+    PlaySelectedTrack();
+    EXPECT_NE(g.streamHandle, 0u);
+    EXPECT_EQ(BASS_ChannelIsActive(g.streamHandle), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(g.marqueeText, "a.wav");
+    EXPECT_EQ(GetControlValue(kAutoAdvanceBox), 1);
+    EXPECT_EQ(GetControlText(kInfoLine), "Artist A");
+    EXPECT_EQ(g.currentTitle, "Title A");
+}
+
+TEST_F(Controller, PlaySelectedTrack_FileWithoutTag_InfoLineKeepsItsText) {
+    ListFolder({"a.wav", "b.wav"});
+    SetControlText(kInfoLine, "Radio One");
+    SetControlValue(kTrackList, 1);
+    PlaySelectedTrack();
+    EXPECT_NE(g.streamHandle, 0u);
+    EXPECT_EQ(GetControlText(kInfoLine), "Radio One");
+}
+
+TEST_F(Controller, PlaySelectedTrack_BeforeAnyFolder_TriesThePlaceholderAndFails) {
+    PlaySelectedTrack();
+    EXPECT_EQ(g.streamHandle, 0u);
+    EXPECT_EQ(g.marqueeText, "Путь");
+    EXPECT_EQ(GetControlValue(kAutoAdvanceBox), 1);
+}
+
+TEST_F(Controller, PlaySelectedTrack_EmptyPath_ReleasesTheStreamAndStops) {
+    ListFolder({"a.wav"});
+    SetControlValue(kTrackList, 0);
+    PlaySelectedTrack();
+    const auto old = g.streamHandle;
+    ASSERT_NE(old, 0u);
+    SetControlValue(kAutoAdvanceBox, 0);
+    SetControlText(kFolderLabel, "");
+    SetControlValue(kTrackList, -1);
+    PlaySelectedTrack();
+    EXPECT_EQ(g.marqueeText, "");
+    EXPECT_EQ(g.streamHandle, old);  // keeps the released handle
+    EXPECT_EQ(BASS_ChannelIsActive(old), BASS_ACTIVE_STOPPED);
+    EXPECT_EQ(GetControlValue(kAutoAdvanceBox), 0);
+}
+
+TEST_F(Controller, StepTrack_BothEndsOfTheList) {
+    ListFolder({"a.wav", "b.wav"});
+    SetControlValue(kTrackList, -1);
+    StepTrack(-1);  // nothing selected: previous does nothing
+    EXPECT_EQ(GetControlValue(kTrackList), -1);
+    EXPECT_EQ(g.streamHandle, 0u);
+    StepTrack(+1);  // nothing selected: next plays the first track
+    EXPECT_EQ(GetControlValue(kTrackList), 0);
+    EXPECT_EQ(g.marqueeText, "a.wav");
+    StepTrack(-1);  // on the first track: nothing
+    EXPECT_EQ(GetControlValue(kTrackList), 0);
+    StepTrack(+1);
+    EXPECT_EQ(GetControlValue(kTrackList), 1);
+    const auto last = g.streamHandle;
+    StepTrack(+1);  // on the last track: nothing
+    EXPECT_EQ(GetControlValue(kTrackList), 1);
+    EXPECT_EQ(g.streamHandle, last);
+    EXPECT_EQ(g.trackIndex, 2);
+}
+
+TEST_F(Controller, TogglePause_CarriedOverToTheNextTrack) {
+    ListFolder({"a.wav", "b.wav"});
+    SetControlValue(kTrackList, 0);
+    PlaySelectedTrack();
+    TogglePause();
+    EXPECT_EQ(g.paused, 1);
+    EXPECT_EQ(BASS_ChannelIsActive(g.streamHandle), BASS_ACTIVE_PAUSED);
+    StepTrack(+1);  // the new track plays, the flag stays
+    EXPECT_EQ(g.paused, 1);
+    EXPECT_EQ(BASS_ChannelIsActive(g.streamHandle), BASS_ACTIVE_PLAYING);
+    TogglePause();  // resumes: no audible change
+    EXPECT_EQ(g.paused, 0);
+    EXPECT_EQ(BASS_ChannelIsActive(g.streamHandle), BASS_ACTIVE_PLAYING);
+    TogglePause();
+    EXPECT_EQ(BASS_ChannelIsActive(g.streamHandle), BASS_ACTIVE_PAUSED);
+}
+
+TEST_F(Controller, SeekToClick_OffsetTimesLengthOver259) {
+    ListFolder({"a.wav"});
+    SetControlValue(kTrackList, 0);
+    PlaySelectedTrack();
+    g.streamLengthBytes = 352800;  // 2 s
+    PointAt(kMainWindow, 225 + 100, 180);
+    SeekToClick();
+    EXPECT_EQ(g.seekOffsetX, 100);
+    EXPECT_EQ(g.seekPosition, 100 * (352800 / 259));
+}
+
+TEST_F(Controller, SeekToClick_UnknownLength_SendsZero) {
+    g.streamLengthBytes = -1;
+    PointAt(kMainWindow, 225 + 200, 180);
+    SeekToClick();
+    EXPECT_EQ(g.seekPosition, 0);
+}
+
+TEST_F(Controller, SetVolumeStep_DotsVolumeSpeaker_NotTheMiniLabel) {
+    SetVolumeStep(408);
+    EXPECT_EQ(g.volumeControl, 408);
+    EXPECT_FLOAT_EQ(g.volume, 0.8f);
+    EXPECT_EQ(g.volumePercent, 80);
+    EXPECT_EQ(GetControlText(kMiniVolumeLabel), "50");
+    const QImage shown = MainWindowPixels();
+    for (int dot = 401; dot <= 410; ++dot)
+        EXPECT_EQ(shown.pixel(139 + 8 * (dot - 401) + 2, 100) == kLitDot, dot <= 408) << dot;
+    EXPECT_EQ(shown.pixel(116 + 7, 92 + 8), kLitSpeaker);
+    SetVolumeStep(401);
+    EXPECT_FLOAT_EQ(g.volume, 0.1f);
+    EXPECT_EQ(g.volumePercent, 10);
+}
+
+TEST_F(Controller, SetVolumeFromMiniBar_PercentFromPointer_DotsUnchanged) {
+    PointAt(kMiniWindow, 150, 40);
+    SetVolumeFromMiniBar();
+    EXPECT_EQ(g.volumePercent, 50);
+    EXPECT_FLOAT_EQ(g.volume, 0.5f);
+    EXPECT_EQ(GetControlText(kMiniVolumeLabel), "50");
+    PointAt(kMiniWindow, 173, 40);
+    SetVolumeFromMiniBar();
+    EXPECT_EQ(g.volumePercent, 73);
+    EXPECT_EQ(GetControlText(kMiniVolumeLabel), "73");
+    EXPECT_EQ(g.volumeControl, 0);
+}
+
+TEST_F(Controller, SetVolumeFromMiniBar_PointerOutside_ClampedToZero) {
+    PointAt(kMiniWindow, 400, 400);  // outside the mini window: the query answers -1
+    SetVolumeFromMiniBar();
+    EXPECT_EQ(g.volumePercent, 0);
+    EXPECT_FLOAT_EQ(g.volume, 0.0f);
+    EXPECT_EQ(GetControlText(kMiniVolumeLabel), "0");
+}
+
+TEST_F(Controller, AutoAdvance_NotArmed_DoesNothing) {
+    ListFolder({"bad.mp3", "a.wav"});
+    SetControlValue(kTrackList, 0);
+    AutoAdvance();
+    EXPECT_EQ(GetControlValue(kTrackList), 0);
+    EXPECT_EQ(g.streamHandle, 0u);
+}
+
+TEST_F(Controller, AutoAdvance_SkipsUnplayableFilesOnePerTurn) {
+    ListFolder({"bad.mp3", "bad.mp3", "a.wav", "b.wav"});
+    SetControlValue(kTrackList, 0);
+    PlaySelectedTrack();
+    EXPECT_EQ(g.streamHandle, 0u);
+    AutoAdvance();
+    EXPECT_EQ(GetControlValue(kTrackList), 1);
+    EXPECT_EQ(g.streamHandle, 0u);
+    AutoAdvance();
+    EXPECT_EQ(GetControlValue(kTrackList), 2);
+    EXPECT_NE(g.streamHandle, 0u);
+    AutoAdvance();  // the track plays: no step
+    EXPECT_EQ(GetControlValue(kTrackList), 2);
+}
+
+TEST_F(Controller, AutoAdvance_TrackEnds_NextPlays_LastStays) {
+    ListFolder({"short.wav", "short.wav"});
+    SetControlValue(kTrackList, 0);
+    PlaySelectedTrack();
+    QElapsedTimer clock;
+    clock.start();
+    while (GetControlValue(kTrackList) == 0 && clock.elapsed() < 3000) {
+        AutoAdvance();
+        QThread::msleep(10);
+    }
+    EXPECT_EQ(GetControlValue(kTrackList), 1);
+    while (BASS_ChannelIsActive(g.streamHandle) != 0 && clock.elapsed() < 6000)
+        QThread::msleep(10);
+    AutoAdvance();  // after the last item nothing more happens
+    EXPECT_EQ(GetControlValue(kTrackList), 1);
+}
+
+TEST_F(Controller, ActivateStation_NoSelection_DoesNothing) {
+    g.stations.entries = {{"http://127.0.0.1:1/none", "Station"}};
+    AddListItem(kStationList, -1, "Station");
+    SetControlText(kInfoLine, "before");
+    ActivateStation();
+    EXPECT_EQ(GetControlText(kInfoLine), "before");
+    EXPECT_EQ(g.stationUrl, "");
+    EXPECT_EQ(g.streamHandle, 0u);
+}
+
+TEST_F(Controller, ActivateStation_ShowsTitle_UnreachableAddressLeavesNoStream) {
+    g.stations.entries = {{"http://127.0.0.1:1/a", "Первая"}, {"http://127.0.0.1:1/b", ""}};
+    AddListItem(kStationList, -1, "Первая");
+    AddListItem(kStationList, -1, "");
+    SetControlValue(kStationList, 0);
+    ActivateStation();
+    EXPECT_EQ(g.stationIndex, 0);
+    EXPECT_EQ(g.stations.current, 0);
+    EXPECT_EQ(g.stationUrl, "http://127.0.0.1:1/a");
+    EXPECT_EQ(GetControlText(kInfoLine), "Первая");
+    EXPECT_EQ(g.streamHandle, 0u);
+    SetControlValue(kStationList, 1);
+    ActivateStation();  // a station without a title shows an empty line
+    EXPECT_EQ(GetControlText(kInfoLine), "");
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    InitWidgetLayer();
+    const int result = RUN_ALL_TESTS();
+    ReleaseWidgetLayer();
+    return result;
+}
