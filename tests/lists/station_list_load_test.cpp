@@ -78,4 +78,18 @@ TEST_F(StationListLoad, Load_NumberWithLeadingZero_NotFound) {
     EXPECT_TRUE(g.stations.entries.empty());
 }
 
+TEST_F(StationListLoad, Load_DemoStationFile_EightStationsWithRussianTitles) {
+    const std::string demo = ReadFileBytes(LISTS_DEMO_FOLDER "radio.pls");
+    ASSERT_FALSE(demo.empty());
+    Load(demo);
+    ASSERT_EQ(g.stations.entries.size(), 8u);
+    EXPECT_EQ(g.stations.entries[0].address, "https://ice1.somafm.com/groovesalad-128-mp3");
+    EXPECT_EQ(g.stations.entries[4].title, "Радио Маяк");
+    for (const StationEntry &entry : g.stations.entries) {
+        EXPECT_TRUE(entry.address.starts_with("http://") || entry.address.starts_with("https://"))
+            << entry.address;
+        EXPECT_FALSE(entry.title.empty());
+    }
+}
+
 }  // namespace

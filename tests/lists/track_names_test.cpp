@@ -140,4 +140,9 @@ TEST_F(TrackListing, List_ThousandsOfEntries_AllTracksInOrder) {
     EXPECT_EQ(names.back(), "t102999.mp3");
 }
 
+TEST(DemoFolder, List_DemoTracks_AllFourInNameOrder) {
+    EXPECT_EQ(ListTrackNames(LISTS_DEMO_FOLDER),
+              (Names{"01 Morning.mid", "02 Evening.wav", "03 Waltz.mp3", "04 Polka.mp3"}));
+}
+
 }  // namespace
