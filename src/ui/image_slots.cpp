@@ -4,6 +4,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "drawing.h"
 #include "text_encoding.h"
 #include "ui_internal.h"
 
@@ -46,7 +47,9 @@ NativeHandle StoreImage(int slot, QImage image) {
         StoreInSlot(g_images, g_liveImages, slot, std::move(record)));
 }
 
-ImageRecord *ImageInSlot(int slot) { return InSlot(g_images, slot); }
+ImageRecord *ImageInSlot(int slot) {
+    return InSlot(g_images, slot);
+}
 
 NativeHandle StoreFont(int slot, const QFont &font) {
     auto record = std::make_unique<FontRecord>();
@@ -84,6 +87,7 @@ const FontRecord *FontFromHandle(NativeHandle handle) {
 }
 
 void ReleaseImagesAndFonts() {
+    ReleaseDrawingState();
     g_images.clear();
     g_fonts.clear();
     g_liveImages.clear();

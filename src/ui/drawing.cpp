@@ -1,0 +1,369 @@
+// Off-screen drawing on an image slot or on a window's overlay image.
+//
+// The refresh timer runs some forty-six drawings every 35 ms, mostly fills and short lines on
+// tiny images, so those write the 32-bit pixels directly; a QPainter would cost more than the
+// drawing itself. A QPainter is opened only inside one text or image operation and closed
+// before it returns, and the target image is looked up anew by every operation: no painter or
+// pixel pointer outlives an operation, whatever later happens to the slot or window.
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+
+#include "drawing.h"
+#include "ui_internal.h"
+
+namespace {
+
+// A target names a slot or window number; the low bits say which, so 0 never names one.
+constexpr DrawingTarget kImageTag = 1;
+constexpr DrawingTarget kWindowTag = 2;
+constexpr int kTagBits = 2;
+
+enum class TargetKind { kImage, kWindow };
+
+struct Drawing {
+    bool active = false;
+    TargetKind kind = TargetKind::kImage;
+    int number = -1;
+    QFont font;
+    std::optional<QFontMetrics> metrics;  // of font, made on first use
+    bool transparentText = false;
+    Colour pen = 0;
+    Colour textBack = 0xFFFFFF;
+    QRect changed;  // window targets: the area EndDrawing asks the window to repaint
+};
+
+// Held by pointer and released by ReleaseDrawingState: the fonts inside must not outlive the
+// application object, which a static object's destructor at exit would make them do.
+Drawing *g_drawing = nullptr;
+std::optional<QFont> *g_systemFont = nullptr;
+
+Drawing &State() {
+    if (!g_drawing) g_drawing = new Drawing;
+    return *g_drawing;
+}
+
+Drawing *ActiveDrawing() {
+    return g_drawing && g_drawing->active ? g_drawing : nullptr;
+}
+
+// The platform's system font with its size in pixels, so that measuring without a device and
+// painting on an image of any resolution agree.
+const QFont &SystemDrawingFont() {
+    if (!g_systemFont) g_systemFont = new std::optional<QFont>;
+    if (!*g_systemFont) {
+        QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+        if (font.pixelSize() <= 0) {
+            const QScreen *screen = QGuiApplication::primaryScreen();
+            const double dpi =
+                screen && screen->logicalDotsPerInchY() > 0 ? screen->logicalDotsPerInchY() : 96.0;
+            font.setPixelSize(std::max(1, static_cast<int>(std::nearbyint(
+                                              std::max(font.pointSizeF(), 1.0) * dpi / 72.0))));
+        }
+        *g_systemFont = font;
+    }
+    return **g_systemFont;
+}
+
+const QFontMetrics &Metrics(Drawing &drawing) {
+    if (!drawing.metrics) drawing.metrics.emplace(drawing.font);
+    return *drawing.metrics;
+}
+
+QImage *TargetImage(const Drawing &drawing) {
+    if (drawing.kind == TargetKind::kWindow) {
+        QImage *overlay = WindowOverlayImage(drawing.number);
+        return overlay && !overlay->isNull() ? overlay : nullptr;
+    }
+    ImageRecord *record = ImageInSlot(drawing.number);
+    return record && !record->image.isNull() ? &record->image : nullptr;
+}
+
+QRgb OpaquePixel(Colour colour) {
+    return qRgb(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+}
+
+QColor OpaqueColour(Colour colour) {
+    return QColor::fromRgb(OpaquePixel(colour));
+}
+
+// Formats whose pixels are 0xAARRGGBB words, where an opaque colour has the same value.
+bool HasDirectPixels(const QImage &image) {
+    const QImage::Format format = image.format();
+    return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
+           format == QImage::Format_ARGB32_Premultiplied;
+}
+
+void NoteChanged(Drawing &drawing, const QRect &area) {
+    if (drawing.kind == TargetKind::kWindow && !area.isEmpty()) drawing.changed |= area;
+}
+
+// Fills left <= px < right, top <= py < bottom, clipped to the image; the filled area.
+QRect FillPixels(QImage &image, std::int64_t left, std::int64_t top, std::int64_t right,
+                 std::int64_t bottom, Colour colour) {
+    left = std::max<std::int64_t>(left, 0);
+    top = std::max<std::int64_t>(top, 0);
+    right = std::min<std::int64_t>(right, image.width());
+    bottom = std::min<std::int64_t>(bottom, image.height());
+    if (left >= right || top >= bottom) return {};
+    const QRect area(static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left),
+                     static_cast<int>(bottom - top));
+    if (!HasDirectPixels(image)) {
+        QPainter painter(&image);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(area, OpaqueColour(colour));
+        return area;
+    }
+    const QRgb pixel = OpaquePixel(colour);
+    uchar *bits = image.bits();  // detaches a copy an image control still holds
+    const qsizetype stride = image.bytesPerLine();
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        auto *row = reinterpret_cast<QRgb *>(bits + y * stride);
+        std::fill(row + area.left(), row + area.left() + area.width(), pixel);
+    }
+    return area;
+}
+
+// Sets the pixels (major, minor) of a line stepping along its major axis, swapped back to
+// (x, y) when the major axis is y. Only the steps whose major coordinate lies inside the
+// image are visited, so a line of any length costs at most one image side.
+QRect PlotLine(QImage &image, std::int64_t major1, std::int64_t minor1, std::int64_t major2,
+               std::int64_t minor2, bool majorIsY, Colour colour) {
+    // Always run from the lower major end, so that swapping the end points gives the same
+    // pixels.
+    if (major2 < major1) {
+        std::swap(major1, major2);
+        std::swap(minor1, minor2);
+    }
+    const std::int64_t majorSize = majorIsY ? image.height() : image.width();
+    const std::int64_t minorSize = majorIsY ? image.width() : image.height();
+    const std::int64_t run = major2 - major1;
+    const std::int64_t rise = minor2 >= minor1 ? minor2 - minor1 : minor1 - minor2;
+    const std::int64_t minorStep = minor2 >= minor1 ? 1 : -1;
+    const std::int64_t first = std::max<std::int64_t>(0, -major1);
+    const std::int64_t last = std::min<std::int64_t>(run, majorSize - 1 - major1);
+    if (first > last) return {};
+
+    const bool direct = HasDirectPixels(image);
+    const QRgb pixel = OpaquePixel(colour);
+    uchar *bits = direct ? image.bits() : nullptr;
+    const qsizetype stride = image.bytesPerLine();
+    // Step i lies rise * i / run minor pixels from the start, rounded half up: the quotient
+    // and remainder of (2 * rise * i + run) / (2 * run), advanced without dividing.
+    const std::int64_t denominator = 2 * std::max<std::int64_t>(run, 1);
+    const std::int64_t start = 2 * rise * first + run;
+    std::int64_t offset = start / denominator;
+    std::int64_t remainder = start % denominator;
+    QRect touched;
+    for (std::int64_t i = first; i <= last; ++i) {
+        const std::int64_t major = major1 + i;
+        const std::int64_t minor = minor1 + minorStep * offset;
+        if (minor >= 0 && minor < minorSize) {
+            const int x = static_cast<int>(majorIsY ? minor : major);
+            const int y = static_cast<int>(majorIsY ? major : minor);
+            if (direct) {
+                reinterpret_cast<QRgb *>(bits + y * stride)[x] = pixel;
+            } else {
+                image.setPixelColor(x, y, OpaqueColour(colour));
+            }
+            touched |= QRect(x, y, 1, 1);
+        }
+        remainder += 2 * rise;
+        while (remainder >= denominator) {
+            remainder -= denominator;
+            ++offset;
+        }
+    }
+    return touched;
+}
+
+void DrawTextInColour(int x, int y, const std::string &text, Colour colour) {
+    Drawing *drawing = ActiveDrawing();
+    if (!drawing || text.empty()) return;
+    QImage *image = TargetImage(*drawing);
+    if (!image) return;
+    const QString shown = DecodeDisplayText(text);
+    if (shown.isEmpty()) return;
+    const QFontMetrics &metrics = Metrics(*drawing);
+    const std::int64_t width = metrics.horizontalAdvance(shown);
+    const std::int64_t height = metrics.height();
+    // Glyphs may overhang their cells a little, never by a whole line height. A text that
+    // cannot reach the image is skipped, which also keeps far-off coordinates away from the
+    // paint engine's fixed-point arithmetic.
+    const std::int64_t margin = std::max<std::int64_t>(height, 1);
+    if (x - margin >= image->width() || x + width + margin <= 0 || y - margin >= image->height() ||
+        y + height + margin <= 0)
+        return;
+    if (!drawing->transparentText)
+        NoteChanged(*drawing, FillPixels(*image, x, y, x + width, y + height, drawing->textBack));
+    {
+        QPainter painter(image);
+        painter.setFont(drawing->font);
+        painter.setPen(OpaqueColour(colour));
+        painter.drawText(QPointF(x, static_cast<double>(y) + metrics.ascent()), shown);
+    }
+    NoteChanged(*drawing,
+                QRect(static_cast<int>(x - margin), static_cast<int>(y - margin),
+                      static_cast<int>(width + 2 * margin), static_cast<int>(height + 2 * margin)) &
+                    image->rect());
+}
+
+}  // namespace
+
+DrawingTarget WindowDrawingTarget(int window) {
+    if (window < 0 || !WindowOverlayImage(window)) return 0;
+    return (static_cast<DrawingTarget>(window) << kTagBits) | kWindowTag;
+}
+
+DrawingTarget ImageDrawingTarget(int slot) {
+    if (slot < 0 || !ImageInSlot(slot)) return 0;
+    return (static_cast<DrawingTarget>(slot) << kTagBits) | kImageTag;
+}
+
+int BeginDrawing(DrawingTarget target) {
+    // One drawing at a time: a drawing still running is finished first.
+    if (ActiveDrawing()) EndDrawing();
+    const DrawingTarget tag = target & ((DrawingTarget{1} << kTagBits) - 1);
+    const DrawingTarget number = target >> kTagBits;
+    if ((tag != kImageTag && tag != kWindowTag) || number > static_cast<DrawingTarget>(INT32_MAX))
+        return 0;
+    Drawing &drawing = State();
+    drawing.kind = tag == kWindowTag ? TargetKind::kWindow : TargetKind::kImage;
+    drawing.number = static_cast<int>(number);
+    if (!TargetImage(drawing)) return 0;
+    drawing.active = true;
+    drawing.font = SystemDrawingFont();
+    drawing.metrics.reset();
+    drawing.transparentText = false;
+    drawing.pen = 0;
+    drawing.textBack = 0xFFFFFF;
+    drawing.changed = QRect();
+    return 1;
+}
+
+void EndDrawing() {
+    Drawing *drawing = ActiveDrawing();
+    if (!drawing) return;
+    drawing->active = false;
+    drawing->metrics.reset();
+    drawing->font = QFont();
+    if (drawing->kind == TargetKind::kWindow && !drawing->changed.isEmpty())
+        WindowOverlayChanged(drawing->number, drawing->changed);
+    drawing->changed = QRect();
+}
+
+void SetDrawingFont(NativeHandle font) {
+    Drawing *drawing = ActiveDrawing();
+    const FontRecord *record = FontFromHandle(font);
+    if (!drawing || !record) return;
+    drawing->font = record->font;
+    drawing->metrics.reset();
+}
+
+void SetDrawingMode(int transparentText) {
+    if (Drawing *drawing = ActiveDrawing()) drawing->transparentText = transparentText != 0;
+}
+
+void SetPenColour(Colour colour) {
+    if (Drawing *drawing = ActiveDrawing()) drawing->pen = colour;
+}
+
+void SetTextBackColour(Colour colour) {
+    if (Drawing *drawing = ActiveDrawing()) drawing->textBack = colour;
+}
+
+void FillBox(int x, int y, int width, int height, Colour colour) {
+    Drawing *drawing = ActiveDrawing();
+    if (!drawing || width == 0 || height == 0) return;
+    QImage *image = TargetImage(*drawing);
+    if (!image) return;
+    // A negative size spans the same number of pixels on the other side of x or y.
+    const std::int64_t x1 = x, x2 = static_cast<std::int64_t>(x) + width;
+    const std::int64_t y1 = y, y2 = static_cast<std::int64_t>(y) + height;
+    NoteChanged(*drawing, FillPixels(*image, std::min(x1, x2), std::min(y1, y2), std::max(x1, x2),
+                                     std::max(y1, y2), colour));
+}
+
+void DrawLine(int x1, int y1, int x2, int y2, Colour colour) {
+    Drawing *drawing = ActiveDrawing();
+    if (!drawing) return;
+    QImage *image = TargetImage(*drawing);
+    if (!image) return;
+    const std::int64_t dx = std::abs(static_cast<std::int64_t>(x2) - x1);
+    const std::int64_t dy = std::abs(static_cast<std::int64_t>(y2) - y1);
+    NoteChanged(*drawing, dx >= dy ? PlotLine(*image, x1, y1, x2, y2, false, colour)
+                                   : PlotLine(*image, y1, x1, y2, x2, true, colour));
+}
+
+void DrawTextAt(int x, int y, const std::string &text) {
+    if (Drawing *drawing = ActiveDrawing()) DrawTextInColour(x, y, text, drawing->pen);
+}
+
+void DrawTextAt(int x, int y, const std::string &text, Colour colour) {
+    DrawTextInColour(x, y, text, colour);
+}
+
+int TextPixelWidth(const std::string &text) {
+    Drawing *drawing = ActiveDrawing();
+    if (!drawing || text.empty()) return 0;
+    return Metrics(*drawing).horizontalAdvance(DecodeDisplayText(text));
+}
+
+void DrawImageScaled(NativeHandle imageHandle, int x, int y, int width, int height) {
+    Drawing *drawing = ActiveDrawing();
+    const ImageRecord *record = ImageFromHandle(imageHandle);
+    if (!drawing || !record || width < 1 || height < 1) return;
+    QImage *target = TargetImage(*drawing);
+    if (!target) return;
+    // A shallow copy: drawing an image into itself then reads the pixels it had before, since
+    // writing to the target detaches it from this copy.
+    const QImage source = record->image;
+    if (source.isNull()) return;
+    const std::int64_t right = static_cast<std::int64_t>(x) + width;
+    const std::int64_t bottom = static_cast<std::int64_t>(y) + height;
+    const std::int64_t left = std::max<std::int64_t>(x, 0);
+    const std::int64_t top = std::max<std::int64_t>(y, 0);
+    const std::int64_t visibleRight = std::min<std::int64_t>(right, target->width());
+    const std::int64_t visibleBottom = std::min<std::int64_t>(bottom, target->height());
+    if (left >= visibleRight || top >= visibleBottom) return;
+    const QRect visible(static_cast<int>(left), static_cast<int>(top),
+                        static_cast<int>(visibleRight - left),
+                        static_cast<int>(visibleBottom - top));
+
+    if (width == source.width() && height == source.height() &&
+        source.format() == QImage::Format_RGB32 && HasDirectPixels(*target)) {
+        // Same size and opaque: a plain copy of the visible rows.
+        uchar *bits = target->bits();
+        const qsizetype stride = target->bytesPerLine();
+        for (int ty = visible.top(); ty <= visible.bottom(); ++ty) {
+            const auto *from =
+                reinterpret_cast<const QRgb *>(source.constScanLine(ty - y)) + (visible.left() - x);
+            std::copy_n(from, visible.width(),
+                        reinterpret_cast<QRgb *>(bits + ty * stride) + visible.left());
+        }
+    } else {
+        // The part of the source that lands on the visible area, so that a huge stretch never
+        // hands the paint engine far-off coordinates.
+        const double scaleX = static_cast<double>(source.width()) / width;
+        const double scaleY = static_cast<double>(source.height()) / height;
+        const QRectF from((visible.left() - static_cast<double>(x)) * scaleX,
+                          (visible.top() - static_cast<double>(y)) * scaleY,
+                          visible.width() * scaleX, visible.height() * scaleY);
+        QPainter painter(target);
+        painter.drawImage(QRectF(visible), source, from);
+    }
+    NoteChanged(*drawing, visible);
+}
+
+void ReleaseDrawingState() {
+    delete g_drawing;
+    g_drawing = nullptr;
+    delete g_systemFont;
+    g_systemFont = nullptr;
+}

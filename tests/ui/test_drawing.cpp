@@ -1,0 +1,421 @@
+// Drawing on image slots: fills, lines, text placement and background, scaled images, the
+// state every drawing starts from, and operations that must do nothing.
+#include <gtest/gtest.h>
+
+#include <QFontMetrics>
+#include <QImage>
+#include <climits>
+#include <set>
+#include <tuple>
+#include <utility>
+
+#include "ui_internal.h"
+#include "widgets.h"
+
+namespace {
+
+constexpr int kCanvas = 50;
+constexpr Colour kRed = RGB(255, 0, 0);
+constexpr Colour kGreen = RGB(0, 255, 0);
+constexpr Colour kBlue = RGB(0, 0, 255);
+
+const QImage &Canvas() {
+    return ImageInSlot(kCanvas)->image;
+}
+
+// The pixels of the canvas that differ from black.
+std::set<std::pair<int, int>> LitPixels() {
+    std::set<std::pair<int, int>> lit;
+    const QImage &image = Canvas();
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != qRgb(0, 0, 0)) lit.insert({x, y});
+    return lit;
+}
+
+std::set<std::pair<int, int>> Box(int left, int top, int width, int height) {
+    std::set<std::pair<int, int>> box;
+    for (int y = top; y < top + height; ++y)
+        for (int x = left; x < left + width; ++x)
+            box.insert({x, y});
+    return box;
+}
+
+class DrawingTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_NE(CreateBlankImage(kCanvas, 10, 10), 0u); }
+    void TearDown() override {
+        EndDrawing();
+        StoreImage(kCanvas, QImage());
+    }
+    void Begin(int width, int height) {
+        ASSERT_NE(CreateBlankImage(kCanvas, width, height), 0u);
+        ASSERT_NE(BeginDrawing(ImageDrawingTarget(kCanvas)), 0);
+    }
+};
+
+}  // namespace
+
+// --- FillBox -----------------------------------------------------------------------------
+
+TEST_F(DrawingTest, FillBox_PositiveSize_FillsExactlyTheHalfOpenBox) {
+    Begin(10, 10);
+    FillBox(2, 3, 3, 2, kRed);
+    EndDrawing();
+    EXPECT_EQ(LitPixels(), Box(2, 3, 3, 2));
+    EXPECT_EQ(Canvas().pixel(2, 3), qRgb(255, 0, 0));
+}
+
+TEST_F(DrawingTest, FillBox_ZeroWidthOrHeight_ChangesNothing) {
+    Begin(10, 10);
+    FillBox(2, 3, 0, 5, kRed);
+    FillBox(2, 3, 4, 0, kRed);
+    FillBox(2, 3, 0, 0, kRed);
+    FillBox(2, 3, 0, -4, kRed);
+    EndDrawing();
+    EXPECT_TRUE(LitPixels().empty());
+}
+
+TEST_F(DrawingTest, FillBox_NegativeSize_SpansTheOtherWay) {
+    Begin(10, 10);
+    FillBox(5, 5, -2, -3, kRed);
+    EndDrawing();
+    EXPECT_EQ(LitPixels(), Box(3, 2, 2, 3));
+}
+
+TEST_F(DrawingTest, FillBox_PartlyOrWhollyOutside_IsClipped) {
+    Begin(10, 10);
+    FillBox(-5, -5, 7, 7, kRed);
+    FillBox(8, 9, 100, 100, kRed);
+    FillBox(20, 20, 5, 5, kRed);
+    FillBox(-20, 0, 5, 5, kRed);
+    EndDrawing();
+    std::set<std::pair<int, int>> expected = Box(0, 0, 2, 2);
+    expected.merge(Box(8, 9, 2, 1));
+    EXPECT_EQ(LitPixels(), expected);
+}
+
+TEST_F(DrawingTest, FillBox_ExtremeCoordinates_ClipWithoutOverflow) {
+    Begin(10, 10);
+    FillBox(INT_MIN, INT_MIN, INT_MAX, INT_MAX, kRed);  // ends at -1: nothing
+    EXPECT_TRUE(LitPixels().empty());
+    FillBox(INT_MAX, INT_MAX, INT_MIN, INT_MIN, kRed);
+    FillBox(0, 0, INT_MAX, INT_MAX, kRed);
+    EndDrawing();
+    EXPECT_EQ(LitPixels(), Box(0, 0, 10, 10));
+}
+
+// --- DrawLine ----------------------------------------------------------------------------
+
+TEST_F(DrawingTest, DrawLine_Vertical_ColoursBothEndPoints) {
+    Begin(10, 10);
+    DrawLine(4, 0, 4, 5, kRed);
+    EndDrawing();
+    EXPECT_EQ(LitPixels(), Box(4, 0, 1, 6));
+}
+
+TEST_F(DrawingTest, DrawLine_DiagonalAndSinglePoint_ColourEveryStep) {
+    Begin(10, 10);
+    DrawLine(1, 1, 5, 5, kRed);
+    DrawLine(8, 0, 8, 0, kRed);
+    EndDrawing();
+    EXPECT_EQ(LitPixels(),
+              (std::set<std::pair<int, int>>{{1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}, {8, 0}}));
+}
+
+TEST_F(DrawingTest, DrawLine_ShallowSlope_StepsOnePixelAtATime) {
+    Begin(10, 10);
+    DrawLine(0, 0, 4, 2, kRed);
+    EndDrawing();
+    EXPECT_EQ(LitPixels(), (std::set<std::pair<int, int>>{{0, 0}, {1, 1}, {2, 1}, {3, 2}, {4, 2}}));
+}
+
+TEST_F(DrawingTest, DrawLine_ReversedEndPoints_ColourTheSamePixels) {
+    const int lines[][4] = {{0, 0, 9, 4}, {2, 9, 7, 0}, {9, 1, 0, 6}, {3, 3, 6, 8}, {0, 5, 9, 5}};
+    for (const auto &[x1, y1, x2, y2] : lines) {
+        SCOPED_TRACE(x1 * 1000 + y1 * 100 + x2 * 10 + y2);
+        Begin(10, 10);
+        DrawLine(x1, y1, x2, y2, kRed);
+        EndDrawing();
+        const auto forward = LitPixels();
+        Begin(10, 10);
+        DrawLine(x2, y2, x1, y1, kRed);
+        EndDrawing();
+        EXPECT_EQ(LitPixels(), forward);
+        EXPECT_TRUE(forward.count({x1, y1}) && forward.count({x2, y2}));
+    }
+}
+
+TEST_F(DrawingTest, DrawLine_PartlyOutsideOrHuge_IsClippedQuickly) {
+    Begin(100, 8);
+    DrawLine(0, 7, 100, 7, kRed);    // the mini volume bar's base line: x 100 is outside
+    DrawLine(107, 0, 107, 5, kRed);  // wholly outside
+    DrawLine(-1000000000, 2, 1000000000, 2, kBlue);
+    EndDrawing();
+    const auto lit = LitPixels();
+    std::set<std::pair<int, int>> expected = Box(0, 7, 100, 1);
+    expected.merge(Box(0, 2, 100, 1));
+    EXPECT_EQ(lit, expected);
+}
+
+// --- Text --------------------------------------------------------------------------------
+
+TEST_F(DrawingTest, TextPixelWidth_RightAfterBegin_MeasuresInSystemFont) {
+    Begin(10, 10);
+    const int width = TextPixelWidth("Каналов-0...0 kHz");
+    EXPECT_GT(width, 0);
+    EXPECT_EQ(TextPixelWidth(""), 0);
+    SetDrawingFont(CreateFontInSlot(4, "DejaVu Sans", 40, 0));
+    EXPECT_GT(TextPixelWidth("Каналов-0...0 kHz"), width);
+    EndDrawing();
+    // The next drawing starts from the system font again.
+    Begin(10, 10);
+    EXPECT_EQ(TextPixelWidth("Каналов-0...0 kHz"), width);
+}
+
+TEST_F(DrawingTest, DrawTextAt_OpaqueMode_FillsTheTextCellWithBackColour) {
+    const NativeHandle font = CreateFontInSlot(4, "DejaVu Sans", 12, 0);
+    const QFontMetrics metrics(FontFromHandle(font)->font);
+    Begin(60, 40);
+    SetDrawingFont(font);
+    SetTextBackColour(kGreen);
+    const int width = TextPixelWidth("  ");
+    ASSERT_GT(width, 0);
+    DrawTextAt(7, 5, "  ", kRed);  // spaces: the cell without ink
+    EndDrawing();
+    EXPECT_EQ(LitPixels(), Box(7, 5, width, metrics.height()));
+    EXPECT_EQ(Canvas().pixel(7, 5), qRgb(0, 255, 0));
+}
+
+TEST_F(DrawingTest, DrawTextAt_TransparentMode_LeavesBackgroundAndDrawsInk) {
+    Begin(60, 40);
+    SetDrawingFont(CreateFontInSlot(4, "DejaVu Sans", 14, 0));
+    SetDrawingMode(1);
+    SetTextBackColour(kGreen);
+    DrawTextAt(3, 3, "Hx", kRed);
+    EndDrawing();
+    const auto lit = LitPixels();
+    EXPECT_FALSE(lit.empty());
+    for (auto [x, y] : lit) {
+        const QRgb pixel = Canvas().pixel(x, y);
+        EXPECT_EQ(qGreen(pixel), 0) << x << "," << y;
+        EXPECT_EQ(qBlue(pixel), 0) << x << "," << y;
+    }
+}
+
+TEST_F(DrawingTest, DrawTextAt_TopLeftCorner_PutsBaselineAtYPlusAscent) {
+    const NativeHandle font = CreateFontInSlot(4, "DejaVu Sans", 18, 0);
+    const QFontMetrics metrics(FontFromHandle(font)->font);
+    Begin(80, 60);
+    SetDrawingFont(font);
+    SetDrawingMode(1);
+    DrawTextAt(20, 10, "H", kRed);
+    EndDrawing();
+    const auto lit = LitPixels();
+    ASSERT_FALSE(lit.empty());
+    int left = INT_MAX, top = INT_MAX, bottom = INT_MIN;
+    for (auto [x, y] : lit) {
+        left = std::min(left, x);
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+    }
+    // "H" stands on the baseline and rises by the cap height; its stem starts near x.
+    const int baseline = 10 + metrics.ascent();
+    EXPECT_GE(bottom, baseline - 2);
+    EXPECT_LE(bottom, baseline);
+    EXPECT_GE(top, 10);
+    EXPECT_NEAR(top, baseline - metrics.capHeight(), 2);
+    EXPECT_GE(left, 20);
+    EXPECT_LE(left, 20 + 4);
+}
+
+TEST_F(DrawingTest, DrawTextAt_WithoutColour_UsesPenColour) {
+    Begin(60, 40);
+    SetDrawingFont(CreateFontInSlot(4, "DejaVu Sans", 14, kFontBold));
+    SetDrawingMode(1);
+    SetPenColour(kBlue);
+    DrawTextAt(2, 2, "WW");
+    EndDrawing();
+    const auto lit = LitPixels();
+    ASSERT_FALSE(lit.empty());
+    for (auto [x, y] : lit)
+        EXPECT_EQ(qRed(Canvas().pixel(x, y)), 0);
+}
+
+TEST_F(DrawingTest, DrawTextAt_FarOutsideOrEmpty_ChangesNothing) {
+    Begin(20, 20);
+    DrawTextAt(INT_MAX, 0, "far away", kRed);
+    DrawTextAt(INT_MIN, INT_MIN, "far away", kRed);
+    DrawTextAt(0, 500, "below", kRed);
+    DrawTextAt(0, 0, "", kRed);
+    EndDrawing();
+    EXPECT_TRUE(LitPixels().empty());
+}
+
+// --- DrawImageScaled ---------------------------------------------------------------------
+
+TEST_F(DrawingTest, DrawImageScaled_OwnSize_CopiesPixels) {
+    CreateBlankImage(51, 2, 2);
+    ImageInSlot(51)->image.setPixel(1, 0, qRgb(10, 20, 30));
+    Begin(10, 10);
+    DrawImageScaled(NativeImageHandle(51), 4, 5, 2, 2);
+    EndDrawing();
+    EXPECT_EQ(Canvas().pixel(5, 5), qRgb(10, 20, 30));
+    EXPECT_EQ(Canvas().pixel(4, 5), qRgb(0, 0, 0));
+    StoreImage(51, QImage());
+}
+
+TEST_F(DrawingTest, DrawImageScaled_SizeBelowOneOrBadHandle_DrawsNothing) {
+    CreateBlankImage(51, 3, 3);
+    ImageInSlot(51)->image.fill(Qt::white);
+    Begin(10, 10);
+    const int sizes[][2] = {{0, 3}, {3, 0}, {-3, 3}, {3, -3}, {0, 0}};
+    for (const auto &[w, h] : sizes)
+        DrawImageScaled(NativeImageHandle(51), 1, 1, w, h);
+    DrawImageScaled(0, 1, 1, 3, 3);
+    DrawImageScaled(12345, 1, 1, 3, 3);
+    EndDrawing();
+    EXPECT_TRUE(LitPixels().empty());
+    StoreImage(51, QImage());
+}
+
+TEST_F(DrawingTest, DrawImageScaled_Stretched_RepeatsEachPixel) {
+    QImage source(2, 1, QImage::Format_RGB32);
+    source.setPixel(0, 0, qRgb(255, 0, 0));
+    source.setPixel(1, 0, qRgb(0, 0, 255));
+    const NativeHandle handle = StoreImage(51, source);
+    Begin(10, 10);
+    DrawImageScaled(handle, 2, 2, 4, 2);
+    EndDrawing();
+    for (int y = 2; y < 4; ++y) {
+        EXPECT_EQ(Canvas().pixel(2, y), qRgb(255, 0, 0));
+        EXPECT_EQ(Canvas().pixel(3, y), qRgb(255, 0, 0));
+        EXPECT_EQ(Canvas().pixel(4, y), qRgb(0, 0, 255));
+        EXPECT_EQ(Canvas().pixel(5, y), qRgb(0, 0, 255));
+    }
+    EXPECT_EQ(LitPixels(), Box(2, 2, 4, 2));
+    StoreImage(51, QImage());
+}
+
+TEST_F(DrawingTest, DrawImageScaled_WithAlpha_BlendsOverTarget) {
+    QImage source(3, 1, QImage::Format_ARGB32);
+    source.setPixel(0, 0, qRgba(255, 255, 255, 0));
+    source.setPixel(1, 0, qRgba(255, 255, 255, 255));
+    source.setPixel(2, 0, qRgba(255, 255, 255, 128));
+    const NativeHandle handle = StoreImage(51, source);
+    Begin(10, 10);
+    FillBox(0, 0, 10, 10, RGB(0, 0, 100));
+    DrawImageScaled(handle, 0, 0, 3, 1);
+    EndDrawing();
+    EXPECT_EQ(Canvas().pixel(0, 0), qRgb(0, 0, 100));
+    EXPECT_EQ(Canvas().pixel(1, 0), qRgb(255, 255, 255));
+    const QRgb half = Canvas().pixel(2, 0);
+    EXPECT_NEAR(qRed(half), 128, 2);
+    EXPECT_NEAR(qBlue(half), 100 + (255 - 100) / 2, 2);
+    StoreImage(51, QImage());
+}
+
+TEST_F(DrawingTest, DrawImageScaled_PartlyOutsideOrIntoItself_IsSafe) {
+    Begin(10, 10);
+    FillBox(0, 0, 5, 5, kRed);
+    DrawImageScaled(NativeImageHandle(kCanvas), 5, 5, 10, 10);
+    DrawImageScaled(NativeImageHandle(kCanvas), -1000000000, -1000000000, INT_MAX, INT_MAX);
+    EndDrawing();
+    // The canvas drawn at half size into its own lower right corner: its red quarter lands at
+    // (5, 5) to (7, 7) as it was before this drawing changed anything.
+    EXPECT_EQ(Canvas().pixel(5, 5), qRgb(255, 0, 0));
+}
+
+// --- The state each drawing starts from, and doing nothing ------------------------------
+
+TEST_F(DrawingTest, BeginDrawing_AfterAnotherDrawing_StartsWithNothingCarriedOver) {
+    Begin(60, 40);
+    SetDrawingFont(CreateFontInSlot(4, "DejaVu Sans", 30, 0));
+    SetDrawingMode(1);
+    SetTextBackColour(kGreen);
+    SetPenColour(kRed);
+    EndDrawing();
+
+    Begin(60, 40);
+    const int width = TextPixelWidth(" ");
+    DrawTextAt(0, 0, " ");  // opaque again, with the default white background
+    EndDrawing();
+    ASSERT_GT(width, 0);
+    const auto lit = LitPixels();
+    ASSERT_FALSE(lit.empty());
+    EXPECT_EQ(lit.begin()->first, 0);
+    EXPECT_EQ(Canvas().pixel(0, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(Canvas().pixel(width - 1, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(Canvas().pixel(width, 0), qRgb(0, 0, 0));
+}
+
+TEST_F(DrawingTest, Operations_OutsideADrawing_DoNothing) {
+    const NativeHandle font = CreateFontInSlot(4, "DejaVu Sans", 12, 0);
+    CreateBlankImage(51, 2, 2);
+    ImageInSlot(51)->image.fill(Qt::white);
+    const auto everything = [&] {
+        SetDrawingFont(font);
+        SetDrawingMode(0);
+        SetTextBackColour(kGreen);
+        SetPenColour(kRed);
+        FillBox(0, 0, 10, 10, kRed);
+        DrawLine(0, 0, 9, 9, kRed);
+        DrawTextAt(0, 0, "text");
+        DrawTextAt(0, 0, "text", kRed);
+        DrawImageScaled(NativeImageHandle(51), 0, 0, 2, 2);
+        EXPECT_EQ(TextPixelWidth("text"), 0);
+        EndDrawing();
+    };
+    everything();  // before any drawing
+    Begin(10, 10);
+    EndDrawing();
+    everything();  // after one
+    EXPECT_EQ(BeginDrawing(0), 0);
+    everything();  // after a failed one
+    const DrawingTarget emptied = ImageDrawingTarget(51);
+    StoreImage(51, QImage());
+    EXPECT_EQ(BeginDrawing(emptied), 0);  // its slot is empty by now
+    everything();
+    EXPECT_TRUE(LitPixels().empty());
+}
+
+TEST_F(DrawingTest, BeginDrawing_WhileDrawing_EndsTheFirstAndFailsOnBadTarget) {
+    Begin(10, 10);
+    EXPECT_EQ(BeginDrawing(0), 0);
+    FillBox(0, 0, 10, 10, kRed);
+    EXPECT_TRUE(LitPixels().empty());
+}
+
+TEST_F(DrawingTest, Targets_EmptySlotsAndMissingWindows_AreZero) {
+    EXPECT_EQ(ImageDrawingTarget(-1), 0u);
+    EXPECT_EQ(ImageDrawingTarget(4000), 0u);
+    EXPECT_NE(ImageDrawingTarget(kCanvas), 0u);
+    EXPECT_EQ(WindowDrawingTarget(-1), 0u);
+    EXPECT_EQ(WindowDrawingTarget(4000), 0u);
+}
+
+TEST_F(DrawingTest, Drawing_OnImageAControlStillShows_LeavesThatCopyAlone) {
+    Begin(10, 10);
+    FillBox(0, 0, 10, 10, kRed);
+    EndDrawing();
+    const QImage shown = Canvas();  // what an image control keeps after an assignment
+    ASSERT_NE(BeginDrawing(ImageDrawingTarget(kCanvas)), 0);
+    FillBox(0, 0, 10, 10, kBlue);
+    DrawLine(0, 0, 9, 0, kGreen);
+    EndDrawing();
+    EXPECT_EQ(shown.pixel(3, 3), qRgb(255, 0, 0));
+    EXPECT_EQ(shown.pixel(3, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(Canvas().pixel(3, 3), qRgb(0, 0, 255));
+    EXPECT_EQ(Canvas().pixel(3, 0), qRgb(0, 255, 0));
+}
+
+TEST_F(DrawingTest, Drawing_SlotEmptiedMidway_LaterOperationsDoNothing) {
+    Begin(10, 10);
+    StoreImage(kCanvas, QImage());
+    FillBox(0, 0, 10, 10, kRed);
+    DrawTextAt(0, 0, "x", kRed);
+    DrawImageScaled(NativeImageHandle(kCanvas), 0, 0, 1, 1);
+    EndDrawing();
+    EXPECT_EQ(ImageInSlot(kCanvas), nullptr);
+    CreateBlankImage(kCanvas, 10, 10);  // for TearDown and the other tests
+}
