@@ -1,0 +1,37 @@
+// Image controls: show one image (or none) blended over whatever lies below, and report
+// clicks, double clicks, right clicks and drag starts as control events.
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+#include <QWidget>
+
+class ImageControl : public QWidget {
+  public:
+    ImageControl(QWidget *parent, int number, int window);
+
+    // Shows a copy of the image as it is now and takes its size; a null image shows nothing
+    // and keeps the size.
+    void ShowImage(const QImage &image);
+    const QImage &ShownImage() const { return image_; }
+
+  protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+
+  private:
+    void StartLeftPress(QMouseEvent *event);
+
+    int number_;
+    int window_;
+    QImage image_;
+    QPoint pressPosition_;  // screen position of the left press
+    bool leftHeld_ = false;
+    bool dragReported_ = false;
+    bool releaseEndsRightDouble_ = false;
+};
+
+bool IsImageControl(const QWidget *widget);

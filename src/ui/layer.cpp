@@ -1,0 +1,39 @@
+// The life of the widget layer: the application object and the release of everything.
+#include <QApplication>
+#include <memory>
+
+#include "event_queue.h"
+#include "input_state.h"
+#include "layer_life.h"
+#include "layer_tables.h"
+#include "ui_internal.h"
+
+namespace {
+
+int g_argc = 1;
+char g_programName[] = "volnar";
+char *g_argv[] = {g_programName, nullptr};
+std::unique_ptr<QApplication> g_application;
+
+}  // namespace
+
+void InitWidgetLayer() {
+    if (QCoreApplication::instance()) return;
+    g_application = std::make_unique<QApplication>(g_argc, g_argv);
+    // Windows are closed by the player alone; closing the last one ends nothing here.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+}
+
+void ReleaseWindowsAndEvents() {
+    StopRepeatingTimer();
+    RestorePointerShape();
+    DestroyAllWindows();
+    ClearEventQueue();
+    SetFileChooserForTesting({});
+}
+
+void ReleaseWidgetLayer() {
+    ReleaseWindowsAndEvents();
+    ReleaseImagesAndFonts();
+    g_application.reset();
+}

@@ -1,0 +1,126 @@
+// Top-level windows: background and overlay painting, window-level events, and the input
+// that reaches the native window before Qt hands it to a control.
+#include "top_window.h"
+
+#include <QCloseEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QWindow>
+
+#include "event_queue.h"
+#include "image_control.h"
+#include "input_state.h"
+
+TopWindow::TopWindow(int number) : number_(number) {
+    // Every pixel is painted here (tiles or the window colour), so Qt need not clear first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setMouseTracking(true);
+}
+
+void TopWindow::SetBackground(const QImage &image) {
+    background_ = QPixmap::fromImage(image);
+    update();
+}
+
+QImage *TopWindow::Overlay() {
+    if (overlay_.isNull() && width() > 0 && height() > 0) {
+        overlay_ = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+        overlay_.fill(Qt::transparent);
+    }
+    return overlay_.isNull() ? nullptr : &overlay_;
+}
+
+void TopWindow::OverlayChanged(const QRect &area) {
+    update(area.intersected(rect()));
+}
+
+void TopWindow::WatchNativeWindow() {
+    winId();
+    if (QWindow *native = windowHandle()) native->installEventFilter(this);
+}
+
+bool TopWindow::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == windowHandle()) HandleNativeInput(event);
+    return false;
+}
+
+// Runs before Qt delivers the input to the widget under the pointer, so the window's own
+// events come before the control events that the same input produces.
+void TopWindow::HandleNativeInput(QEvent *event) {
+    switch (event->type()) {
+        case QEvent::MouseMove:
+            RestorePointerShape();
+            QueueInputEvent(kMouseMove, number_);
+            break;
+        case QEvent::MouseButtonPress: {
+            auto *mouse = static_cast<QMouseEvent *>(event);
+            // The second press of a double click reaches the widgets as the double click.
+            if (mouse->button() != Qt::LeftButton ||
+                mouse->flags().testFlag(Qt::MouseEventCreatedDoubleClick))
+                break;
+            RememberLeftPress(mouse->globalPosition().toPoint());
+            // An image control reports the press as its own click instead.
+            if (!IsImageControl(childAt(mouse->position().toPoint())))
+                QueueInputEvent(kLeftButtonDown, number_);
+            break;
+        }
+        case QEvent::MouseButtonDblClick:
+            if (static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+                RememberLeftPress(static_cast<QMouseEvent *>(event)->globalPosition().toPoint());
+                QueueInputEvent(kLeftDoubleClick, number_);
+            }
+            break;
+        case QEvent::MouseButtonRelease:
+            if (static_cast<QMouseEvent *>(event)->button() == Qt::RightButton)
+                QueueInputEvent(kRightButtonUp, number_);
+            break;
+        case QEvent::KeyPress:
+            QueueInputEvent(kKeyEvent, number_);
+            break;
+        case QEvent::Leave:
+            RestorePointerShape();
+            break;
+        case QEvent::Expose:
+            if (windowHandle() && windowHandle()->isExposed())
+                QueueWindowEvent(kWindowRepainted, number_);
+            break;
+        default:
+            break;
+    }
+}
+
+bool TopWindow::event(QEvent *event) {
+    switch (event->type()) {
+        case QEvent::Move:
+            QueueWindowEvent(kWindowMoved, number_);
+            break;
+        case QEvent::Resize:
+            QueueWindowEvent(kWindowResized, number_);
+            break;
+        case QEvent::WindowActivate:
+            QueueWindowEvent(kWindowActivated, number_);
+            break;
+        default:
+            break;
+    }
+    return QWidget::event(event);
+}
+
+void TopWindow::paintEvent(QPaintEvent *event) {
+    QPainter painter(this);
+    for (const QRect &area : event->region()) {
+        if (background_.isNull())
+            painter.fillRect(area, palette().window());
+        else
+            painter.drawTiledPixmap(area, background_, area.topLeft());
+        if (!overlay_.isNull()) painter.drawImage(area.topLeft(), overlay_, area);
+    }
+}
+
+// The window closes only when the player calls CloseTopWindow.
+void TopWindow::closeEvent(QCloseEvent *event) {
+    event->ignore();
+    QueueWindowEvent(kCloseRequest, number_);
+}

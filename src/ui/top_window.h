@@ -1,0 +1,36 @@
+// A top-level window of the layer: paints its tiled background and the overlay that
+// drawings on the window go to, and turns the input reaching its native window into the
+// layer's window-level and input events.
+#pragma once
+
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
+
+class TopWindow : public QWidget {
+  public:
+    explicit TopWindow(int number);
+
+    int Number() const { return number_; }
+    // A snapshot of the image; later drawing on the image slot does not change it.
+    void SetBackground(const QImage &image);
+    // Transparent and the size of the client area on first use.
+    QImage *Overlay();
+    void OverlayChanged(const QRect &area);
+    // Creates the native window and starts watching the input that reaches it.
+    void WatchNativeWindow();
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+  protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+  private:
+    void HandleNativeInput(QEvent *event);
+
+    int number_;
+    QPixmap background_;
+    QImage overlay_;
+};

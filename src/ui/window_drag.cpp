@@ -1,0 +1,49 @@
+// Moving a borderless window by dragging its background. The press is left to the control
+// under it until the pointer has really moved, so clicks and double clicks still arrive.
+#include <QApplication>
+#include <QCursor>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QWindow>
+
+#include "input_state.h"
+#include "layer_tables.h"
+#include "top_window.h"
+
+namespace {
+
+bool LeftButtonHeld() {
+    return QGuiApplication::mouseButtons() & Qt::LeftButton;
+}
+
+void WaitForInput() {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+// Where the platform will not move the window itself: follow the pointer until the release.
+void FollowPointer(QPointer<TopWindow> &window, QPoint pressedAt) {
+    const QPoint start = window->pos();
+    while (window && LeftButtonHeld()) {
+        window->move(start + (QCursor::pos() - pressedAt));
+        WaitForInput();
+    }
+    if (window) window->move(start + (QCursor::pos() - pressedAt));
+}
+
+}  // namespace
+
+void StartWindowDrag(int window) {
+    QPointer<TopWindow> widget = WindowAt(window);
+    if (!widget) return;
+    const QPoint pressedAt = LastLeftPressPosition();
+    while (widget && LeftButtonHeld()) {
+        if ((QCursor::pos() - pressedAt).manhattanLength() > QApplication::startDragDistance()) {
+            QWindow *native = widget->windowHandle();
+            if (native && native->startSystemMove()) return;
+            FollowPointer(widget, pressedAt);
+            return;
+        }
+        WaitForInput();
+    }
+}
