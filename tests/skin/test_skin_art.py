@@ -1,0 +1,208 @@
+#!/usr/bin/python3
+"""Checks the generated skin files in src/skin/data against what the player expects.
+
+PNG headers are read directly (size, bit depth, colour type, interlace), fonts through
+fontTools (family names, cmap coverage, outlines and metrics). Exits non-zero on failure.
+"""
+
+import os
+import struct
+import sys
+import zlib
+
+ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+sys.path.insert(0, os.path.join(ROOT, "tools", "skin"))
+
+from skin_table import FONTS, IMAGES, font_path, image_path  # noqa: E402
+
+PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
+COLOUR_TYPES = {"RGB": 2, "RGBA": 6}
+MAX_PNG_TOTAL = 300 * 1024
+MAX_FONT = 150 * 1024
+
+results = {"passed": 0, "failed": 0}
+
+
+def check(name, condition, detail=""):
+    if condition:
+        results["passed"] += 1
+    else:
+        results["failed"] += 1
+        print("FAIL %s %s" % (name, detail))
+
+
+def png_chunks(data):
+    pos = len(PNG_SIGNATURE)
+    while pos + 8 <= len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        crc = struct.unpack(">I", data[pos + 8 + length:pos + 12 + length])[0]
+        yield kind, body, crc == (zlib.crc32(kind + body) & 0xFFFFFFFF)
+        pos += 12 + length
+
+
+def test_png(slot):
+    name, width, height, mode = IMAGES[slot]
+    path = image_path(slot)
+    check("%s exists" % name, os.path.isfile(path))
+    if not os.path.isfile(path):
+        return 0
+    with open(path, "rb") as f:
+        data = f.read()
+    check("%s signature" % name, data.startswith(PNG_SIGNATURE))
+    chunks = list(png_chunks(data))
+    check("%s chunk CRCs" % name, chunks and all(ok for _, _, ok in chunks))
+    check("%s starts with IHDR" % name, chunks and chunks[0][0] == b"IHDR")
+    check("%s ends with IEND" % name, chunks and chunks[-1][0] == b"IEND")
+    if not chunks or chunks[0][0] != b"IHDR" or len(chunks[0][1]) != 13:
+        return len(data)
+    w, h, depth, ctype, _, _, interlace = struct.unpack(">IIBBBBB", chunks[0][1])
+    check("%s size" % name, (w, h) == (width, height), "%dx%d, want %dx%d" % (w, h, width, height))
+    check("%s bit depth" % name, depth == 8, "got %d" % depth)
+    check("%s colour type" % name, ctype == COLOUR_TYPES[mode], "got %d, want %s" % (ctype, mode))
+    check("%s not interlaced" % name, interlace == 0)
+    check("%s has no palette" % name, not any(k == b"PLTE" for k, _, _ in chunks))
+    return len(data)
+
+
+def test_lit_images_fade_out():
+    """The glow of every button and speaker image reaches full transparency at the border."""
+    from PIL import Image
+    for slot, (name, w, h, mode) in IMAGES.items():
+        if mode != "RGBA" or slot == 23:
+            continue
+        img = Image.open(image_path(slot))
+        a = img.getchannel("A")
+        border = [a.getpixel((x, 0)) for x in range(w)] + [a.getpixel((x, h - 1)) for x in range(w)]
+        border += [a.getpixel((0, y)) for y in range(h)] + [a.getpixel((w - 1, y)) for y in range(h)]
+        check("%s border transparent" % name, max(border) == 0, "max alpha %d" % max(border))
+        check("%s shows something" % name, a.getextrema()[1] == 255)
+
+
+def test_volume_dot_corners():
+    from PIL import Image
+    a = Image.open(image_path(23)).getchannel("A")
+    corners = [a.getpixel(p) for p in ((0, 0), (4, 0), (0, 4), (4, 4))]
+    check("volume dot corners transparent", corners == [0, 0, 0, 0], str(corners))
+    check("volume dot centre opaque", a.getpixel((2, 2)) == 255)
+
+
+def test_clock_box_is_skin_region():
+    from PIL import Image
+    skin = Image.open(image_path(2)).convert("RGB")
+    box = Image.open(image_path(7)).convert("RGB")
+    check("clock box equals the skin at (107, 114)",
+          skin.crop((107, 114, 218, 164)).tobytes() == box.tobytes())
+
+
+def test_display_strips_match_display_colour():
+    """Where the player draws its strips the skin is the display colour, so no seam shows."""
+    from PIL import Image
+    skin = Image.open(image_path(2)).convert("RGB")
+    for name, (x, y, w, h) in (("marquee", (221, 126, 267, 25)), ("title", (230, 115, 250, 10)),
+                               ("spectrum", (230, 154, 250, 12))):
+        colours = set(skin.crop((x, y, x + w, y + h)).getdata())
+        check("%s area is RGB(72, 86, 101)" % name, colours == {(72, 86, 101)}, str(list(colours)[:4]))
+    mini = Image.open(image_path(27)).convert("RGB")
+    colours = set(mini.crop((12, 14, 213, 27)).getdata())
+    check("mini strip area is RGB(72, 86, 101)", colours == {(72, 86, 101)})
+
+
+def test_seek_groove_rows():
+    from PIL import Image
+    rows = [(52, 63, 75), (52, 63, 75), (72, 82, 93), (28, 35, 41), (31, 38, 45), (36, 44, 51),
+            (40, 49, 58), (45, 55, 64), (70, 81, 91), (50, 60, 71), (49, 60, 71), (49, 60, 71)]
+    skin = Image.open(image_path(2)).convert("RGB")
+    ok = all(set(skin.crop((225, 174 + i, 484, 175 + i)).getdata()) == {c} for i, c in enumerate(rows))
+    check("seek groove in the empty-track row colours", ok)
+
+
+def printable_cp1251():
+    out = []
+    for b in range(0x80, 0x100):
+        try:
+            out.append(bytes([b]).decode("cp1251"))
+        except UnicodeDecodeError:
+            pass
+    return out
+
+
+def test_font(family, required):
+    from fontTools.ttLib import TTFont
+    path = font_path(family)
+    check("%s exists" % family, os.path.isfile(path))
+    if not os.path.isfile(path):
+        return
+    size = os.path.getsize(path)
+    check("%s under 150 KB" % family, size < MAX_FONT, "%d bytes" % size)
+    font = TTFont(path)
+    check("%s has TrueType outlines" % family, "glyf" in font and "CFF " not in font)
+    check("%s units per em" % family, font["head"].unitsPerEm in (1000, 2048))
+    names = font["name"]
+    for name_id in (1, 4, 16):
+        rec = names.getName(name_id, 3, 1, 0x409)
+        check("%s name %d" % (family, name_id), rec is not None and rec.toUnicode() == family,
+              repr(rec.toUnicode() if rec else None))
+    order = font.getGlyphOrder()
+    check("%s .notdef first" % family, order and order[0] == ".notdef")
+    fmt4 = [t for t in font["cmap"].tables if t.format == 4 and t.platformID == 3 and t.platEncID == 1]
+    check("%s has a Windows Unicode format 4 cmap" % family, bool(fmt4))
+    cmap = fmt4[0].cmap if fmt4 else {}
+    missing = [c for c in required if ord(c) not in cmap]
+    check("%s covers its characters" % family, not missing, "missing %r" % "".join(missing[:20]))
+    glyf = font["glyf"]
+    hmtx = font["hmtx"]
+    empty = [c for c in required if c not in " \u00a0\u00ad" and ord(c) in cmap
+             and glyf[cmap[ord(c)]].numberOfContours <= 0]
+    check("%s glyphs have outlines" % family, not empty, "empty %r" % "".join(empty[:20]))
+    check("%s space has an advance" % family, ord(" ") in cmap and hmtx[cmap[ord(" ")]][0] > 0)
+    hhea, os2 = font["hhea"], font["OS/2"]
+    check("%s hhea ascender/descender" % family, hhea.ascent > 0 and hhea.descent < 0)
+    check("%s OS/2 win metrics" % family, os2.usWinAscent > 0 and os2.usWinDescent > 0)
+    check("%s typo metrics agree with hhea" % family,
+          (os2.sTypoAscender, os2.sTypoDescender) == (hhea.ascent, hhea.descent))
+    return font, cmap
+
+
+def test_digital7_monospaced_digits(font, cmap):
+    hmtx = font["hmtx"]
+    widths = {hmtx[cmap[ord(c)]][0] for c in "0123456789"}
+    check("Digital-7 digits share one advance", len(widths) == 1, str(widths))
+
+
+def test_repeatable():
+    """Building again into a scratch copy must give the same pixels and the same font bytes."""
+    import importlib
+    sys.path.insert(0, os.path.join(ROOT, "tools", "fonts"))
+    make_skin = importlib.import_module("make_skin")
+    from PIL import Image
+    images = make_skin.build_images()
+    same = all(images[s].tobytes() == Image.open(image_path(s)).convert(IMAGES[s][3]).tobytes()
+               for s in IMAGES)
+    check("committed images are what the generator makes", same)
+
+
+def main():
+    total = 0
+    for slot in sorted(IMAGES):
+        total += test_png(slot)
+    check("fourteen images", len(IMAGES) == 14)
+    check("PNG total under 300 KB", total < MAX_PNG_TOTAL, "%d bytes" % total)
+    test_lit_images_fade_out()
+    test_volume_dot_corners()
+    test_clock_box_is_skin_region()
+    test_display_strips_match_display_colour()
+    test_seek_groove_rows()
+    ascii_chars = [chr(c) for c in range(0x20, 0x7F)]
+    test_font("MicroTech", ascii_chars + printable_cp1251())
+    got = test_font("Digital-7", ascii_chars)
+    if got:
+        test_digital7_monospaced_digits(*got)
+    check("two fonts", len(FONTS) == 2)
+    test_repeatable()
+    print("%d passed, %d failed" % (results["passed"], results["failed"]))
+    return 1 if results["failed"] else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,42 @@
+"""The fourteen embedded skin images: slot number, file name, size and PNG colour type.
+
+This is the one place that ties an image slot of the player to a file in src/skin/data;
+the generator, the preview sheet and the art test all read it.
+"""
+
+import os
+
+DATA_DIR = os.path.normpath(
+    os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "skin", "data"))
+
+# slot: (file name, width, height, PNG colour type)
+IMAGES = {
+    2: ("main_skin.png", 600, 400, "RGB"),
+    7: ("clock_box.png", 111, 50, "RGB"),
+    8: ("play_lit.png", 30, 27, "RGBA"),
+    9: ("close_lit.png", 30, 20, "RGBA"),
+    10: ("playlist_lit.png", 30, 20, "RGBA"),
+    11: ("pause_lit.png", 30, 27, "RGBA"),
+    20: ("open_lit.png", 30, 27, "RGBA"),
+    21: ("previous_lit.png", 30, 27, "RGBA"),
+    22: ("next_lit.png", 30, 27, "RGBA"),
+    23: ("volume_dot_lit.png", 5, 5, "RGBA"),
+    24: ("speaker_lit.png", 14, 16, "RGBA"),
+    25: ("radio_lit.png", 30, 20, "RGBA"),
+    26: ("seek_knob.png", 5, 12, "RGB"),
+    27: ("mini_skin.png", 225, 52, "RGB"),
+}
+
+# family name: file name
+FONTS = {
+    "MicroTech": "microtech.ttf",
+    "Digital-7": "digital7.ttf",
+}
+
+
+def image_path(slot):
+    return os.path.join(DATA_DIR, IMAGES[slot][0])
+
+
+def font_path(family):
+    return os.path.join(DATA_DIR, FONTS[family])
