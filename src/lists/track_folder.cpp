@@ -34,10 +34,11 @@ void ScanTrackFolder() {
 
 void SelectChosenTrack() {
     g.chosenFileName = NamePart(g.chosenFilePath);
-    // The list clears its selection for an index past its end, so a name that is not found
-    // leaves nothing selected once the search has run past the last item.
     for (int i = 0; i < kSearchedItems; ++i) {
         SetControlValue(kTrackList, i);
         if (GetControlText(kTrackList) == g.chosenFileName) return;
     }
+    // Not found. A shorter list has cleared its selection at the first index past its end;
+    // a longer one would keep item 1000 selected and play a track nobody picked.
+    SetControlValue(kTrackList, -1);
 }

@@ -5,5 +5,6 @@
 void OpenTrackFolder();
 // Lists the folder of chosenFilePath into list 13 and its folder into label 12.
 void ScanTrackFolder();
-// Selects the picked file's name in list 13 (searching at most 1001 items).
+// Selects the picked file's name in list 13, searching its first 1001 items; when the name is
+// not among them no item stays selected.
 void SelectChosenTrack();

@@ -1,8 +1,14 @@
-// The media-list tests' main.
+// The media-list tests' main: the widget layer lives for the whole run, on Qt's offscreen
+// platform.
 
 #include <gtest/gtest.h>
 
+#include "widgets.h"
+
 int main(int argc, char **argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    InitWidgetLayer();
+    const int result = RUN_ALL_TESTS();
+    ReleaseWidgetLayer();
+    return result;
 }

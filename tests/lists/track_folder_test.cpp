@@ -1,0 +1,169 @@
+// The track list on real controls: scanning the picked file's folder into list 13 and label
+// 12, selecting the picked name, and the open-folder command around them.
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "lists_controls.h"
+#include "lists_test_support.h"
+#include "player_state.h"
+#include "track_folder.h"
+#include "widgets.h"
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+class TrackFolder : public ListControlsTest {
+  protected:
+    void Touch(const std::string &name) { folder_.Write(name, ""); }
+    void Pick(const std::string &name) { g.chosenFilePath = folder_.Path() + name; }
+    ScratchFolder folder_;
+};
+
+TEST_F(TrackFolder, Scan_MixedFolder_TracksSortedIntoListAndCounted) {
+    for (const char *name : {"b.MP3", "a.wav", "C.Mid", "x.midi", "cover.jpg", ".mp3"}) {
+        Touch(name);
+    }
+    ASSERT_EQ(mkdir((folder_.Path() + "dir.mid").c_str(), 0755), 0);
+    Pick("a.wav");
+    ScanTrackFolder();
+    EXPECT_EQ(ListItems(13), (Names{".mp3", "a.wav", "b.MP3", "C.Mid", "dir.mid"}));
+    EXPECT_EQ(g.trackCount, 5);
+    EXPECT_EQ(GetControlText(12), folder_.Path());
+}
+
+TEST_F(TrackFolder, Scan_SecondFolder_ReplacesItemsAndCount) {
+    Touch("one.mp3");
+    Touch("two.mp3");
+    Pick("one.mp3");
+    ScanTrackFolder();
+    ScratchFolder other;
+    other.Write("three.wav", "");
+    g.chosenFilePath = other.Path() + "three.wav";
+    ScanTrackFolder();
+    EXPECT_EQ(ListItems(13), Names{"three.wav"});
+    EXPECT_EQ(g.trackCount, 1);
+    EXPECT_EQ(GetControlText(12), other.Path());
+}
+
+TEST_F(TrackFolder, Scan_FolderThatIsAFile_LabelSetListEmpty) {
+    Touch("one.mp3");
+    Pick("one.mp3");
+    ScanTrackFolder();
+    Pick("one.mp3/song.mp3");
+    ScanTrackFolder();
+    EXPECT_TRUE(ListItems(13).empty());
+    EXPECT_EQ(g.trackCount, 0);
+    EXPECT_EQ(GetControlText(12), folder_.Path() + "one.mp3/");
+}
+
+TEST_F(TrackFolder, Scan_MissingFolder_LabelSetListEmpty) {
+    Pick("gone/song.mp3");
+    ScanTrackFolder();
+    EXPECT_TRUE(ListItems(13).empty());
+    EXPECT_EQ(g.trackCount, 0);
+    EXPECT_EQ(GetControlText(12), folder_.Path() + "gone/");
+}
+
+TEST_F(TrackFolder, Select_PickedName_ItsItemSelected) {
+    for (const char *name : {"a.mp3", "b.mp3", "c.mp3"})
+        Touch(name);
+    Pick("b.mp3");
+    ScanTrackFolder();
+    SelectChosenTrack();
+    EXPECT_EQ(g.chosenFileName, "b.mp3");
+    EXPECT_EQ(GetControlValue(13), 1);
+    EXPECT_EQ(GetControlText(13), "b.mp3");
+}
+
+TEST_F(TrackFolder, Select_NameDiffersInCase_NothingSelected) {
+    Touch("Song.mp3");
+    Pick("song.mp3");
+    ScanTrackFolder();
+    SelectChosenTrack();
+    EXPECT_EQ(g.chosenFileName, "song.mp3");
+    EXPECT_EQ(GetControlValue(13), -1);
+    EXPECT_EQ(GetControlText(13), "");
+}
+
+TEST_F(TrackFolder, Select_PickedFileNotListed_NothingSelected) {
+    Touch("a.mp3");
+    Touch("notes.txt");
+    Pick("notes.txt");
+    ScanTrackFolder();
+    SelectChosenTrack();
+    EXPECT_EQ(GetControlValue(13), -1);
+}
+
+class LargeTrackFolder : public TrackFolder {
+  protected:
+    void SetUp() override {
+        TrackFolder::SetUp();
+        for (int i = 0; i < 1002; ++i)
+            Touch(Name(i));
+    }
+    static std::string Name(int i) { return "t" + std::to_string(10000 + i) + ".mp3"; }
+};
+
+TEST_F(LargeTrackFolder, Select_PickAtIndex1000_Found) {
+    Pick(Name(1000));
+    ScanTrackFolder();
+    ASSERT_EQ(g.trackCount, 1002);
+    SelectChosenTrack();
+    EXPECT_EQ(GetControlValue(13), 1000);
+    EXPECT_EQ(GetControlText(13), Name(1000));
+}
+
+TEST_F(LargeTrackFolder, Select_PickAtIndex1001_NotFoundNothingSelected) {
+    Pick(Name(1001));
+    ScanTrackFolder();
+    ASSERT_EQ(g.trackCount, 1002);
+    SelectChosenTrack();
+    EXPECT_EQ(GetControlValue(13), -1);
+    EXPECT_EQ(GetControlText(13), "");
+}
+
+TEST_F(TrackFolder, Open_ChosenFile_FolderListedAndFileSelected) {
+    Touch("x.mp3");
+    Touch("y.wav");
+    const std::string picked = folder_.Path() + "y.wav";
+    SetFileChooserForTesting([picked] { return picked; });
+    OpenTrackFolder();
+    EXPECT_EQ(g.chosenFilePath, picked);
+    EXPECT_EQ(g.chosenFileName, "y.wav");
+    EXPECT_EQ(GetControlText(12), folder_.Path());
+    EXPECT_EQ(ListItems(13), (Names{"x.mp3", "y.wav"}));
+    EXPECT_EQ(GetControlText(13), "y.wav");
+}
+
+TEST_F(TrackFolder, Open_Cancelled_CurrentFolderListedNothingSelected) {
+    Touch("here.mp3");
+    Touch("there.mid");
+    SetFileChooserForTesting([] { return std::string(); });
+    CurrentFolder cwd(folder_.Path());
+    OpenTrackFolder();
+    EXPECT_EQ(g.chosenFilePath, "");
+    EXPECT_EQ(g.chosenFileName, "");
+    EXPECT_EQ(GetControlText(12), "");
+    EXPECT_EQ(ListItems(13), (Names{"here.mp3", "there.mid"}));
+    EXPECT_EQ(g.trackCount, 2);
+    EXPECT_EQ(GetControlValue(13), -1);
+}
+
+TEST_F(TrackFolder, Open_CancelledInFolderWithoutTracks_EmptyListNothingSelected) {
+    Touch("readme.txt");
+    SetFileChooserForTesting([] { return std::string(); });
+    CurrentFolder cwd(folder_.Path());
+    OpenTrackFolder();
+    EXPECT_TRUE(ListItems(13).empty());
+    EXPECT_EQ(g.trackCount, 0);
+    EXPECT_EQ(GetControlValue(13), -1);
+    EXPECT_EQ(GetControlText(13), "");
+}
+
+}  // namespace
