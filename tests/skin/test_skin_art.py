@@ -180,6 +180,15 @@ def test_repeatable():
     same = all(images[s].tobytes() == Image.open(image_path(s)).convert(IMAGES[s][3]).tobytes()
                for s in IMAGES)
     check("committed images are what the generator makes", same)
+    import tempfile
+    make_fonts = importlib.import_module("make_fonts")
+    with tempfile.TemporaryDirectory() as tmp:
+        for family, make in (("MicroTech", make_fonts.make_microtech),
+                             ("Digital-7", make_fonts.make_digital7)):
+            scratch = os.path.join(tmp, "font.ttf")
+            make(scratch)
+            with open(scratch, "rb") as a, open(font_path(family), "rb") as b:
+                check("committed %s is what the generator makes" % family, a.read() == b.read())
 
 
 def main():

@@ -97,20 +97,20 @@ def build(chars, glyph_of, notdef):
     return glyphs, cmap
 
 
-def make_microtech():
+def make_microtech(path):
     chars = printable_ascii() + printable_cp1251() + list(mt.EXTRA_CHARS)
     glyphs, cmap = build(chars, microtech_glyph, microtech_notdef())
-    write_font(font_path("MicroTech"), "MicroTech", glyphs, cmap, MT_ASCENT, MT_DESCENT,
+    write_font(path, "MicroTech", glyphs, cmap, MT_ASCENT, MT_DESCENT,
                x_height=5 * MT_UNIT + MT_PEN, cap_height=7 * MT_UNIT + MT_PEN,
                code_pages=(1 << 0) | (1 << 2))
     return len(glyphs), len(cmap)
 
 
-def make_digital7():
+def make_digital7(path):
     chars = printable_ascii() + sorted(set(d7.CHARS) - set(printable_ascii()))
     glyphs, cmap = build(chars, lambda ch: (d7.advance(ch), d7.glyph_contours(ch)),
                          (d7.ADVANCE, d7.notdef()))
-    write_font(font_path("Digital-7"), "Digital-7", glyphs, cmap, d7.ASCENT, d7.DESCENT,
+    write_font(path, "Digital-7", glyphs, cmap, d7.ASCENT, d7.DESCENT,
                x_height=d7.CAP, cap_height=d7.CAP, code_pages=1 << 0)
     return len(glyphs), len(cmap)
 
@@ -118,7 +118,7 @@ def make_digital7():
 def main():
     os.makedirs(DATA_DIR, exist_ok=True)
     for family, make in (("MicroTech", make_microtech), ("Digital-7", make_digital7)):
-        n_glyphs, n_codes = make()
+        n_glyphs, n_codes = make(font_path(family))
         print("%s: %d glyphs, %d code points, %d bytes" %
               (family, n_glyphs, n_codes, os.path.getsize(font_path(family))))
 

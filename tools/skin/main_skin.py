@@ -95,6 +95,7 @@ def paint_top_strip(c):
         d = dot_mask(n, WINDOW)
         raster.paint(c, _shift_down(d), P.DOT_DARK_RIM, 0.45)
         raster.paint(c, d, P.DOT_DARK)
+        raster.paint(c, np.clip(d - _shift_down(d), 0, 1), (18, 20, 24), 0.6)
     # Model name in the middle of the strip.
     label = "VOLNAR"
     w = text_width(label, LARGE, 2)

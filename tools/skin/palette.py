@@ -50,8 +50,8 @@ DIVIDER_LIGHT = (90, 104, 119)
 DISPLAY_CAPTION = (112, 128, 146)  # unlit indicator captions inside the display
 
 # Volume dots.
-DOT_DARK = (26, 29, 34)
-DOT_DARK_RIM = (74, 78, 86)
+DOT_DARK = (47, 51, 59)
+DOT_DARK_RIM = (70, 75, 84)
 DOT_LIT_CENTRE = (196, 230, 255)
 DOT_LIT_EDGE = (104, 166, 226)
 

@@ -79,10 +79,12 @@ def _restore():
 
 
 def _speaker(with_waves):
-    polys = [raster.rect(117, 97, 120, 103), [(120, 97), (123.5, 94), (123.5, 106), (120, 103)]]
+    x, y = layout.SPEAKER[:2]
+    polys = [raster.rect(x + 1.5, y + 6, x + 4, y + 10),
+             [(x + 4, y + 6), (x + 7, y + 3), (x + 7, y + 13), (x + 4, y + 10)]]
     if with_waves:
-        polys.append(raster.arc_band(123, 100, 2.4, 3.6, -50, 50))
-        polys.append(raster.arc_band(123, 100, 4.6, 5.8, -50, 50))
+        polys.append(raster.arc_band(x + 7, y + 8, 2.1, 3.3, -55, 55))
+        polys.append(raster.arc_band(x + 7, y + 8, 4.5, 5.7, -55, 55))
     return polys
 
 
