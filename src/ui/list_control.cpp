@@ -75,7 +75,11 @@ void ListControl::StartPress(QMouseEvent *event) {
 
 void ListControl::mousePressEvent(QMouseEvent *event) {
     StartPress(event);
-    QListWidget::mousePressEvent(event);
+    // Only the left button selects, as in the player's original lists.
+    if (event->button() == Qt::LeftButton)
+        QListWidget::mousePressEvent(event);
+    else
+        event->accept();
 }
 
 void ListControl::mouseMoveEvent(QMouseEvent *event) {
