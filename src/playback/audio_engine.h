@@ -37,10 +37,8 @@ enum : DWORD {
 
 BOOL BASS_Init(int device, DWORD freq, DWORD flags, void *win, const void *clsid);
 BOOL BASS_StreamFree(HSTREAM handle);
-HSTREAM BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD length,
-                              DWORD flags);
-HSTREAM BASS_StreamCreateURL(const char *url, DWORD offset, DWORD flags, void *proc,
-                             void *user);
+HSTREAM BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD length, DWORD flags);
+HSTREAM BASS_StreamCreateURL(const char *url, DWORD offset, DWORD flags, void *proc, void *user);
 BOOL BASS_ChannelPlay(DWORD handle, BOOL restart);
 BOOL BASS_ChannelPause(DWORD handle);
 BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value);

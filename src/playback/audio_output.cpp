@@ -1,0 +1,93 @@
+// See audio_output.h for the threads and the lock.
+#include "audio_output.h"
+
+#include <pthread.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "decoder.h"
+#include "stream.h"
+
+namespace engine {
+namespace {
+
+// 1024 frames: about 23 ms a callback, short enough for a prompt start, long enough to
+// cost next to no CPU.
+constexpr int kDeviceFrames = 1024;
+constexpr int kClockFrames = 441;  // the clock ticks every 10 ms
+
+}  // namespace
+
+void AudioOutput::Open(bool use_device) {
+    scratch_.assign(kDeviceFrames * 2 * 4, 0.0f);
+    if (use_device && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+        SDL_AudioSpec want{};
+        want.freq = kSampleRate;
+        want.format = AUDIO_F32SYS;
+        want.channels = kChannels;
+        want.samples = kDeviceFrames;
+        want.callback = SdlCallback;
+        want.userdata = this;
+        SDL_AudioSpec have{};
+        // No changes allowed: SDL converts to whatever the device wants.
+        device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+        if (device_ != 0) {
+            latency_frames_ = have.samples;
+            scratch_.assign(static_cast<std::size_t>(have.samples) * 2, 0.0f);
+            SDL_PauseAudioDevice(device_, 0);
+            return;
+        }
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+    silent_.assign(kClockFrames * 2, 0.0f);
+    clock_ = std::thread([this] { RunClock(); });
+}
+
+void AudioOutput::Attach(Stream *stream) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    streams_.push_back(stream);
+}
+
+void AudioOutput::Detach(Stream *stream) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    streams_.erase(std::remove(streams_.begin(), streams_.end(), stream), streams_.end());
+}
+
+void AudioOutput::SdlCallback(void *user, Uint8 *bytes, int length) {
+    auto *output = static_cast<AudioOutput *>(user);
+    output->Mix(reinterpret_cast<float *>(bytes),
+                length / static_cast<int>(sizeof(float) * kChannels));
+}
+
+void AudioOutput::Mix(float *out, int frames) {
+    std::fill(out, out + static_cast<std::size_t>(frames) * kChannels, 0.0f);
+    int chunk = static_cast<int>(scratch_.size() / kChannels);
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (int done = 0; done < frames; done += chunk) {
+        int count = std::min(chunk, frames - done);
+        for (Stream *stream : streams_)
+            stream->MixInto(out + static_cast<std::size_t>(done) * kChannels, scratch_.data(),
+                            count);
+    }
+}
+
+// Stands in for a device: consumes what a device would have played by now, every 10 ms.
+void AudioOutput::RunClock() {
+    pthread_setname_np(pthread_self(), "volnar-clock");
+    auto start = std::chrono::steady_clock::now();
+    std::int64_t consumed = 0;
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        auto elapsed = std::chrono::steady_clock::now() - start;
+        std::int64_t due = std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count() *
+                           kSampleRate / 1000000;
+        while (consumed < due) {
+            int count = static_cast<int>(std::min<std::int64_t>(kClockFrames, due - consumed));
+            Mix(silent_.data(), count);
+            consumed += count;
+        }
+    }
+}
+
+}  // namespace engine

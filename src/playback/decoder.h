@@ -1,0 +1,51 @@
+// The decoder contract: a pull interface that turns one source (a file or a station address)
+// into 44100 Hz stereo float frames. A decoder is opened on the user-interface thread and
+// from then on used by its stream's decoder thread only; nothing in it is shared.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace engine {
+
+constexpr int kSampleRate = 44100;
+constexpr int kChannels = 2;
+// Byte positions count 16-bit stereo frames, whatever the decoder delivers.
+constexpr std::int64_t kBytesPerFrame = 4;
+
+// Lets a blocking library call give up. The stream sets `cancel` when it is freed; the
+// deadline (steady clock, nanoseconds, 0 for none) bounds the opening of a station.
+struct CancelToken {
+    std::atomic<bool> cancel{false};           // atomic
+    std::atomic<std::int64_t> deadline_ns{0};  // atomic
+    bool Expired() const;
+};
+
+class Decoder {
+  public:
+    virtual ~Decoder() = default;
+    // Up to max_frames interleaved stereo frames into out; 0 at the end or on a fatal error.
+    virtual int Read(float *out, int max_frames) = 0;
+    // Moves to an output frame; false when the source cannot get there.
+    virtual bool Seek(std::int64_t frame) = 0;
+    virtual bool Seekable() const = 0;
+    // Length in output frames, -1 when unknown (stations).
+    virtual std::int64_t LengthFrames() const = 0;
+    // Some containers only estimate their length at open; this improves the estimate a
+    // piece at a time. Returns true once there is nothing more to improve.
+    virtual bool RefineLengthStep() { return true; }
+    // The latest metadata packet of a station as sent, empty when there is none.
+    virtual std::string Metadata() { return {}; }
+};
+
+std::unique_ptr<Decoder> OpenFileDecoder(const std::string &path, CancelToken *token);
+std::unique_ptr<Decoder> OpenUrlDecoder(const std::string &url, CancelToken *token);
+// A Standard MIDI File rendered by FluidSynth; null when no SoundFont or bad data.
+std::unique_ptr<Decoder> OpenMidiDecoder(const std::string &path);
+
+// True for a regular file starting with the Standard MIDI File signature.
+bool LooksLikeMidi(const std::string &path);
+
+}  // namespace engine

@@ -1,0 +1,407 @@
+// The FFmpeg decoder: MP3, WAV and whatever else FFmpeg recognises by content, from local
+// files or from http/https station addresses. Opened on the user-interface thread, then used
+// only by its stream's decoder thread. Every blocking FFmpeg call goes through the interrupt
+// callback, which reads the stream's CancelToken (atomics only).
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+#include "decoder.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/intreadwrite.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+namespace engine {
+namespace {
+
+struct FormatCloser {
+    void operator()(AVFormatContext *c) const { avformat_close_input(&c); }
+};
+struct CodecFreer {
+    void operator()(AVCodecContext *c) const { avcodec_free_context(&c); }
+};
+struct PacketFreer {
+    void operator()(AVPacket *p) const { av_packet_free(&p); }
+};
+struct FrameFreer {
+    void operator()(AVFrame *f) const { av_frame_free(&f); }
+};
+struct SwrFreer {
+    void operator()(SwrContext *s) const { swr_free(&s); }
+};
+struct DictFreer {
+    void operator()(AVDictionary *d) const { av_dict_free(&d); }
+};
+struct AvFreer {
+    void operator()(void *p) const { av_free(p); }
+};
+
+using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
+using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
+using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
+using SwrPtr = std::unique_ptr<SwrContext, SwrFreer>;
+
+// Opening a station reads at most this much to find its format: a station's first burst.
+constexpr int kUrlProbeBytes = 64 * 1024;
+// A station that sends nothing for this long is taken as gone (microseconds).
+constexpr const char *kUrlReadTimeoutUs = "8000000";
+// Packets scanned per refinement step when the container only estimated its length.
+constexpr int kScanPacketsPerStep = 400;
+// Bad packets tolerated in a row before a source is given up as undecodable.
+constexpr int kMaxBadPacketsInRow = 200;
+
+int InterruptCallback(void *opaque) {
+    return static_cast<const CancelToken *>(opaque)->Expired() ? 1 : 0;
+}
+
+FormatPtr OpenInput(const std::string &address, bool is_url, CancelToken *token) {
+    AVFormatContext *raw = avformat_alloc_context();
+    if (!raw) return nullptr;
+    raw->interrupt_callback.callback = InterruptCallback;
+    raw->interrupt_callback.opaque = token;
+    AVDictionary *options = nullptr;
+    // Untrusted addresses may reach only the protocols named here, and nested opens (playlists,
+    // redirects) inherit the list; a local path can never become another protocol.
+    av_dict_set(&options, "protocol_whitelist", is_url ? "http,https,tcp,tls" : "file", 0);
+    if (is_url) {
+        av_dict_set(&options, "icy", "1", 0);
+        av_dict_set(&options, "rw_timeout", kUrlReadTimeoutUs, 0);
+        av_dict_set(&options, "reconnect", "0", 0);
+        raw->probesize = kUrlProbeBytes;
+        raw->format_probesize = kUrlProbeBytes;
+        raw->max_analyze_duration = 2 * AV_TIME_BASE;
+    }
+    std::string name = is_url ? address : "file:" + address;
+    int result = avformat_open_input(&raw, name.c_str(), nullptr, &options);
+    std::unique_ptr<AVDictionary, DictFreer> left_over(options);
+    if (result < 0) return nullptr;  // avformat_open_input freed the context
+    FormatPtr format(raw);
+    if (avformat_find_stream_info(format.get(), nullptr) < 0) return nullptr;
+    return format;
+}
+
+class FfmpegDecoder final : public Decoder {
+  public:
+    FfmpegDecoder(std::string address, bool is_url, CancelToken *token)
+        : address_(std::move(address)), is_url_(is_url), token_(token) {}
+
+    bool Open();
+    int Read(float *out, int max_frames) override;
+    bool Seek(std::int64_t frame) override;
+    bool Seekable() const override { return !is_url_; }
+    std::int64_t LengthFrames() const override { return length_frames_; }
+    bool RefineLengthStep() override;
+    std::string Metadata() override;
+
+  private:
+    bool DecodeMore();
+    bool Convert(const AVFrame *frame);
+    bool SetUpResampler(const AVFrame *frame);
+    std::int64_t FramePosition(const AVFrame *frame) const;
+
+    std::string address_;  // immutable after open
+    bool is_url_;          // immutable after open
+    CancelToken *token_;   // owned by the stream, outlives this
+    FormatPtr format_;
+    CodecPtr codec_;
+    PacketPtr packet_;
+    FramePtr frame_;
+    SwrPtr swr_;
+    int stream_index_ = -1;
+    int swr_rate_ = 0, swr_channels_ = 0, swr_format_ = -1;
+    std::vector<float> converted_;  // mono or stereo frames from the resampler
+    std::vector<float> pending_;    // stereo frames decoded but not yet read
+    std::size_t pending_pos_ = 0;   // frames of pending_ already read
+    bool draining_ = false;
+    bool at_end_ = false;
+    int bad_packets_ = 0;
+    std::int64_t length_frames_ = -1;
+    bool length_estimated_ = false;
+    std::int64_t align_target_ = -1;  // after a seek: the frame the output must start at
+    FormatPtr scan_;                  // a second reader counting the real length
+    std::int64_t scan_ticks_ = 0;
+    std::int64_t scan_trimmed_ = 0;  // samples at the source rate
+};
+
+bool FfmpegDecoder::Open() {
+    format_ = OpenInput(address_, is_url_, token_);
+    if (!format_) return false;
+    const AVCodec *decoder = nullptr;
+    stream_index_ = av_find_best_stream(format_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
+    if (stream_index_ < 0 || !decoder || decoder->type != AVMEDIA_TYPE_AUDIO) return false;
+    AVStream *stream = format_->streams[stream_index_];
+    for (unsigned i = 0; i < format_->nb_streams; ++i)
+        if (static_cast<int>(i) != stream_index_) format_->streams[i]->discard = AVDISCARD_ALL;
+    codec_.reset(avcodec_alloc_context3(decoder));
+    if (!codec_) return false;
+    if (avcodec_parameters_to_context(codec_.get(), stream->codecpar) < 0) return false;
+    codec_->thread_count = 1;
+    if (avcodec_open2(codec_.get(), decoder, nullptr) < 0) return false;
+    packet_.reset(av_packet_alloc());
+    frame_.reset(av_frame_alloc());
+    if (!packet_ || !frame_) return false;
+
+    if (!is_url_) {
+        std::int64_t frames = -1;
+        if (stream->duration > 0 && stream->duration != AV_NOPTS_VALUE) {
+            frames = av_rescale_q(stream->duration, stream->time_base, {1, kSampleRate});
+        } else if (format_->duration > 0) {
+            frames = av_rescale(format_->duration, kSampleRate, AV_TIME_BASE);
+        }
+        length_frames_ = std::max<std::int64_t>(frames, 0);
+        // A bitrate guess is wrong for VBR files without a header and counts trailing tags
+        // as audio; an MP3 header counts the encoder's delay and padding, which the decoder
+        // drops. Either way the packets are counted on the decoder thread.
+        length_estimated_ = format_->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE ||
+                            std::strcmp(format_->iformat->name, "mp3") == 0;
+    }
+    // A page of text or a picture is not a stream: demand one decoded frame of real audio.
+    if (!DecodeMore()) return false;
+    return true;
+}
+
+std::int64_t FfmpegDecoder::FramePosition(const AVFrame *frame) const {
+    std::int64_t pts = frame->best_effort_timestamp;
+    if (pts == AV_NOPTS_VALUE) return -1;
+    const AVStream *stream = format_->streams[stream_index_];
+    if (stream->start_time != AV_NOPTS_VALUE) pts -= stream->start_time;
+    return av_rescale_q(pts, stream->time_base, {1, kSampleRate});
+}
+
+bool FfmpegDecoder::SetUpResampler(const AVFrame *frame) {
+    int channels = frame->ch_layout.nb_channels;
+    if (channels <= 0 || channels > 64 || frame->sample_rate <= 0 || frame->sample_rate > 1000000)
+        return false;
+    if (swr_ && swr_rate_ == frame->sample_rate && swr_channels_ == channels &&
+        swr_format_ == frame->format)
+        return true;
+    AVChannelLayout in_layout{};
+    if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+        av_channel_layout_default(&in_layout, channels);
+    } else if (av_channel_layout_copy(&in_layout, &frame->ch_layout) < 0) {
+        return false;
+    }
+    // Mono stays mono through the resampler and is copied to both sides afterwards, so a
+    // full-scale mono file plays at full scale on each channel.
+    AVChannelLayout out_layout{};
+    av_channel_layout_default(&out_layout, channels == 1 ? 1 : 2);
+    SwrContext *raw = nullptr;
+    int result = swr_alloc_set_opts2(&raw, &out_layout, AV_SAMPLE_FMT_FLT, kSampleRate, &in_layout,
+                                     static_cast<AVSampleFormat>(frame->format), frame->sample_rate,
+                                     0, nullptr);
+    av_channel_layout_uninit(&in_layout);
+    av_channel_layout_uninit(&out_layout);
+    SwrPtr swr(raw);
+    if (result < 0 || !swr || swr_init(swr.get()) < 0) return false;
+    swr_ = std::move(swr);
+    swr_rate_ = frame->sample_rate;
+    swr_channels_ = channels;
+    swr_format_ = frame->format;
+    return true;
+}
+
+// Appends the resampled frames of one decoded frame (or, with null, the resampler's tail)
+// to pending_. False when the frame cannot be converted.
+bool FfmpegDecoder::Convert(const AVFrame *frame) {
+    if (frame && !SetUpResampler(frame)) return false;
+    if (!swr_) return true;
+    int in_count = frame ? frame->nb_samples : 0;
+    int capacity = swr_get_out_samples(swr_.get(), in_count);
+    if (capacity < 0) return false;
+    int out_channels = swr_channels_ == 1 ? 1 : 2;
+    converted_.resize(static_cast<std::size_t>(capacity + 16) * out_channels);
+    auto *out = reinterpret_cast<std::uint8_t *>(converted_.data());
+    int produced = swr_convert(
+        swr_.get(), &out, capacity + 16,
+        frame ? const_cast<const std::uint8_t **>(frame->extended_data) : nullptr, in_count);
+    if (produced < 0) return false;
+    std::size_t skip = 0;
+    if (frame && align_target_ >= 0) {
+        // A seek lands on a packet at or before the target; drop what lies before it.
+        std::int64_t position = FramePosition(frame);
+        if (position >= 0 && position < align_target_)
+            skip = static_cast<std::size_t>(
+                std::min<std::int64_t>(align_target_ - position, produced));
+        if (position < 0 || position + produced >= align_target_) align_target_ = -1;
+    }
+    if (pending_pos_ > 0) {
+        pending_.erase(pending_.begin(), pending_.begin() + pending_pos_ * 2);
+        pending_pos_ = 0;
+    }
+    for (std::size_t i = skip; i < static_cast<std::size_t>(produced); ++i) {
+        if (out_channels == 1) {
+            pending_.push_back(converted_[i]);
+            pending_.push_back(converted_[i]);
+        } else {
+            pending_.push_back(converted_[i * 2]);
+            pending_.push_back(converted_[i * 2 + 1]);
+        }
+    }
+    return true;
+}
+
+// Decodes until pending_ holds at least one frame; false at the end of the source.
+bool FfmpegDecoder::DecodeMore() {
+    while (pending_.size() / 2 <= pending_pos_) {
+        if (at_end_) return false;
+        int result = avcodec_receive_frame(codec_.get(), frame_.get());
+        if (result == 0) {
+            bool converted = Convert(frame_.get());
+            av_frame_unref(frame_.get());
+            if (!converted) {
+                at_end_ = true;
+                return false;
+            }
+            continue;
+        }
+        if (result == AVERROR_EOF) {
+            Convert(nullptr);
+            at_end_ = true;
+            continue;
+        }
+        if (result != AVERROR(EAGAIN)) {
+            at_end_ = true;
+            continue;
+        }
+        if (draining_) {
+            at_end_ = true;
+            continue;
+        }
+        result = av_read_frame(format_.get(), packet_.get());
+        if (result < 0) {
+            // End of file, a dropped connection or a cancel: let the decoder give what it holds.
+            draining_ = true;
+            if (avcodec_send_packet(codec_.get(), nullptr) < 0) at_end_ = true;
+            if (token_->Expired()) at_end_ = true;
+            continue;
+        }
+        if (packet_->stream_index == stream_index_) {
+            result = avcodec_send_packet(codec_.get(), packet_.get());
+            bad_packets_ = result < 0 && result != AVERROR(EAGAIN) ? bad_packets_ + 1 : 0;
+            if (bad_packets_ > kMaxBadPacketsInRow) at_end_ = true;
+        }
+        av_packet_unref(packet_.get());
+    }
+    return true;
+}
+
+int FfmpegDecoder::Read(float *out, int max_frames) {
+    int produced = 0;
+    while (produced < max_frames) {
+        if (pending_.size() / 2 <= pending_pos_ && !DecodeMore()) break;
+        std::size_t available = pending_.size() / 2 - pending_pos_;
+        std::size_t take = std::min<std::size_t>(available, max_frames - produced);
+        std::copy_n(pending_.begin() + pending_pos_ * 2, take * 2, out + produced * 2);
+        pending_pos_ += take;
+        produced += static_cast<int>(take);
+    }
+    return produced;
+}
+
+bool FfmpegDecoder::Seek(std::int64_t frame) {
+    if (is_url_ || frame < 0) return false;
+    AVStream *stream = format_->streams[stream_index_];
+    std::int64_t ts = av_rescale_q(frame, {1, kSampleRate}, stream->time_base);
+    if (stream->start_time != AV_NOPTS_VALUE) ts += stream->start_time;
+    if (av_seek_frame(format_.get(), stream_index_, ts, AVSEEK_FLAG_BACKWARD) < 0 &&
+        av_seek_frame(format_.get(), stream_index_, ts, AVSEEK_FLAG_ANY) < 0)
+        return false;
+    avcodec_flush_buffers(codec_.get());
+    swr_.reset();
+    pending_.clear();
+    pending_pos_ = 0;
+    draining_ = false;
+    at_end_ = false;
+    bad_packets_ = 0;
+    align_target_ = frame;
+    return true;
+}
+
+bool FfmpegDecoder::RefineLengthStep() {
+    if (!length_estimated_ || token_->Expired()) return true;
+    if (!scan_) {
+        scan_ = OpenInput(address_, false, token_);
+        if (!scan_ || stream_index_ >= static_cast<int>(scan_->nb_streams)) {
+            length_estimated_ = false;
+            return true;
+        }
+    }
+    PacketPtr packet(av_packet_alloc());
+    if (!packet) return true;
+    for (int i = 0; i < kScanPacketsPerStep; ++i) {
+        if (av_read_frame(scan_.get(), packet.get()) < 0) {
+            const AVStream *stream = scan_->streams[stream_index_];
+            int rate = stream->codecpar->sample_rate;
+            if (scan_ticks_ > 0 && rate > 0) {
+                std::int64_t frames =
+                    av_rescale_q(scan_ticks_, stream->time_base, {1, kSampleRate}) -
+                    av_rescale(scan_trimmed_, kSampleRate, rate);
+                length_frames_ = std::max<std::int64_t>(frames, 0);
+            }
+            length_estimated_ = false;
+            scan_.reset();
+            return true;
+        }
+        if (packet->stream_index == stream_index_ && packet->duration > 0) {
+            scan_ticks_ += packet->duration;
+            // Samples the decoder will drop: the encoder's delay and the final padding.
+            std::size_t size = 0;
+            const std::uint8_t *skip =
+                av_packet_get_side_data(packet.get(), AV_PKT_DATA_SKIP_SAMPLES, &size);
+            if (skip && size >= 8) scan_trimmed_ += AV_RL32(skip) + AV_RL32(skip + 4);
+        }
+        av_packet_unref(packet.get());
+    }
+    return false;
+}
+
+std::string FfmpegDecoder::Metadata() {
+    if (!is_url_ || !format_ || !format_->pb) return {};
+    std::uint8_t *value = nullptr;
+    if (av_opt_get(format_->pb, "icy_metadata_packet", AV_OPT_SEARCH_CHILDREN, &value) < 0 ||
+        !value)
+        return {};
+    std::unique_ptr<std::uint8_t, AvFreer> owned(value);
+    return std::string(reinterpret_cast<const char *>(value));
+}
+
+bool IsRegularFile(const std::string &path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+}  // namespace
+
+bool CancelToken::Expired() const {
+    if (cancel.load()) return true;
+    std::int64_t deadline = deadline_ns.load();
+    if (deadline == 0) return false;
+    auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(now).count() >= deadline;
+}
+
+std::unique_ptr<Decoder> OpenFileDecoder(const std::string &path, CancelToken *token) {
+    // A FIFO or device would block the open forever; folders are no audio either.
+    if (!IsRegularFile(path)) return nullptr;
+    auto decoder = std::make_unique<FfmpegDecoder>(path, false, token);
+    if (!decoder->Open()) return nullptr;
+    return decoder;
+}
+
+std::unique_ptr<Decoder> OpenUrlDecoder(const std::string &url, CancelToken *token) {
+    auto decoder = std::make_unique<FfmpegDecoder>(url, true, token);
+    if (!decoder->Open()) return nullptr;
+    return decoder;
+}
+
+}  // namespace engine

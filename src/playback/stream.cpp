@@ -1,0 +1,244 @@
+// See stream.h for which thread calls what and what mutex_ guards.
+#include "stream.h"
+
+#include <pthread.h>
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+namespace engine {
+namespace {
+
+constexpr int kChunkFrames = 4096;
+// How far the decoder runs ahead: a file decodes fast and only needs to cover scheduling
+// hiccups; a station must ride out network jitter.
+constexpr std::size_t kFileRingFrames = 6 * kChunkFrames;  // about 0.56 s
+constexpr std::size_t kUrlRingFrames = 2 * kSampleRate;
+// After running dry a station waits for this much before it plays on.
+constexpr std::size_t kUrlResumeFrames = kSampleRate / 2;
+constexpr std::size_t kHistoryFrames = 8192;
+constexpr std::int64_t kMaxLatencyFrames = kHistoryFrames - kFftSize;
+// Zero bytes after the returned metadata text (see Metadata()).
+constexpr std::size_t kMetadataPadding = 64;
+
+std::int64_t NowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+Stream::Stream(std::unique_ptr<CancelToken> token, std::unique_ptr<Decoder> decoder, bool is_url,
+               std::optional<Id3v1Block> id3)
+    : token_(std::move(token)),
+      decoder_(std::move(decoder)),
+      is_url_(is_url),
+      id3_(id3),
+      resume_frames_(is_url ? kUrlResumeFrames : kChunkFrames),
+      length_frames_(decoder_->LengthFrames()),
+      ring_(is_url ? kUrlRingFrames : kFileRingFrames) {}
+
+Stream::~Stream() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        quit_ = true;
+    }
+    token_->cancel = true;  // breaks a blocking network read
+    wake_decoder_.notify_all();
+    if (thread_.joinable()) thread_.join();
+}
+
+void Stream::Start() {
+    // The first chunk is decoded here so that Play has something to hand to the device at
+    // once; a station's first frames came with its opening.
+    if (!is_url_) {
+        std::vector<float> chunk(kChunkFrames * 2);
+        int count = decoder_->Read(chunk.data(), kChunkFrames);
+        std::lock_guard<std::mutex> lock(mutex_);
+        ring_.Write(chunk.data(), count);
+        if (count == 0) eof_ = true;
+    }
+    thread_ = std::thread([this] { DecodeLoop(); });
+}
+
+void Stream::DecodeLoop() {
+    pthread_setname_np(pthread_self(), is_url_ ? "volnar-radio" : "volnar-decode");
+    std::vector<float> chunk(kChunkFrames * 2);
+    bool length_final = is_url_;
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!quit_) {
+        if (pending_seek_ >= 0) {
+            std::int64_t target = pending_seek_;
+            std::uint64_t serial = serial_;
+            pending_seek_ = -1;
+            lock.unlock();
+            bool landed = decoder_->Seek(target);
+            lock.lock();
+            if (serial == serial_ && !landed) eof_ = true;
+            continue;
+        }
+        if (eof_ || ring_.Space() < kChunkFrames) {
+            if (!length_final) {
+                // Idle time: count the real length of a file whose container only guessed it.
+                lock.unlock();
+                length_final = decoder_->RefineLengthStep();
+                length_frames_ = decoder_->LengthFrames();
+                lock.lock();
+                continue;
+            }
+            wake_decoder_.wait(lock);
+            continue;
+        }
+        std::uint64_t serial = serial_;
+        lock.unlock();
+        int count = decoder_->Read(chunk.data(), kChunkFrames);
+        std::string metadata = is_url_ ? decoder_->Metadata() : std::string();
+        lock.lock();
+        if (!metadata.empty() && metadata != metadata_) metadata_ = std::move(metadata);
+        if (serial != serial_) continue;  // a seek came in meanwhile: these frames are stale
+        if (count > 0) {
+            ring_.Write(chunk.data(), static_cast<std::size_t>(count));
+        } else {
+            eof_ = true;
+        }
+    }
+}
+
+bool Stream::Play(bool restart) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (ended_ || restart) {
+        // An ended file plays again from its start; an ended station has nothing left.
+        if (is_url_) {
+            if (ended_) return false;
+        } else {
+            SeekLocked(0, lock);
+        }
+    }
+    if (play_state_ != PlayState::kPlaying) first_frame_ns_ = 0;
+    play_state_ = PlayState::kPlaying;
+    return true;
+}
+
+bool Stream::Pause() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (play_state_ != PlayState::kPlaying || ended_) return false;
+    play_state_ = PlayState::kPaused;
+    return true;
+}
+
+void Stream::SetVolume(float volume) {
+    volume_ = std::clamp(volume, 0.0f, 1.0f);
+}
+
+Activity Stream::CurrentActivity() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    PlayState state = play_state_;
+    if (state == PlayState::kStopped || ended_) return kActivityStopped;
+    if (state == PlayState::kPaused) return kActivityPaused;
+    return stalled_ ? kActivityStalled : kActivityPlaying;
+}
+
+bool Stream::Seek(std::int64_t frame) {
+    if (is_url_ || frame < 0) return false;
+    std::int64_t length = length_frames_;
+    if (length >= 0 && frame > length) return false;
+    std::unique_lock<std::mutex> lock(mutex_);
+    SeekLocked(frame, lock);
+    return true;
+}
+
+void Stream::SeekLocked(std::int64_t frame, std::unique_lock<std::mutex> &) {
+    ++serial_;
+    ring_.Clear();
+    pending_seek_ = frame;
+    played_frames_ = frame;
+    position_floor_ = frame;
+    eof_ = false;
+    if (ended_) {
+        // Like the end of a track, a seek after it leaves the stream stopped until Play.
+        ended_ = false;
+        if (play_state_ == PlayState::kPlaying) play_state_ = PlayState::kStopped;
+    }
+    stalled_ = false;
+    history_written_ = 0;
+    std::fill(std::begin(history_), std::end(history_), 0.0f);
+    wake_decoder_.notify_one();
+}
+
+std::int64_t Stream::LengthFrames() const {
+    return is_url_ ? -1 : length_frames_.load();
+}
+
+std::int64_t Stream::PositionFrames(std::int64_t latency_frames) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (ended_) return played_frames_;
+    return std::max(position_floor_, played_frames_ - latency_frames);
+}
+
+bool Stream::CopyHeard(float *mono, std::int64_t latency_frames) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (play_state_ != PlayState::kPlaying || ended_ || stalled_) return false;
+    latency_frames = std::clamp<std::int64_t>(latency_frames, 0, kMaxLatencyFrames);
+    std::int64_t end = static_cast<std::int64_t>(history_written_) - latency_frames;
+    for (int i = 0; i < kFftSize; ++i) {
+        std::int64_t index = end - kFftSize + i;
+        mono[i] = index < 0 ? 0.0f : history_[index % kHistoryFrames];
+    }
+    return true;
+}
+
+const char *Stream::Metadata() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (metadata_.empty()) return nullptr;
+        metadata_returned_ = metadata_;
+    }
+    metadata_returned_.append(kMetadataPadding, '\0');
+    return metadata_returned_.c_str();
+}
+
+void Stream::AppendHistory(const float *frames, int count, std::unique_lock<std::mutex> &) {
+    for (int i = 0; i < count; ++i) {
+        history_[history_written_ % kHistoryFrames] = 0.5f * (frames[i * 2] + frames[i * 2 + 1]);
+        ++history_written_;
+    }
+}
+
+void Stream::MixInto(float *out, float *scratch, int frames) {
+    if (play_state_ != PlayState::kPlaying) return;
+    int count = 0;
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (ended_) return;
+        if (stalled_ && !eof_ && ring_.Size() < std::min(resume_frames_, ring_.Capacity() / 2))
+            return;
+        stalled_ = false;
+        count = static_cast<int>(ring_.Read(scratch, static_cast<std::size_t>(frames)));
+        played_frames_ += count;
+        AppendHistory(scratch, count, lock);
+        if (count < frames) {
+            if (eof_ && ring_.Size() == 0) {
+                ended_ = true;
+            } else {
+                stalled_ = true;
+            }
+        }
+    }
+    wake_decoder_.notify_one();
+    if (count > 0 && first_frame_ns_.load(std::memory_order_relaxed) == 0)
+        first_frame_ns_ = NowNs();
+    // The volume moves to its new value over one buffer, so a change never clicks.
+    float from = applied_volume_;
+    float to = volume_.load(std::memory_order_relaxed);
+    float step = frames > 0 ? (to - from) / frames : 0.0f;
+    for (int i = 0; i < count; ++i) {
+        float gain = from + step * (i + 1);
+        out[i * 2] += scratch[i * 2] * gain;
+        out[i * 2 + 1] += scratch[i * 2 + 1] * gain;
+    }
+    applied_volume_ = to;
+}
+
+}  // namespace engine

@@ -1,0 +1,105 @@
+// One stream: a decoder, the thread that runs it a few hundred milliseconds ahead into a
+// ring buffer, and the play state the calls and the output share.
+//
+// Threads: the user-interface thread calls everything public except MixInto; the output's
+// audio thread (SDL callback or the silent clock) calls MixInto; the stream's own decoder
+// thread runs DecodeLoop. One lock, mutex_, guards the ring, the positions and the flags
+// below it; every holder keeps it only to copy samples or flip flags, never while decoding,
+// so the audio thread never waits on slow work. The output's lock is taken before mutex_
+// (the output calls MixInto with its own lock held), never after.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "decoder.h"
+#include "id3v1.h"
+#include "ring_buffer.h"
+#include "spectrum.h"
+
+namespace engine {
+
+enum class PlayState { kStopped, kPlaying, kPaused };
+
+// Activity as the engine's calls report it.
+enum Activity : std::uint32_t {
+    kActivityStopped = 0,
+    kActivityPlaying = 1,
+    kActivityStalled = 2,
+    kActivityPaused = 3
+};
+
+class Stream {
+  public:
+    Stream(std::unique_ptr<CancelToken> token, std::unique_ptr<Decoder> decoder, bool is_url,
+           std::optional<Id3v1Block> id3);
+    ~Stream();  // stops and joins the decoder thread
+    Stream(const Stream &) = delete;
+    Stream &operator=(const Stream &) = delete;
+
+    // User-interface thread.
+    void Start();  // fills the first buffer and starts the decoder thread
+    bool Play(bool restart);
+    bool Pause();
+    void SetVolume(float volume);
+    Activity CurrentActivity();
+    bool Seek(std::int64_t frame);
+    std::int64_t LengthFrames() const;
+    std::int64_t PositionFrames(std::int64_t latency_frames);
+    // The kFftSize mono samples last heard (latency_frames ago); false when nothing plays.
+    bool CopyHeard(float *mono, std::int64_t latency_frames);
+    const Id3v1Block *Id3() const { return id3_ ? &*id3_ : nullptr; }
+    // The latest metadata text of a station; null before the first block and for files. The
+    // text stays valid until the next call and is followed by zero bytes, so a reader that
+    // skips a fixed prefix never runs off the end.
+    const char *Metadata();
+    bool IsUrl() const { return is_url_; }
+    // Steady-clock nanoseconds when the audio thread first took frames after Play, 0 before.
+    std::int64_t FirstFrameNs() const { return first_frame_ns_.load(); }
+
+    // Audio thread: adds up to `frames` playing frames, scaled by the volume, into out.
+    // scratch holds at least frames * 2 floats.
+    void MixInto(float *out, float *scratch, int frames);
+
+  private:
+    void DecodeLoop();
+    void SeekLocked(std::int64_t frame, std::unique_lock<std::mutex> &lock);
+    void AppendHistory(const float *frames, int count, std::unique_lock<std::mutex> &lock);
+
+    std::unique_ptr<CancelToken> token_;   // immutable after open
+    std::unique_ptr<Decoder> decoder_;     // decoder thread only, once started
+    const bool is_url_;                    // immutable after open
+    const std::optional<Id3v1Block> id3_;  // immutable after open
+    const std::size_t resume_frames_;      // immutable after open
+
+    std::atomic<PlayState> play_state_{PlayState::kStopped};  // atomic; written by UI thread
+    std::atomic<float> volume_{1.0f};                         // atomic; written by UI thread
+    std::atomic<std::int64_t> length_frames_;                 // atomic; refined by decoder
+    std::atomic<std::int64_t> first_frame_ns_{0};             // atomic
+    float applied_volume_ = 1.0f;                             // audio thread only
+
+    std::mutex mutex_;
+    std::condition_variable wake_decoder_;
+    RingBuffer ring_;                  // guarded by mutex_
+    std::uint64_t serial_ = 0;         // guarded by mutex_; bumped by every seek
+    std::int64_t pending_seek_ = -1;   // guarded by mutex_
+    std::int64_t played_frames_ = 0;   // guarded by mutex_; source frame after the last handed out
+    std::int64_t position_floor_ = 0;  // guarded by mutex_; the last seek target
+    bool eof_ = false;                 // guarded by mutex_; the decoder has nothing more
+    bool ended_ = false;               // guarded by mutex_; everything decoded was handed out
+    bool stalled_ = false;             // guarded by mutex_; playing but the ring ran dry
+    bool quit_ = false;                // guarded by mutex_
+    std::string metadata_;             // guarded by mutex_
+    std::uint64_t history_written_ = 0;  // guarded by mutex_
+    float history_[8192] = {};           // guarded by mutex_; mono, circular
+
+    std::string metadata_returned_;  // user-interface thread only
+    std::thread thread_;
+};
+
+}  // namespace engine

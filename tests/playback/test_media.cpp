@@ -1,0 +1,188 @@
+#include "test_media.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <random>
+#include <thread>
+
+namespace testmedia {
+
+TempDir::TempDir() {
+    char pattern[] = "/tmp/volnar-engine-XXXXXX";
+    const char *made = mkdtemp(pattern);
+    path_ = made ? made : "/tmp";
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    if (path_ != "/tmp") std::filesystem::remove_all(path_, ignored);
+}
+
+namespace {
+
+void Put(std::vector<std::uint8_t> &out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+void PutText(std::vector<std::uint8_t> &out, const char *text) {
+    while (*text)
+        out.push_back(static_cast<std::uint8_t>(*text++));
+}
+
+}  // namespace
+
+bool WriteWav(const std::string &path, int rate, int channels, SampleKind kind,
+              const std::vector<float> &samples) {
+    int bits = kind == SampleKind::kInt8    ? 8
+               : kind == SampleKind::kInt16 ? 16
+               : kind == SampleKind::kInt24 ? 24
+                                            : 32;
+    int bytes = bits / 8;
+    std::vector<std::uint8_t> out;
+    std::uint32_t data_size = static_cast<std::uint32_t>(samples.size() * bytes);
+    PutText(out, "RIFF");
+    Put(out, 36 + data_size, 4);
+    PutText(out, "WAVEfmt ");
+    Put(out, 16, 4);
+    Put(out, kind == SampleKind::kFloat32 ? 3 : 1, 2);
+    Put(out, channels, 2);
+    Put(out, rate, 4);
+    Put(out, rate * channels * bytes, 4);
+    Put(out, channels * bytes, 2);
+    Put(out, bits, 2);
+    PutText(out, "data");
+    Put(out, data_size, 4);
+    for (float sample : samples) {
+        double s = std::clamp(static_cast<double>(sample), -1.0, 1.0);
+        switch (kind) {
+            case SampleKind::kInt8:
+                out.push_back(static_cast<std::uint8_t>(std::lround(128 + s * 127)));
+                break;
+            case SampleKind::kInt16:
+                Put(out, static_cast<std::uint32_t>(std::lround(s * 32767)), 2);
+                break;
+            case SampleKind::kInt24:
+                Put(out, static_cast<std::uint32_t>(std::lround(s * 8388607)), 3);
+                break;
+            case SampleKind::kInt32:
+                Put(out, static_cast<std::uint32_t>(std::llround(s * 2147483647.0)), 4);
+                break;
+            case SampleKind::kFloat32: {
+                float f = static_cast<float>(s);
+                std::uint32_t raw;
+                std::memcpy(&raw, &f, 4);
+                Put(out, raw, 4);
+                break;
+            }
+        }
+    }
+    return WriteBytes(path, out);
+}
+
+std::vector<float> Sine(double frequency, double seconds, int rate, int channels,
+                        double amplitude) {
+    std::size_t frames = static_cast<std::size_t>(std::llround(seconds * rate));
+    std::vector<float> out(frames * channels);
+    for (std::size_t i = 0; i < frames; ++i) {
+        float value = static_cast<float>(
+            amplitude * std::sin(2 * std::numbers::pi * frequency * static_cast<double>(i) / rate));
+        for (int c = 0; c < channels; ++c)
+            out[i * channels + c] = value;
+    }
+    return out;
+}
+
+bool Ffmpeg(const std::string &in, const std::string &args, const std::string &out) {
+    std::string command = "ffmpeg -nostdin -v error -y -i '" + in + "' " + args + " '" + out + "'";
+    return std::system(command.c_str()) == 0;
+}
+
+bool WriteBytes(const std::string &path, const std::vector<std::uint8_t> &bytes) {
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char *>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(file);
+}
+
+std::vector<std::uint8_t> ReadBytes(const std::string &path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), {});
+}
+
+std::vector<std::uint8_t> SimpleMidi(int beats) {
+    std::vector<std::uint8_t> track;
+    // Tempo 500000 us a quarter, then a note per beat on a piano.
+    for (std::uint8_t b : {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x00, 0xC0, 0x00})
+        track.push_back(b);
+    for (int i = 0; i < beats; ++i) {
+        for (std::uint8_t b : {0x00, 0x90, 0x3C, 0x64, 0x83, 0x60, 0x80, 0x3C, 0x40})
+            track.push_back(b);  // on at once, off 480 ticks later
+    }
+    for (std::uint8_t b : {0x00, 0xFF, 0x2F, 0x00})
+        track.push_back(b);
+    std::vector<std::uint8_t> out;
+    PutText(out, "MThd");
+    for (std::uint8_t b : {0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0})
+        out.push_back(b);  // 480 tpq
+    PutText(out, "MTrk");
+    std::uint32_t size = static_cast<std::uint32_t>(track.size());
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<std::uint8_t>(size >> shift));
+    out.insert(out.end(), track.begin(), track.end());
+    return out;
+}
+
+bool WaitUntil(const std::function<bool()> &condition, std::chrono::milliseconds limit) {
+    auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return condition();
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+std::vector<std::uint8_t> Mutate(const std::vector<std::uint8_t> &input, std::uint32_t seed) {
+    std::mt19937 random(seed);
+    std::vector<std::uint8_t> out = input;
+    int edits = 1 + static_cast<int>(random() % 16);
+    for (int e = 0; e < edits && !out.empty(); ++e) {
+        std::size_t at = random() % out.size();
+        switch (random() % 5) {
+            case 0:
+                out[at] ^= static_cast<std::uint8_t>(1u << (random() % 8));
+                break;
+            case 1:
+                out[at] = static_cast<std::uint8_t>(random());
+                break;
+            case 2:
+                out.resize(at);
+                break;
+            case 3: {
+                std::size_t count = std::min<std::size_t>(random() % 64, out.size() - at);
+                out.insert(out.begin() + at, out.begin() + at, out.begin() + at + count);
+                break;
+            }
+            default:
+                for (std::size_t i = at; i < std::min(out.size(), at + 8); ++i)
+                    out[i] = 0xFF;
+                break;
+        }
+    }
+    return out;
+}
+
+}  // namespace testmedia

@@ -1,0 +1,48 @@
+// Media and helpers the engine's tests make for themselves: WAV files written here, MP3
+// files encoded by the ffmpeg command, a MIDI file, a temporary folder, polling waits.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace testmedia {
+
+// A folder under /tmp removed with everything in it when this goes away.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    std::string Path(const std::string &name) const { return path_ + "/" + name; }
+
+  private:
+    std::string path_;
+};
+
+enum class SampleKind { kInt8, kInt16, kInt24, kInt32, kFloat32 };
+
+// Writes a WAV file; samples are interleaved, full scale at +-1.0.
+bool WriteWav(const std::string &path, int rate, int channels, SampleKind kind,
+              const std::vector<float> &samples);
+// Interleaved samples of a sine of the given frequency and amplitude on every channel.
+std::vector<float> Sine(double frequency, double seconds, int rate, int channels,
+                        double amplitude = 1.0);
+// Runs the ffmpeg command "ffmpeg -v error -y -i in <args> out"; true on success.
+bool Ffmpeg(const std::string &in, const std::string &args, const std::string &out);
+bool WriteBytes(const std::string &path, const std::vector<std::uint8_t> &bytes);
+std::vector<std::uint8_t> ReadBytes(const std::string &path);
+// A format-0 MIDI file: one note a beat at 120 beats a minute for `beats` beats.
+std::vector<std::uint8_t> SimpleMidi(int beats);
+
+// Polls until the condition holds or the time runs out; true when it held.
+bool WaitUntil(const std::function<bool()> &condition, std::chrono::milliseconds limit);
+double SecondsSince(std::chrono::steady_clock::time_point start);
+
+// Mutates bytes with a fixed-seed generator: flips, overwrites, truncation, repeats.
+std::vector<std::uint8_t> Mutate(const std::vector<std::uint8_t> &input, std::uint32_t seed);
+
+}  // namespace testmedia
