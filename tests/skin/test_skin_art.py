@@ -79,6 +79,35 @@ def test_lit_images_fade_out():
         check("%s shows something" % name, a.getextrema()[1] == 255)
 
 
+LIT_AT = {  # slot: control's top-left corner in the main window
+    8: (291, 209), 9: (465, 88), 10: (466, 208), 11: (215, 208), 20: (358, 208),
+    21: (157, 208), 22: (419, 208), 24: (116, 92), 25: (107, 207),
+}
+
+
+def test_lit_symbols_cover_unlit_ones():
+    """Placed at its control's corner, a lit symbol covers exactly the unlit symbol's solid
+    pixels in the skin (the speaker adds its sound waves, so there it only covers them)."""
+    from PIL import Image
+    import palette
+    skin = Image.open(image_path(2)).convert("RGB")
+    for slot, (x, y) in LIT_AT.items():
+        name, w, h, _ = IMAGES[slot]
+        lit = Image.open(image_path(slot))
+        lit_solid = {(i, j) for j in range(h) for i in range(w)
+                     if lit.getpixel((i, j)) == palette.SYMBOL_LIT + (255,)}
+        unlit_solid = {(i, j) for j in range(h) for i in range(w)
+                       if skin.getpixel((x + i, y + j)) == palette.SYMBOL_UNLIT}
+        check("%s has a solid symbol" % name, len(unlit_solid) >= 4, str(len(unlit_solid)))
+        if slot == 24:
+            ok = unlit_solid <= lit_solid and len(lit_solid) > len(unlit_solid)
+        else:
+            ok = unlit_solid == lit_solid
+        check("%s lines up with the unlit symbol" % name, ok,
+              "%d lit, %d unlit, %d shared" % (len(lit_solid), len(unlit_solid),
+                                               len(lit_solid & unlit_solid)))
+
+
 def test_volume_dot_corners():
     from PIL import Image
     a = Image.open(image_path(23)).getchannel("A")
@@ -198,6 +227,7 @@ def main():
     check("fourteen images", len(IMAGES) == 14)
     check("PNG total under 300 KB", total < MAX_PNG_TOTAL, "%d bytes" % total)
     test_lit_images_fade_out()
+    test_lit_symbols_cover_unlit_ones()
     test_volume_dot_corners()
     test_clock_box_is_skin_region()
     test_display_strips_match_display_colour()

@@ -50,17 +50,19 @@ TRANSPORT = {
     "next": NEXT,
 }
 
-# Side keys (24 x 13 bodies) and caption buttons (20 x 12 bodies).
+# Side keys (24 x 13 bodies) and caption buttons (20 x 12 bodies). The FM key and the close
+# button are drawn so that their symbols lie inside the smaller rectangles those controls
+# have before their first hover.
 SIDE_KEYS = {
-    "RP": (80, 211, 104, 224),
-    "FM": (110, 211, 134, 224),
+    "RP": (76, 211, 100, 224),
+    "FM": (106, 211, 130, 224),
     "PL": (469, 212, 493, 225),
     "EQ": (499, 212, 523, 225),
 }
 CAPTION_KEYS = {
-    "minimise": (421, 92, 441, 104),
-    "restore": (445, 92, 465, 104),
-    "close": (469, 92, 489, 104),
+    "minimise": (419, 90, 439, 102),
+    "restore": (443, 90, 463, 102),
+    "close": (467, 90, 487, 102),
 }
 VOLUME_RAIL = (136, 95, 220, 106)
 
