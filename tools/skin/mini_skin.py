@@ -67,9 +67,9 @@ def paint_mini_skin():
 
     # Light patch under the "*" link so both its dark and its red colour read.
     lx, ly, lw, lh = layout.MINI_LINK
-    patch = _mask([raster.rounded_rect(lx - 2, ly - 1, lx + lw + 1, ly + lh + 2, 2)])
-    raster.paint(c, patch, P.MINI_LINK_RIM)
-    raster.paint(c, _mask([raster.rounded_rect(lx - 1, ly, lx + lw, ly + lh + 1, 1.5)]),
+    raster.paint(c, _mask([raster.rounded_rect(lx - 3, ly, lx + lw, ly + lh + 3, 2)]),
+                 P.MINI_LINK_RIM)
+    raster.paint(c, _mask([raster.rounded_rect(lx - 2, ly + 1, lx + lw - 1, ly + lh + 2, 1.5)]),
                  P.MINI_LINK_PATCH)
 
     # Transport pictures.
