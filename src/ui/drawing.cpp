@@ -11,9 +11,11 @@
 #include <QPainter>
 #include <QScreen>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "drawing.h"
 #include "ui_internal.h"
@@ -27,6 +29,15 @@ constexpr int kTagBits = 2;
 
 enum class TargetKind { kImage, kWindow };
 
+// The refresh timer measures the same marquee text in the same fonts every 35 ms; shaping a
+// long text costs far more than comparing it with the last few.
+struct MeasuredText {
+    QFont font;
+    std::string text;
+    int width = 0;
+};
+constexpr std::size_t kMeasuredTexts = 4;
+
 struct Drawing {
     bool active = false;
     TargetKind kind = TargetKind::kImage;
@@ -37,6 +48,8 @@ struct Drawing {
     Colour pen = 0;
     Colour textBack = 0xFFFFFF;
     QRect changed;  // window targets: the area EndDrawing asks the window to repaint
+    std::array<MeasuredText, kMeasuredTexts> measured;  // kept from drawing to drawing
+    std::size_t nextMeasured = 0;
 };
 
 // Held by pointer and released by ReleaseDrawingState: the fonts inside must not outlive the
@@ -74,6 +87,19 @@ const QFont &SystemDrawingFont() {
 const QFontMetrics &Metrics(Drawing &drawing) {
     if (!drawing.metrics) drawing.metrics.emplace(drawing.font);
     return *drawing.metrics;
+}
+
+int TextWidth(Drawing &drawing, const std::string &text, const QString &shown) {
+    for (const MeasuredText &entry : drawing.measured) {
+        if (entry.text == text && entry.font == drawing.font) return entry.width;
+    }
+    MeasuredText &entry = drawing.measured[drawing.nextMeasured];
+    drawing.nextMeasured = (drawing.nextMeasured + 1) % kMeasuredTexts;
+    entry.font = drawing.font;
+    entry.text = text;
+    entry.width =
+        Metrics(drawing).horizontalAdvance(shown.isNull() ? DecodeDisplayText(text) : shown);
+    return entry.width;
 }
 
 QImage *TargetImage(const Drawing &drawing) {
@@ -191,7 +217,7 @@ void DrawTextInColour(int x, int y, const std::string &text, Colour colour) {
     const QString shown = DecodeDisplayText(text);
     if (shown.isEmpty()) return;
     const QFontMetrics &metrics = Metrics(*drawing);
-    const std::int64_t width = metrics.horizontalAdvance(shown);
+    const std::int64_t width = TextWidth(*drawing, text, shown);
     const std::int64_t height = metrics.height();
     // Glyphs may overhang their cells a little, never by a whole line height. A text that
     // cannot reach the image is skipped, which also keeps far-off coordinates away from the
@@ -312,7 +338,7 @@ void DrawTextAt(int x, int y, const std::string &text, Colour colour) {
 int TextPixelWidth(const std::string &text) {
     Drawing *drawing = ActiveDrawing();
     if (!drawing || text.empty()) return 0;
-    return Metrics(*drawing).horizontalAdvance(DecodeDisplayText(text));
+    return TextWidth(*drawing, text, QString());
 }
 
 void DrawImageScaled(NativeHandle imageHandle, int x, int y, int width, int height) {

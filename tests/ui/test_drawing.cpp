@@ -419,3 +419,75 @@ TEST_F(DrawingTest, Drawing_SlotEmptiedMidway_LaterOperationsDoNothing) {
     EXPECT_EQ(ImageInSlot(kCanvas), nullptr);
     CreateBlankImage(kCanvas, 10, 10);  // for TearDown and the other tests
 }
+
+// --- Drawing on a window -------------------------------------------------------------------
+
+namespace {
+
+constexpr int kWindow = 9;
+
+class WindowDrawingTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_NE(
+            CreateTopWindow(kWindow, 0, 0, 300, 200, "Плеер", kWindowBorderless | kWindowHidden),
+            0u);
+    }
+    void TearDown() override {
+        EndDrawing();
+        CloseTopWindow(kWindow);
+        StoreImage(52, QImage());
+    }
+};
+
+}  // namespace
+
+TEST_F(WindowDrawingTest, DrawOnWindow_ClockSteps_LandOnTheOverlayOnly) {
+    // The clock's drawing: its backdrop patch, then the time in transparent mode.
+    CreateBlankImage(52, 111, 50);
+    ImageInSlot(52)->image.fill(qRgb(40, 60, 80));
+    const DrawingTarget target = WindowDrawingTarget(kWindow);
+    ASSERT_NE(target, 0u);
+    ASSERT_NE(BeginDrawing(target), 0);
+    SetDrawingFont(CreateFontInSlot(777, "DejaVu Sans", 20, kFontBold | kFontHighQuality));
+    SetDrawingMode(1);
+    DrawImageScaled(NativeImageHandle(52), 107, 114, 111, 50);
+    SetPenColour(RGB(204, 205, 211));
+    DrawTextAt(128, 130, "09:05:07");
+    EndDrawing();
+
+    const QImage &overlay = *WindowOverlayImage(kWindow);
+    EXPECT_EQ(overlay.size(), QSize(300, 200));
+    EXPECT_EQ(overlay.pixel(107, 114), qRgb(40, 60, 80));
+    EXPECT_EQ(overlay.pixel(217, 163), qRgb(40, 60, 80));
+    // Around the patch the overlay stays clear, so the window background shows there.
+    EXPECT_EQ(qAlpha(overlay.pixel(106, 114)), 0);
+    EXPECT_EQ(qAlpha(overlay.pixel(218, 163)), 0);
+    int inked = 0;
+    for (int y = 130; y < 164; ++y)
+        for (int x = 128; x < 218; ++x)
+            if (qRed(overlay.pixel(x, y)) > 150) ++inked;
+    EXPECT_GT(inked, 20);
+}
+
+TEST_F(WindowDrawingTest, DrawOnWindow_Fills_WriteOpaquePixels) {
+    ASSERT_NE(BeginDrawing(WindowDrawingTarget(kWindow)), 0);
+    FillBox(10, 10, 5, 5, RGB(1, 2, 3));
+    DrawLine(0, 199, 299, 199, RGB(9, 8, 7));
+    EndDrawing();
+    const QImage &overlay = *WindowOverlayImage(kWindow);
+    EXPECT_EQ(overlay.pixel(12, 12), qRgb(1, 2, 3));
+    EXPECT_EQ(overlay.pixel(299, 199), qRgb(9, 8, 7));
+    EXPECT_EQ(qAlpha(overlay.pixel(15, 15)), 0);
+}
+
+TEST_F(WindowDrawingTest, DrawOnWindow_WindowClosedMidway_LaterOperationsDoNothing) {
+    const DrawingTarget target = WindowDrawingTarget(kWindow);
+    ASSERT_NE(BeginDrawing(target), 0);
+    CloseTopWindow(kWindow);
+    FillBox(0, 0, 10, 10, RGB(255, 0, 0));
+    DrawTextAt(0, 0, "text");
+    EndDrawing();
+    EXPECT_EQ(WindowDrawingTarget(kWindow), 0u);
+    EXPECT_EQ(BeginDrawing(target), 0);
+}
