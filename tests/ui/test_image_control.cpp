@@ -1,0 +1,177 @@
+// Image controls: their size rules, the content they keep, how they blend over the window
+// background and overlay, and that an assignment repaints no more than the control.
+#include <QCoreApplication>
+#include <QPaintEvent>
+#include <QWidget>
+
+#include "image_control.h"
+#include "layer_test_support.h"
+#include "ui_internal.h"
+
+namespace {
+
+QWidget *Widget(NativeHandle handle) {
+    return reinterpret_cast<QWidget *>(handle);
+}
+
+QImage Screenshot(int window) {
+    return Widget(NativeWindowHandle(window))
+        ->grab()
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+QRgb Shown(int window, int x, int y) {
+    return Screenshot(window).pixel(x, y) | 0xFF000000u;
+}
+
+// Counts the paint events a widget receives and joins their regions.
+class PaintSpy : public QObject {
+  public:
+    explicit PaintSpy(QWidget *watched) { watched->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            region += static_cast<QPaintEvent *>(event)->region();
+        }
+        return false;
+    }
+    int paints = 0;
+    QRegion region;
+};
+
+class ImageControlTest : public LayerTest {
+  protected:
+    void SetUp() override {
+        LayerTest::SetUp();
+        ShowWindow(0, 100, 60);
+        TakeAllEvents();
+    }
+};
+
+TEST_F(ImageControlTest, Create_WithImage_TakesTheImageSizeNotTheArguments) {
+    const NativeHandle control =
+        CreateImageControl(3, 12, 7, 0, 0, FilledImage(3, 26, 5, 0xFF112233));
+    ASSERT_NE(control, 0u);
+    EXPECT_EQ(Widget(control)->geometry(), QRect(12, 7, 26, 5));
+    CreateImageControl(4, 1, 1, 50, 50, FilledImage(4, 5, 12, 0xFF112233));
+    EXPECT_EQ(Widget(NativeControlHandle(4))->size(), QSize(5, 12));
+}
+
+TEST_F(ImageControlTest, Create_WithoutImageOrWithStaleHandle_TakesTheArguments) {
+    EXPECT_EQ(Widget(CreateImageControl(231, 65, 8, 22, 12, 0))->size(), QSize(22, 12));
+    const NativeHandle stale = FilledImage(9, 30, 20, 0xFF000000);
+    StoreImage(9, QImage());
+    EXPECT_EQ(Widget(CreateImageControl(232, 65, 8, 28, 18, stale))->size(), QSize(28, 18));
+}
+
+TEST_F(ImageControlTest, SetValue_LargerImageThenZero_TakesImageSizeAndKeepsIt) {
+    CreateImageControl(231, 65, 8, 22, 12, 0);
+    SetControlValue(231, static_cast<std::intptr_t>(FilledImage(9, 30, 20, 0xFF00FF00)));
+    const QRect grown(65, 8, 30, 20);
+    EXPECT_EQ(Widget(NativeControlHandle(231))->geometry(), grown);
+    SetControlValue(231, 0);
+    EXPECT_EQ(Widget(NativeControlHandle(231))->geometry(), grown);
+    EXPECT_TRUE(
+        static_cast<ImageControl *>(Widget(NativeControlHandle(231)))->ShownImage().isNull());
+}
+
+TEST_F(ImageControlTest, SetValue_SmallerImage_ShrinksKeepingTopLeft) {
+    CreateImageControl(244, 7, 6, 0, 0, FilledImage(1, 20, 30, 0xFF00FF00));
+    SetControlValue(244, static_cast<std::intptr_t>(FilledImage(2, 10, 4, 0xFF0000FF)));
+    EXPECT_EQ(Widget(NativeControlHandle(244))->geometry(), QRect(7, 6, 10, 4));
+    EXPECT_EQ(ControlLeft(244), 7);
+}
+
+TEST_F(ImageControlTest, SetValue_SlotRedrawnBetweenAssignments_EachControlKeepsItsContent) {
+    const NativeHandle scratch = FilledImage(19, 5, 12, 0xFFFF0000);
+    for (int bar = 0; bar < 4; ++bar)
+        CreateImageControl(303 + bar, 10 + 6 * bar, 20, 0, 0, 0);
+    const QRgb colours[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00};
+    for (int bar = 0; bar < 4; ++bar) {
+        ImageInSlot(19)->image.fill(colours[bar]);
+        SetControlValue(303 + bar, static_cast<std::intptr_t>(scratch));
+    }
+    ImageInSlot(19)->image.fill(0xFF000000);
+    for (int bar = 0; bar < 4; ++bar) {
+        EXPECT_EQ(Shown(0, 12 + 6 * bar, 25), colours[bar]) << bar;
+    }
+    // A second round copies into the buffers the controls now own.
+    for (int bar = 0; bar < 4; ++bar) {
+        ImageInSlot(19)->image.fill(colours[3 - bar]);
+        SetControlValue(303 + bar, static_cast<std::intptr_t>(scratch));
+    }
+    ImageInSlot(19)->image.fill(0xFF000000);
+    for (int bar = 0; bar < 4; ++bar)
+        EXPECT_EQ(Shown(0, 12 + 6 * bar, 25), colours[3 - bar]);
+}
+
+TEST_F(ImageControlTest, Painting_HalfTransparentImage_BlendsOverTiledBackground) {
+    QImage tile(4, 4, QImage::Format_RGB32);
+    tile.fill(0xFF000000);
+    tile.setPixel(1, 1, 0xFFFFFFFF);
+    SetWindowBackgroundImage(NativeWindowHandle(0), StoreImage(2, tile));
+    EXPECT_EQ(Shown(0, 1, 1), 0xFFFFFFFFu);
+    EXPECT_EQ(Shown(0, 41, 57), 0xFFFFFFFFu);  // tiled from the top-left corner
+    EXPECT_EQ(Shown(0, 42, 57), 0xFF000000u);
+
+    CreateImageControl(5, 20, 20, 0, 0, FilledImage(5, 8, 8, 0x80FF0000));
+    const QRgb blended = Shown(0, 22, 22);
+    EXPECT_NEAR(qRed(blended), 128, 2);
+    EXPECT_EQ(qGreen(blended), 0);
+    SetControlValue(5, 0);
+    EXPECT_EQ(Shown(0, 21, 21), 0xFFFFFFFFu);  // the background shows where no image is
+    EXPECT_EQ(Shown(0, 22, 22), 0xFF000000u);
+}
+
+TEST_F(ImageControlTest, Painting_OverlayDrawing_ShowsAboveBackgroundBelowControls) {
+    QImage *overlay = WindowOverlayImage(0);
+    ASSERT_NE(overlay, nullptr);
+    EXPECT_EQ(overlay->size(), QSize(100, 60));
+    EXPECT_EQ(overlay->pixel(3, 3), 0u);  // transparent until drawn on
+    EXPECT_EQ(WindowOverlayImage(0), overlay);
+    CreateImageControl(6, 30, 30, 0, 0, FilledImage(6, 4, 4, 0xFF0000FF));
+    overlay->fill(0xFF00FF00);
+    WindowOverlayChanged(0, QRect(0, 0, 100, 60));
+    EXPECT_EQ(Shown(0, 5, 5), 0xFF00FF00u);
+    EXPECT_EQ(Shown(0, 31, 31), 0xFF0000FFu);
+    EXPECT_EQ(WindowOverlayImage(9), nullptr);
+    WindowOverlayChanged(9, QRect(0, 0, 5, 5));
+}
+
+TEST_F(ImageControlTest, SetValue_NewPixels_RepaintsOnlyTheControlRectangle) {
+    CreateImageControl(7, 40, 20, 0, 0, FilledImage(7, 5, 12, 0xFFFF0000));
+    CreateImageControl(8, 60, 20, 0, 0, FilledImage(8, 5, 12, 0xFFFF0000));
+    QCoreApplication::processEvents();
+    PaintSpy window(Widget(NativeWindowHandle(0)));
+    PaintSpy other(Widget(NativeControlHandle(8)));
+    ImageInSlot(7)->image.fill(0xFF00FF00);
+    SetControlValue(7, static_cast<std::intptr_t>(NativeImageHandle(7)));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.region, QRegion(40, 20, 5, 12));
+    EXPECT_EQ(other.paints, 0);
+}
+
+TEST_F(ImageControlTest, SetValue_SamePixelsAgain_SkipsTheRepaint) {
+    CreateImageControl(7, 40, 20, 0, 0, FilledImage(7, 5, 12, 0xFFFF0000));
+    QCoreApplication::processEvents();
+    PaintSpy spy(Widget(NativeControlHandle(7)));
+    SetControlValue(7, static_cast<std::intptr_t>(NativeImageHandle(7)));
+    // Another image whose pixels are equal.
+    SetControlValue(7, static_cast<std::intptr_t>(FilledImage(8, 5, 12, 0xFFFF0000)));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(spy.paints, 0);
+    SetControlValue(7, static_cast<std::intptr_t>(FilledImage(8, 5, 12, 0xFF0000FF)));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(spy.paints, 1);
+}
+
+TEST_F(ImageControlTest, SetValue_StaleImageHandle_ShowsNothingAndKeepsSize) {
+    CreateImageControl(7, 40, 20, 0, 0, FilledImage(7, 6, 6, 0xFFFF0000));
+    const NativeHandle stale = FilledImage(8, 30, 30, 0xFF00FF00);
+    StoreImage(8, QImage());
+    SetControlValue(7, static_cast<std::intptr_t>(stale));
+    EXPECT_EQ(Widget(NativeControlHandle(7))->size(), QSize(6, 6));
+}
+
+}  // namespace
