@@ -1,0 +1,119 @@
+// List controls as the player uses them: selection by number, texts returned byte for byte,
+// insertion order, and no events for changes the player makes itself.
+#include <QListWidget>
+
+#include "layer_test_support.h"
+
+namespace {
+
+constexpr int kList = 13;
+
+QListWidget *List() {
+    return reinterpret_cast<QListWidget *>(NativeControlHandle(kList));
+}
+
+class ListControlTest : public LayerTest {
+  protected:
+    void SetUp() override {
+        LayerTest::SetUp();
+        ShowWindow(0, 300, 200);
+        CreateContainer(16, 10, 10, 200, 150);
+        CreateListControl(kList, -2, -2, 215, 155);
+        EndContainer();
+        TakeAllEvents();
+    }
+};
+
+TEST_F(ListControlTest, NoSelection_Initially_ValueMinusOneAndEmptyText) {
+    AddListItem(kList, -1, "a.mp3");
+    EXPECT_EQ(GetControlValue(kList), -1);
+    EXPECT_EQ(GetControlText(kList), "");
+}
+
+TEST_F(ListControlTest, SetValue_ValidIndex_SelectsThatItemAndItsText) {
+    for (const char *name : {"b.mp3", "a.mp3", "c.wav"})
+        AddListItem(kList, -1, name);
+    SetControlValue(kList, 1);
+    EXPECT_EQ(GetControlValue(kList), 1);
+    EXPECT_EQ(GetControlText(kList), "a.mp3");  // insertion order, not sorted
+}
+
+TEST_F(ListControlTest, SetValue_MinusOneOrAtOrBeyondCount_ClearsSelection) {
+    for (const char *name : {"x", "y"})
+        AddListItem(kList, -1, name);
+    for (std::intptr_t index : {std::intptr_t{-1}, std::intptr_t{2}, std::intptr_t{99},
+                                std::intptr_t{-7}, std::intptr_t{1} << 40}) {
+        SetControlValue(kList, 0);
+        SetControlValue(kList, index);
+        EXPECT_EQ(GetControlValue(kList), -1) << index;
+        EXPECT_EQ(GetControlText(kList), "") << index;
+    }
+}
+
+TEST_F(ListControlTest, SetValue_ByThePlayer_ProducesNoEvents) {
+    for (const char *name : {"x", "y", "z"})
+        AddListItem(kList, -1, name);
+    SetControlValue(kList, 2);
+    SetControlValue(kList, 0);
+    SetControlValue(kList, -1);
+    ClearListItems(kList);
+    AddListItem(kList, -1, "w");
+    EXPECT_TRUE(TakeInputEvents().empty());
+}
+
+TEST_F(ListControlTest, GetText_ItemNotValidUtf8_ReturnsTheBytesAsAdded) {
+    const std::string legacy = "\xcf\xe5\xf1\xed\xff.mp3";  // Windows-1251 file name
+    AddListItem(kList, -1, legacy);
+    SetControlValue(kList, 0);
+    EXPECT_EQ(GetControlText(kList), legacy);
+    EXPECT_EQ(List()->item(0)->text(), QString::fromUtf8("Песня.mp3"));
+}
+
+TEST_F(ListControlTest, AddItem_AtPosition_InsertsThereOtherwiseAppends) {
+    AddListItem(kList, -1, "b");
+    AddListItem(kList, 0, "a");
+    AddListItem(kList, 5, "c");
+    AddListItem(kList, -3, "d");
+    ASSERT_EQ(List()->count(), 4);
+    const char *expected[] = {"a", "b", "c", "d"};
+    for (int i = 0; i < 4; ++i) {
+        SetControlValue(kList, i);
+        EXPECT_EQ(GetControlText(kList), expected[i]);
+    }
+}
+
+TEST_F(ListControlTest, ClearItems_WithSelection_LeavesNothingSelected) {
+    for (const char *name : {"x", "y"})
+        AddListItem(kList, -1, name);
+    SetControlValue(kList, 1);
+    ClearListItems(kList);
+    EXPECT_EQ(List()->count(), 0);
+    EXPECT_EQ(GetControlValue(kList), -1);
+    EXPECT_EQ(GetControlText(kList), "");
+}
+
+TEST_F(ListControlTest, SetValue_ItemBelowVisibleArea_ScrollsItIntoView) {
+    for (int i = 0; i < 60; ++i)
+        AddListItem(kList, -1, "track " + std::to_string(i));
+    SetControlValue(kList, 55);
+    const QRect item = List()->visualItemRect(List()->item(55));
+    EXPECT_TRUE(List()->viewport()->rect().contains(item)) << item.y();
+}
+
+TEST_F(ListControlTest, Look_Always_SingleSelectionSunkenUnsorted) {
+    EXPECT_EQ(List()->selectionMode(), QAbstractItemView::SingleSelection);
+    EXPECT_EQ(List()->frameShadow(), QFrame::Sunken);
+    EXPECT_FALSE(List()->isSortingEnabled());
+    EXPECT_EQ(List()->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+    EXPECT_EQ(List()->horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+}
+
+TEST_F(ListControlTest, Colours_TextAndBack_GoToThePalette) {
+    SetControlColours(kList, RGB(95, 95, 95), RGB(21, 24, 29));
+    EXPECT_EQ(List()->palette().color(QPalette::Text), QColor(95, 95, 95));
+    EXPECT_EQ(List()->palette().color(QPalette::Base), QColor(21, 24, 29));
+    SetControlColour(kList, kBackColour, kDefaultColour);
+    EXPECT_NE(List()->palette().color(QPalette::Base), QColor(21, 24, 29));
+}
+
+}  // namespace
