@@ -387,6 +387,12 @@ void DrawImageScaled(NativeHandle imageHandle, int x, int y, int width, int heig
     NoteChanged(*drawing, visible);
 }
 
+void ForgetMeasuredTexts() {
+    if (!g_drawing) return;
+    g_drawing->measured = {};
+    g_drawing->nextMeasured = 0;
+}
+
 void ReleaseDrawingState() {
     delete g_drawing;
     g_drawing = nullptr;

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cmath>
 
+#include "drawing.h"
 #include "ui_internal.h"
 
 namespace {
@@ -65,6 +66,7 @@ NativeHandle CreateFontInSlot(int slot, const std::string &face, int points, int
 void RegisterFontFromMemory(const void *data, std::size_t length) {
     if (!data || length == 0 || length > static_cast<std::size_t>(INT_MAX)) return;
     // The database keeps its own copy of the bytes; a failure (id -1) registers nothing.
-    QFontDatabase::addApplicationFontFromData(
+    const int id = QFontDatabase::addApplicationFontFromData(
         QByteArray(static_cast<const char *>(data), static_cast<qsizetype>(length)));
+    if (id != -1) ForgetMeasuredTexts();
 }

@@ -10,6 +10,13 @@
 
 namespace {
 
+// The player numbers its images and fonts below 1000; a number far beyond that is a mistake
+// that must not make the table allocate gigabytes.
+constexpr int kSlotLimit = 1 << 16;
+// Blank images are drawing surfaces of a few hundred pixels a side.
+constexpr int kMaxBlankSide = 16384;
+constexpr long long kMaxBlankPixels = 64ll * 1024 * 1024;
+
 std::vector<std::unique_ptr<ImageRecord>> g_images;
 std::vector<std::unique_ptr<FontRecord>> g_fonts;
 // Live records, so that a stale or invented handle is recognised and ignored.
@@ -20,7 +27,7 @@ template <typename Record>
 Record *StoreInSlot(std::vector<std::unique_ptr<Record>> &table,
                     std::unordered_set<const void *> &live, int slot,
                     std::unique_ptr<Record> record) {
-    if (slot < 0) return nullptr;
+    if (slot < 0 || slot >= kSlotLimit) return nullptr;
     if (static_cast<std::size_t>(slot) >= table.size()) table.resize(slot + 1);
     if (table[slot]) live.erase(table[slot].get());
     table[slot] = std::move(record);
@@ -59,12 +66,13 @@ NativeHandle StoreFont(int slot, const QFont &font) {
 }
 
 NativeHandle CreateBlankImage(int slot, int width, int height) {
-    if (slot < 0 || width <= 0 || height <= 0 || width > 16384 || height > 16384) {
+    if (width <= 0 || height <= 0 || width > kMaxBlankSide || height > kMaxBlankSide ||
+        static_cast<long long>(width) * height > kMaxBlankPixels) {
         StoreInSlot<ImageRecord>(g_images, g_liveImages, slot, nullptr);
         return 0;
     }
     QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::black);
+    image.fill(Qt::black);  // nothing when the allocation failed: the slot is then left empty
     return StoreImage(slot, std::move(image));
 }
 

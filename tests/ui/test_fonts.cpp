@@ -8,10 +8,24 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
 #include "ui_internal.h"
 #include "widgets.h"
 
 namespace {
+
+// The player's own fonts, made by the project's font tools.
+std::vector<char> SkinFile(const char *name) {
+    const std::filesystem::path path =
+        std::filesystem::path(__FILE__).parent_path() / "../../src/skin/data" / name;
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_TRUE(in.good()) << path;
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 const QFont &FontOf(NativeHandle handle) {
     const FontRecord *record = FontFromHandle(handle);
@@ -97,4 +111,13 @@ TEST(FontSlotTest, RegisterFont_BadData_RegistersNothingAndDoesNotCrash) {
     RegisterFontFromMemory(garbage, 0);
     RegisterFontFromMemory(garbage, sizeof garbage);
     EXPECT_EQ(QFontDatabase::families(), before);
+}
+
+TEST(FontSlotTest, RegisterFont_EmbeddedClockFont_IsFoundByLowerCaseFace) {
+    const std::vector<char> data = SkinFile("digital7.ttf");
+    ASSERT_FALSE(data.empty());
+    RegisterFontFromMemory(data.data(), data.size());
+    const QFont font = FontOf(CreateFontInSlot(777, "digital-7", 20, kFontBold | kFontHighQuality));
+    EXPECT_EQ(QFontInfo(font).family(), "Digital-7");
+    EXPECT_EQ(font.pixelSize(), 27);
 }

@@ -7,6 +7,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <vector>
 
@@ -471,4 +474,25 @@ TEST_F(PngDecodeTest, DecodeImage_RandomlyMutatedData_NeverCrashesAndStaysInBoun
     }
     // The mutations must leave some inputs readable, or the test exercises nothing but refusal.
     EXPECT_GT(decoded, 0);
+}
+
+TEST_F(PngDecodeTest, DecodeImage_EverySkinImage_KeepsSizeAndAlphaOfItsFile) {
+    const std::filesystem::path folder =
+        std::filesystem::path(__FILE__).parent_path() / "../../src/skin/data";
+    int decoded = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() != ".png") continue;
+        SCOPED_TRACE(entry.path().string());
+        std::ifstream in(entry.path(), std::ios::binary);
+        const Bytes png{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        ASSERT_GT(png.size(), 33u);
+        ASSERT_NE(DecodeImageFromMemory(kSlot, png.data(), png.size()), 0u);
+        const QImage &image = *DecodedInSlot(kSlot);
+        EXPECT_EQ(static_cast<std::uint32_t>(image.width()), ReadBigEndian(png, 16));
+        EXPECT_EQ(static_cast<std::uint32_t>(image.height()), ReadBigEndian(png, 20));
+        const bool alpha = png[25] & PNG_COLOR_MASK_ALPHA;
+        EXPECT_EQ(image.format(), alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        ++decoded;
+    }
+    EXPECT_GE(decoded, 14);
 }
