@@ -5,6 +5,7 @@ Run with Debian's interpreter (it has python3-fonttools):
     /usr/bin/python3 tools/fonts/make_fonts.py
 """
 
+import math
 import os
 import sys
 
@@ -19,9 +20,9 @@ from font_file import write_font  # noqa: E402
 from skin_table import DATA_DIR, font_path  # noqa: E402
 
 # MicroTech metrics (font units, 1000 per em).
-MT_UNIT = 90  # one design grid step
-MT_PEN = 80  # stroke width
-MT_SIDE = 70  # clear space on each side of a glyph
+MT_UNIT = 1000.0 / 11.0  # one design grid step: one pixel at 11 px
+MT_PEN = MT_UNIT  # stroke width
+MT_SIDE = MT_UNIT  # clear space on each side of a glyph
 MT_ASCENT, MT_DESCENT = 850, 150
 
 
@@ -69,17 +70,22 @@ def microtech_design(ch):
 
 def microtech_glyph(ch):
     width, strokes = microtech_design(ch)
+    # Half-step widths are stretched to the next whole step (see microtech_design).
+    stretch = 4.0 / 3.5 if width == 3.5 else 1.0
+    cells = math.ceil(width * stretch - 1e-9)
     half = MT_PEN / 2.0
     contours = []
     for s in strokes:
-        pts = [(MT_SIDE + half + x * MT_UNIT, half + y * MT_UNIT) for x, y in s]
+        pts = [(MT_SIDE + half + x * stretch * MT_UNIT, half + y * MT_UNIT) for x, y in s]
         contours += outline.stroke_polyline(pts, MT_PEN)
-    advance = width * MT_UNIT + MT_PEN + 2 * MT_SIDE
-    return int(round(advance)), contours
+    advance = cells * MT_UNIT + MT_PEN + 2 * MT_SIDE
+    # Rounded up: a whole number of pixels at 11 px must not come out a hair short.
+    return int(math.ceil(advance)), contours
 
 
 def microtech_notdef():
     x0, x1, y1 = MT_SIDE, MT_SIDE + 4 * MT_UNIT + MT_PEN, 7 * MT_UNIT + MT_PEN
+    x0, x1, y1 = round(x0), round(x1), round(y1)
     outer = outline.clockwise([(x0, 0), (x0, y1), (x1, y1), (x1, 0)])
     inner = outline.counter_clockwise([(x0 + MT_PEN, MT_PEN), (x0 + MT_PEN, y1 - MT_PEN),
                                        (x1 - MT_PEN, y1 - MT_PEN), (x1 - MT_PEN, MT_PEN)])
@@ -101,7 +107,7 @@ def make_microtech(path):
     chars = printable_ascii() + printable_cp1251() + list(mt.EXTRA_CHARS)
     glyphs, cmap = build(chars, microtech_glyph, microtech_notdef())
     write_font(path, "MicroTech", glyphs, cmap, MT_ASCENT, MT_DESCENT,
-               x_height=5 * MT_UNIT + MT_PEN, cap_height=7 * MT_UNIT + MT_PEN,
+               x_height=round(5 * MT_UNIT + MT_PEN), cap_height=round(7 * MT_UNIT + MT_PEN),
                code_pages=(1 << 0) | (1 << 2))
     return len(glyphs), len(cmap)
 
