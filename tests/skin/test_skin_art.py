@@ -74,7 +74,8 @@ def test_lit_images_fade_out():
         img = Image.open(image_path(slot))
         a = img.getchannel("A")
         border = [a.getpixel((x, 0)) for x in range(w)] + [a.getpixel((x, h - 1)) for x in range(w)]
-        border += [a.getpixel((0, y)) for y in range(h)] + [a.getpixel((w - 1, y)) for y in range(h)]
+        border += [a.getpixel((0, y)) for y in range(h)]
+        border += [a.getpixel((w - 1, y)) for y in range(h)]
         check("%s border transparent" % name, max(border) == 0, "max alpha %d" % max(border))
         check("%s shows something" % name, a.getextrema()[1] == 255)
 
@@ -131,7 +132,8 @@ def test_display_strips_match_display_colour():
     for name, (x, y, w, h) in (("marquee", (221, 126, 267, 25)), ("title", (230, 115, 250, 10)),
                                ("spectrum", (230, 154, 250, 12))):
         colours = set(skin.crop((x, y, x + w, y + h)).getdata())
-        check("%s area is RGB(72, 86, 101)" % name, colours == {(72, 86, 101)}, str(list(colours)[:4]))
+        check("%s area is RGB(72, 86, 101)" % name, colours == {(72, 86, 101)},
+              str(list(colours)[:4]))
     mini = Image.open(image_path(27)).convert("RGB")
     colours = set(mini.crop((12, 14, 213, 27)).getdata())
     check("mini strip area is RGB(72, 86, 101)", colours == {(72, 86, 101)})
@@ -142,7 +144,8 @@ def test_seek_groove_rows():
     rows = [(52, 63, 75), (52, 63, 75), (72, 82, 93), (28, 35, 41), (31, 38, 45), (36, 44, 51),
             (40, 49, 58), (45, 55, 64), (70, 81, 91), (50, 60, 71), (49, 60, 71), (49, 60, 71)]
     skin = Image.open(image_path(2)).convert("RGB")
-    ok = all(set(skin.crop((225, 174 + i, 484, 175 + i)).getdata()) == {c} for i, c in enumerate(rows))
+    ok = all(set(skin.crop((225, 174 + i, 484, 175 + i)).getdata()) == {c}
+             for i, c in enumerate(rows))
     check("seek groove in the empty-track row colours", ok)
 
 
@@ -174,7 +177,8 @@ def test_font(family, required):
               repr(rec.toUnicode() if rec else None))
     order = font.getGlyphOrder()
     check("%s .notdef first" % family, order and order[0] == ".notdef")
-    fmt4 = [t for t in font["cmap"].tables if t.format == 4 and t.platformID == 3 and t.platEncID == 1]
+    fmt4 = [t for t in font["cmap"].tables
+            if t.format == 4 and t.platformID == 3 and t.platEncID == 1]
     check("%s has a Windows Unicode format 4 cmap" % family, bool(fmt4))
     cmap = fmt4[0].cmap if fmt4 else {}
     missing = [c for c in required if ord(c) not in cmap]

@@ -122,9 +122,9 @@ def paint_display(c):
     paint_clock_box(c)
     # Divider between the clock and the text area.
     dy0, dy1 = 118, 186
-    c[dy0:dy1, layout.DIVIDER_X] = c[dy0:dy1, layout.DIVIDER_X] * 0.35 + np.array(P.DIVIDER_DARK) * 0.65
-    c[dy0:dy1, layout.DIVIDER_X + 1] = (c[dy0:dy1, layout.DIVIDER_X + 1] * 0.5 +
-                                        np.array(P.DIVIDER_LIGHT) * 0.5)
+    dark, light = layout.DIVIDER_X, layout.DIVIDER_X + 1
+    c[dy0:dy1, dark] = c[dy0:dy1, dark] * 0.35 + np.array(P.DIVIDER_DARK) * 0.65
+    c[dy0:dy1, light] = c[dy0:dy1, light] * 0.5 + np.array(P.DIVIDER_LIGHT) * 0.5
     paint_indicators(c)
     paint_seek_groove(c)
     # A hairline base under the spectrum bars.

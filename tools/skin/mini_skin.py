@@ -27,7 +27,8 @@ def _transport_symbols():
     polys += [[(x, cy), (x + 4, cy - 3.5), (x + 4, cy + 3.5)],
               [(x + 4, cy), (x + 8, cy - 3.5), (x + 8, cy + 3.5)]]
     x = 26  # pause
-    polys += [raster.rect(x, cy - 3.5, x + 2, cy + 3.5), raster.rect(x + 4, cy - 3.5, x + 6, cy + 3.5)]
+    polys += [raster.rect(x, cy - 3.5, x + 2, cy + 3.5),
+              raster.rect(x + 4, cy - 3.5, x + 6, cy + 3.5)]
     x = 40  # next
     polys += [[(x, cy - 3.5), (x + 4, cy), (x, cy + 3.5)],
               [(x + 4, cy - 3.5), (x + 8, cy), (x + 4, cy + 3.5)]]

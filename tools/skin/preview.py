@@ -24,6 +24,13 @@ from skin_table import IMAGES, font_path, image_path  # noqa: E402
 
 SAMPLE = "...Каналов-0...0 kHz..."
 CLOCK = "09:05:07"
+FONT_LINES = [
+    SAMPLE + " VOLNAR",
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZ abcdefghijklmnopqrstuvwxyz 0123456789",
+    "АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ абвгдеёжзийклмнопрстуфхцчшщъыьэюя",
+    "!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~ ЂЃ‚ѓ„…†‡€‰Љ‹ЊЌЋЏђ‘’“”•–—™",
+    "љ›њќћџЎўЈ¤Ґ¦§©Є«¬®Ї°±Ііґµ¶·№є»јЅѕї ÀÇÈÉÊËÏÑÔÖàçèéêëïñôö",
+]
 
 
 def load(slot):
@@ -110,13 +117,11 @@ def font_sheet(width):
     sheet = Image.new("RGB", (width, 250), P.DISPLAY)
     y = 6
     for px in (24, 11):
-        for text in (SAMPLE + " VOLNAR", "ABCDEFGHIJKLMNOPQRSTUVWXYZ abcdefghijklmnopqrstuvwxyz 0123456789",
-                     "АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ абвгдеёжзийклмнопрстуфхцчшщъыьэюя",
-                     "!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~ ЂЃ‚ѓ„…†‡€‰Љ‹ЊЌЋЏђ‘’“”•–—™љ›њќћџЎўЈ¤Ґ¦§©Є«¬®Ї°±Ііґµ¶·№є»јЅѕї"):
-            draw_text(sheet, (8, y), text, font("MicroTech", px), P.TEXT, bold=(px == 11 and y > 200))
+        for text in FONT_LINES:
+            draw_text(sheet, (8, y), text, font("MicroTech", px), P.TEXT)
             y += px + 3
-    draw_text(sheet, (8, y + 2), CLOCK + "  00:00:00  23:59:59  -12.5  Hi: AbCdEF", font("Digital-7", 27),
-              P.TEXT, bold=True)
+    draw_text(sheet, (8, y + 2), CLOCK + "  00:00:00  23:59:59  -12.5  Hi: AbCdEF",
+              font("Digital-7", 27), P.TEXT, bold=True)
     return sheet
 
 

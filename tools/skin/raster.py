@@ -51,8 +51,8 @@ def rounded_rect(x0, y0, x1, y1, r, steps=6):
 
 
 def ellipse(cx, cy, rx, ry, steps=32):
-    return [(cx + rx * math.cos(2 * math.pi * i / steps), cy + ry * math.sin(2 * math.pi * i / steps))
-            for i in range(steps)]
+    angles = [2 * math.pi * i / steps for i in range(steps)]
+    return [(cx + rx * math.cos(a), cy + ry * math.sin(a)) for a in angles]
 
 
 def arc_band(cx, cy, r_in, r_out, a0, a1, steps=16):

@@ -37,7 +37,8 @@ def _play():
 
 def _pause():
     cx, cy = _key_centre(layout.PAUSE)
-    return [raster.rect(cx - 5, cy - 5.5, cx - 2, cy + 5.5), raster.rect(cx + 2, cy - 5.5, cx + 5, cy + 5.5)]
+    return [raster.rect(cx - 5, cy - 5.5, cx - 2, cy + 5.5),
+            raster.rect(cx + 2, cy - 5.5, cx + 5, cy + 5.5)]
 
 
 def _open_list():
