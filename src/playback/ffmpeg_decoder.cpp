@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "decoder.h"
+#include "icy_metadata.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -51,8 +52,11 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 using SwrPtr = std::unique_ptr<SwrContext, SwrFreer>;
 
-// Opening a station reads at most this much to find its format: a station's first burst.
-constexpr int kUrlProbeBytes = 64 * 1024;
+// Opening a station reads at most this much to recognise its format and then to find its
+// parameters: about a second of a typical station, so that one without a first burst is
+// still open within the time-out.
+constexpr int kUrlFormatProbeBytes = 16 * 1024;
+constexpr int kUrlProbeBytes = 32 * 1024;
 // A station that sends nothing for this long is taken as gone (microseconds).
 constexpr const char *kUrlReadTimeoutUs = "8000000";
 // Packets scanned per refinement step when the container only estimated its length.
@@ -78,8 +82,8 @@ FormatPtr OpenInput(const std::string &address, bool is_url, CancelToken *token)
         av_dict_set(&options, "rw_timeout", kUrlReadTimeoutUs, 0);
         av_dict_set(&options, "reconnect", "0", 0);
         raw->probesize = kUrlProbeBytes;
-        raw->format_probesize = kUrlProbeBytes;
-        raw->max_analyze_duration = 2 * AV_TIME_BASE;
+        raw->format_probesize = kUrlFormatProbeBytes;
+        raw->max_analyze_duration = AV_TIME_BASE / 2;
     }
     std::string name = is_url ? address : "file:" + address;
     int result = avformat_open_input(&raw, name.c_str(), nullptr, &options);
@@ -372,7 +376,8 @@ std::string FfmpegDecoder::Metadata() {
         !value)
         return {};
     std::unique_ptr<std::uint8_t, AvFreer> owned(value);
-    return std::string(reinterpret_cast<const char *>(value));
+    const char *text = reinterpret_cast<const char *>(value);
+    return NormaliseIcyBlock(text, std::strlen(text));
 }
 
 bool IsRegularFile(const std::string &path) {

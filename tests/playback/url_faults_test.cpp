@@ -1,0 +1,322 @@
+// Streams from addresses against a misbehaving server of the test's own on 127.0.0.1:
+// failures give 0 within 5 s, a stall reads as stalled and a closed connection as 0,
+// metadata blocks of any content and size are handled, redirects are followed, and no
+// address reaches a protocol other than http or https.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+
+#include <atomic>
+#include <cstring>
+#include <random>
+#include <thread>
+
+#include "audio_engine.h"
+#include "fake_http_server.h"
+#include "test_media.h"
+
+using namespace std::chrono_literals;
+using testmedia::FakeHttpServer;
+
+namespace {
+
+constexpr int kMetaInterval = 8192;
+
+// Builds one ICY metadata block (length byte, text, zero padding) from its text.
+std::string MetadataBlock(const std::string &text) {
+    std::size_t units = (text.size() + 15) / 16;
+    std::string block(1, static_cast<char>(units));
+    block += text;
+    block.resize(1 + units * 16, '\0');
+    return block;
+}
+
+class UrlFaults : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        BASS_Init(-1, 44100, 0, nullptr, nullptr);
+        testmedia::TempDir dir;
+        std::string wav = dir.Path("s.wav");
+        std::string mp3 = dir.Path("s.mp3");
+        testmedia::WriteWav(wav, 44100, 2, testmedia::SampleKind::kInt16,
+                            testmedia::Sine(440, 20.0, 44100, 2, 0.5));
+        testmedia::Ffmpeg(wav, "-c:a libmp3lame -b:a 128k -write_xing 0 -id3v2_version 0", mp3);
+        auto bytes = testmedia::ReadBytes(mp3);
+        mp3_ = new std::string(bytes.begin(), bytes.end());
+    }
+    static void TearDownTestSuite() {
+        delete mp3_;
+        mp3_ = nullptr;
+    }
+    void TearDown() override {
+        for (HSTREAM handle : created_)
+            BASS_StreamFree(handle);
+    }
+
+    HSTREAM Create(const std::string &url) {
+        HSTREAM handle = BASS_StreamCreateURL(url.c_str(), 0, 0, nullptr, nullptr);
+        if (handle) created_.push_back(handle);
+        return handle;
+    }
+
+    // Serves the MP3 like a station: a burst, then real time, metadata every kMetaInterval
+    // bytes when asked for. Stops after `limit` audio bytes and holds the connection open
+    // until `release` is set, then closes it.
+    static void ServeStation(const FakeHttpServer &server, int fd, const std::string &request,
+                             const std::function<std::string(int)> &metadata,
+                             std::size_t limit = std::string::npos,
+                             const std::atomic<bool> *release = nullptr) {
+        bool icy = request.find("Icy-MetaData: 1") != std::string::npos ||
+                   request.find("icy-metadata: 1") != std::string::npos;
+        std::string head = "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nicy-name: test\r\n";
+        if (icy && metadata) head += "icy-metaint: " + std::to_string(kMetaInterval) + "\r\n";
+        head += "\r\n";
+        if (!FakeHttpServer::SendAll(fd, head)) return;
+        std::size_t sent = 0;
+        int block = 0;
+        std::size_t end = std::min(limit, mp3_->size());
+        while (sent < end && !server.Stopping()) {
+            std::size_t step = sent < 48000 ? 8000 : 4000;  // burst, then 16 kB/s
+            std::size_t chunk = std::min(step, end - sent);
+            std::string out;
+            for (std::size_t i = 0; i < chunk; ++i) {
+                out += (*mp3_)[sent + i];
+                if (icy && metadata && (sent + i + 1) % kMetaInterval == 0)
+                    out += metadata(block++);
+            }
+            if (!FakeHttpServer::SendAll(fd, out)) return;
+            sent += chunk;
+            if (sent >= 48000 && !server.Sleep(250)) return;
+        }
+        while (release && !release->load() && !server.Stopping())
+            server.Sleep(20);
+    }
+
+    static std::string *mp3_;
+    std::vector<HSTREAM> created_;
+};
+
+std::string *UrlFaults::mp3_ = nullptr;
+
+TEST_F(UrlFaults, NotFound_Fails) {
+    FakeHttpServer server([](int fd, const std::string &) {
+        FakeHttpServer::SendAll(fd, "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+    });
+    EXPECT_EQ(Create(server.Url("/live.mp3")), 0u);
+}
+
+TEST_F(UrlFaults, ConnectionRefused_FailsQuickly) {
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Create("http://127.0.0.1:" + std::to_string(testmedia::ClosedPort()) + "/x"), 0u);
+    EXPECT_LT(testmedia::SecondsSince(start), 1.0);
+}
+
+TEST_F(UrlFaults, ServerAcceptsAndNeverAnswers_FailsWithinFiveSeconds) {
+    FakeHttpServer server([&](int, const std::string &) {
+        while (!server.Stopping())
+            server.Sleep(50);
+    });
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Create(server.Url("/live.mp3")), 0u);
+    EXPECT_LT(testmedia::SecondsSince(start), 5.0);
+}
+
+TEST_F(UrlFaults, ServerSendsHeadersThenNothing_FailsWithinFiveSeconds) {
+    FakeHttpServer server([&](int fd, const std::string &) {
+        FakeHttpServer::SendAll(fd, "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n");
+        while (!server.Stopping())
+            server.Sleep(50);
+    });
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Create(server.Url("/live.mp3")), 0u);
+    EXPECT_LT(testmedia::SecondsSince(start), 5.0);
+}
+
+TEST_F(UrlFaults, HtmlInsteadOfAudio_Fails) {
+    FakeHttpServer server([](int fd, const std::string &) {
+        std::string page = "<!DOCTYPE html><html><head><title>Radio</title></head><body>";
+        for (int i = 0; i < 200; ++i)
+            page += "<p>Listen to our great station!</p>\n";
+        page += "</body></html>";
+        FakeHttpServer::SendAll(fd,
+                                "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n"
+                                "Content-Length: " +
+                                    std::to_string(page.size()) + "\r\n\r\n" + page);
+    });
+    EXPECT_EQ(Create(server.Url("/")), 0u);
+}
+
+TEST_F(UrlFaults, AudioThatEnds_PlaysThenStopped) {
+    FakeHttpServer server([&](int fd, const std::string &request) {
+        ServeStation(server, fd, request, nullptr, 40000);
+    });
+    HSTREAM handle = Create(server.Url("/live.mp3"));
+    ASSERT_NE(handle, 0u);
+    EXPECT_EQ(BASS_ChannelGetLength(handle, BASS_POS_BYTE), ~QWORD{0});
+    EXPECT_LT(BASS_ChannelBytes2Seconds(handle, BASS_ChannelGetLength(handle, BASS_POS_BYTE)), 0);
+    EXPECT_FALSE(BASS_ChannelSetPosition(handle, 0, BASS_POS_BYTE));
+    EXPECT_EQ(BASS_ChannelGetTags(handle, BASS_TAG_ID3), nullptr);
+    ASSERT_TRUE(BASS_ChannelPlay(handle, FALSE));
+    EXPECT_NE(BASS_ChannelIsActive(handle), 0u);
+    // 40000 bytes of 128 kbit/s: 2.5 s.
+    EXPECT_TRUE(testmedia::WaitUntil([&] { return BASS_ChannelIsActive(handle) == 0; }, 6s));
+    EXPECT_NEAR(BASS_ChannelBytes2Seconds(handle, BASS_ChannelGetPosition(handle, 0)), 2.5, 0.2);
+    EXPECT_FALSE(BASS_ChannelPlay(handle, FALSE));  // nothing left to play
+}
+
+TEST_F(UrlFaults, StreamStopsSending_StalledThenStoppedWhenClosed) {
+    std::atomic<bool> release{false};
+    FakeHttpServer server([&](int fd, const std::string &request) {
+        ServeStation(server, fd, request, nullptr, 24000, &release);
+    });
+    HSTREAM handle = Create(server.Url("/live.mp3"));
+    ASSERT_NE(handle, 0u);
+    ASSERT_TRUE(BASS_ChannelPlay(handle, FALSE));
+    ASSERT_TRUE(testmedia::WaitUntil(
+        [&] { return BASS_ChannelIsActive(handle) == BASS_ACTIVE_STALLED; }, 6s));
+    // The position stands still while stalled.
+    QWORD stalled_at = BASS_ChannelGetPosition(handle, BASS_POS_BYTE);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(BASS_ChannelGetPosition(handle, BASS_POS_BYTE), stalled_at);
+    EXPECT_EQ(BASS_ChannelIsActive(handle), BASS_ACTIVE_STALLED);
+    release = true;
+    EXPECT_TRUE(testmedia::WaitUntil([&] { return BASS_ChannelIsActive(handle) == 0; }, 3s));
+}
+
+TEST_F(UrlFaults, FreeWhileServerStalls_ReturnsAtOnce) {
+    std::atomic<bool> release{false};
+    FakeHttpServer server([&](int fd, const std::string &request) {
+        ServeStation(server, fd, request, nullptr, 20000, &release);
+    });
+    HSTREAM handle = Create(server.Url("/live.mp3"));
+    ASSERT_NE(handle, 0u);
+    ASSERT_TRUE(BASS_ChannelPlay(handle, FALSE));
+    std::this_thread::sleep_for(300ms);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(BASS_StreamFree(handle));
+    EXPECT_LT(testmedia::SecondsSince(start), 0.5);
+    created_.clear();
+    release = true;
+}
+
+TEST_F(UrlFaults, MaximumSizeMetadataBlock_ReturnedWhole) {
+    std::string title = "StreamTitle='" + std::string(4080 - 15, 'A') + "';";
+    ASSERT_EQ(title.size(), 4080u);
+    FakeHttpServer server([&](int fd, const std::string &request) {
+        ServeStation(server, fd, request, [&](int) { return MetadataBlock(title); });
+    });
+    HSTREAM handle = Create(server.Url("/live.mp3"));
+    ASSERT_NE(handle, 0u);
+    ASSERT_TRUE(BASS_ChannelPlay(handle, FALSE));
+    ASSERT_TRUE(testmedia::WaitUntil(
+        [&] { return BASS_ChannelGetTags(handle, BASS_TAG_META) != nullptr; }, 5s));
+    EXPECT_EQ(std::string(BASS_ChannelGetTags(handle, BASS_TAG_META)), title);
+    EXPECT_NE(BASS_ChannelIsActive(handle), 0u);
+}
+
+TEST_F(UrlFaults, GarbageMetadataBlocks_PlayOnWithBoundedText) {
+    FakeHttpServer server([&](int fd, const std::string &request) {
+        std::mt19937 random(77);
+        ServeStation(server, fd, request, [&](int) {
+            std::string junk(1 + random() % 4080, '\0');
+            for (char &c : junk)
+                c = static_cast<char>(random());
+            return MetadataBlock(junk);
+        });
+    });
+    HSTREAM handle = Create(server.Url("/live.mp3"));
+    ASSERT_NE(handle, 0u);
+    ASSERT_TRUE(BASS_ChannelPlay(handle, FALSE));
+    auto start = std::chrono::steady_clock::now();
+    while (testmedia::SecondsSince(start) < 2.5) {
+        const char *text = BASS_ChannelGetTags(handle, BASS_TAG_META);
+        if (text) {
+            ASSERT_LE(std::strlen(text), 4080u);
+        }
+        ASSERT_NE(BASS_ChannelIsActive(handle), 0u);
+        std::this_thread::sleep_for(35ms);
+    }
+}
+
+TEST_F(UrlFaults, ShortMetadata_FollowedByZerosForFixedOffsetReaders) {
+    FakeHttpServer server([&](int fd, const std::string &request) {
+        ServeStation(server, fd, request, [](int) { return MetadataBlock("A='b';"); });
+    });
+    HSTREAM handle = Create(server.Url("/live.mp3"));
+    ASSERT_NE(handle, 0u);
+    ASSERT_TRUE(BASS_ChannelPlay(handle, FALSE));
+    ASSERT_TRUE(testmedia::WaitUntil(
+        [&] { return BASS_ChannelGetTags(handle, BASS_TAG_META) != nullptr; }, 5s));
+    const char *text = BASS_ChannelGetTags(handle, BASS_TAG_META);
+    EXPECT_STREQ(text, "A='b';");
+    // The display reads from the 14th byte for up to 40 bytes.
+    for (int i = 6; i < 13 + 40; ++i)
+        EXPECT_EQ(text[i], '\0');
+}
+
+TEST_F(UrlFaults, Redirect_Followed) {
+    FakeHttpServer server([&](int fd, const std::string &request) {
+        if (request.rfind("GET /old", 0) == 0) {
+            FakeHttpServer::SendAll(fd,
+                                    "HTTP/1.0 302 Found\r\nLocation: /new.mp3\r\n"
+                                    "Content-Length: 0\r\n\r\n");
+            return;
+        }
+        ServeStation(server, fd, request,
+                     [](int) { return MetadataBlock("StreamTitle='Moved';"); });
+    });
+    HSTREAM handle = Create(server.Url("/old"));
+    ASSERT_NE(handle, 0u);
+    ASSERT_TRUE(BASS_ChannelPlay(handle, FALSE));
+    ASSERT_TRUE(testmedia::WaitUntil(
+        [&] { return BASS_ChannelGetTags(handle, BASS_TAG_META) != nullptr; }, 5s));
+    EXPECT_STREQ(BASS_ChannelGetTags(handle, BASS_TAG_META), "StreamTitle='Moved';");
+}
+
+TEST_F(UrlFaults, RedirectToLocalFile_Fails) {
+    FakeHttpServer server([](int fd, const std::string &) {
+        FakeHttpServer::SendAll(fd,
+                                "HTTP/1.0 302 Found\r\nLocation: file:///etc/hostname\r\n"
+                                "Content-Length: 0\r\n\r\n");
+    });
+    EXPECT_EQ(Create(server.Url("/old")), 0u);
+}
+
+TEST_F(UrlFaults, EndlessRedirects_FailWithinFiveSeconds) {
+    FakeHttpServer server([](int fd, const std::string &) {
+        FakeHttpServer::SendAll(fd,
+                                "HTTP/1.0 302 Found\r\nLocation: /again\r\n"
+                                "Content-Length: 0\r\n\r\n");
+    });
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Create(server.Url("/again")), 0u);
+    EXPECT_LT(testmedia::SecondsSince(start), 5.0);
+}
+
+TEST_F(UrlFaults, AddressesOfOtherProtocolsOrWithControlCharacters_Fail) {
+    FakeHttpServer server([](int fd, const std::string &) {
+        FakeHttpServer::SendAll(fd, "HTTP/1.0 404 Not Found\r\n\r\n");
+    });
+    testmedia::TempDir dir;
+    std::string wav = dir.Path("local.wav");
+    ASSERT_TRUE(testmedia::WriteWav(wav, 44100, 2, testmedia::SampleKind::kInt16,
+                                    testmedia::Sine(440, 1.0, 44100, 2)));
+    const std::vector<std::string> addresses = {"file://" + wav,
+                                                wav,
+                                                "pipe:0",
+                                                "concat:" + wav,
+                                                "ftp://127.0.0.1/x.mp3",
+                                                "tcp://127.0.0.1:" + std::to_string(server.Port()),
+                                                "subfile:" + wav,
+                                                server.Url("/x\r\nX-Injected: 1"),
+                                                server.Url("/a b"),
+                                                std::string("http://"),
+                                                std::string(""),
+                                                "http://127.0.0.1/" + std::string(5000, 'a')};
+    for (const std::string &address : addresses) {
+        EXPECT_EQ(Create(address), 0u) << address;
+    }
+    EXPECT_EQ(BASS_StreamCreateURL(nullptr, 0, 0, nullptr, nullptr), 0u);
+    EXPECT_EQ(BASS_StreamCreateURL(server.Url("/x").c_str(), 5, 0, nullptr, nullptr), 0u);
+}
+
+}  // namespace
