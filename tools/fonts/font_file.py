@@ -33,11 +33,14 @@ def write_font(path, family, glyphs, cmap, ascent, descent, x_height, cap_height
     fb.setupGlyf({name: _glyph(contours) for name, (_, contours) in glyphs.items()})
     glyf = fb.font["glyf"]
     metrics = {}
+    y_max, y_min = ascent, -descent
     for name, (advance, _) in glyphs.items():
         g = glyf[name]
         g.recalcBounds(glyf)
         lsb = g.xMin if g.numberOfContours else 0
         metrics[name] = (int(advance), int(lsb))
+        if g.numberOfContours:
+            y_max, y_min = max(y_max, g.yMax), min(y_min, g.yMin)
     fb.setupHorizontalMetrics(metrics)
     fb.setupHorizontalHeader(ascent=ascent, descent=-descent, lineGap=0)
     fb.setupNameTable({
@@ -53,7 +56,8 @@ def write_font(path, family, glyphs, cmap, ascent, descent, x_height, cap_height
     fb.setupOS2(
         version=4,
         sTypoAscender=ascent, sTypoDescender=-descent, sTypoLineGap=0,
-        usWinAscent=ascent, usWinDescent=descent,
+        # The clipping box of some renderers: it must hold every glyph, accents included.
+        usWinAscent=y_max, usWinDescent=-y_min,
         sxHeight=x_height, sCapHeight=cap_height,
         usWeightClass=400, fsSelection=0x40 | 0x80,  # REGULAR, USE_TYPO_METRICS
         achVendID="VOLN",
