@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <new>
 #include <string_view>
@@ -49,6 +50,7 @@ bool ReadWholeFile(const std::string &name, std::string *bytes) {
     for (;;) {
         const ssize_t n = read(f.fd, buffer, sizeof buffer);
         if (n == 0) return true;
+        if (n < 0 && errno == EINTR) continue;
         if (n < 0) return false;
         if (bytes->size() + static_cast<std::size_t>(n) > kMaxSettingsFileBytes) return false;
         bytes->append(buffer, static_cast<std::size_t>(n));
