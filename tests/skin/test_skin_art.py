@@ -10,6 +10,8 @@ import struct
 import sys
 import zlib
 
+sys.dont_write_bytecode = True  # the test leaves the source tree as it found it
+
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "tools", "skin"))
 
