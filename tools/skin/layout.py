@@ -36,6 +36,7 @@ PANEL = (66, 76, 534, 246)
 PANEL_RADIUS = 9
 DISPLAY = (102, 110, 494, 192)  # bezel outer edge; the slate field lies 2 px inside
 DIVIDER_X = 219
+SEAM_Y = 197  # between the display and the key row
 TOP_LOGO_CENTRE = (300, 96)
 
 # The transport keys share one row; each symbol is centred on its key.

@@ -167,6 +167,20 @@ def paint_seek_groove(c):
     c[y + 2:y + h - 1, x + w] = np.array(P.SEEK_ROWS[3], dtype=np.float64)
 
 
+def paint_seam(c):
+    """A fine seam across the panel between the display section and the keys."""
+    x0, _, x1, _ = layout.PANEL
+    y = layout.SEAM_Y
+    xs = np.arange(W, dtype=np.float64)
+    fade = np.clip(np.minimum(xs - (x0 + 3), (x1 - 3) - xs) / 24.0, 0, 1)
+    dark = np.zeros((H, W))
+    dark[y] = fade
+    light = np.zeros((H, W))
+    light[y + 1] = fade
+    raster.paint(c, dark, P.PANEL_SHADE, 0.9)
+    raster.paint(c, light, P.PANEL_HIGHLIGHT, 0.35)
+
+
 def paint_keys(c):
     y0, y1 = layout.KEY_ROW
     # The transport keys sit in one shallow well.
@@ -206,6 +220,7 @@ def paint_main_skin():
     paint_panel(c)
     paint_top_strip(c)
     paint_display(c)
+    paint_seam(c)
     paint_keys(c)
     paint_reflection(c)
     return c
