@@ -93,6 +93,18 @@ BENCHMARK(BM_ListTrackNames_10000Entries)->Unit(benchmark::kMillisecond);
 // The whole scan as the player runs it: listing, label 12 and 10,000 entries' tracks into
 // list 13 on the offscreen platform.
 void BM_ScanTrackFolder_10000Entries(benchmark::State &state) {
+    static const bool controls = [] {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        InitWidgetLayer();
+        CreateTopWindow(0, 0, 0, 600, 400, "Плеер",
+                        kWindowBorderless | kWindowHidden | kWindowCentred);
+        CreateContainer(16, 105, 240, 390, 0);
+        CreateListControl(13, -2, -2, 415, 155);
+        CreateTextLabel(12, 0, 0, 0, 0, "Путь", 0);
+        EndContainer();
+        return true;
+    }();
+    (void)controls;
     g.chosenFilePath = TrackFolder() + "Track 1.mp3";
     for (auto _ : state)
         ScanTrackFolder();
@@ -127,17 +139,4 @@ BENCHMARK(BM_ReadStationsFromMemory_10000Stations)->Unit(benchmark::kMillisecond
 
 }  // namespace
 
-int main(int argc, char **argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    InitWidgetLayer();
-    CreateTopWindow(0, 0, 0, 600, 400, "Плеер", kWindowBorderless | kWindowHidden | kWindowCentred);
-    CreateContainer(16, 105, 240, 390, 0);
-    CreateListControl(13, -2, -2, 415, 155);
-    CreateTextLabel(12, 0, 0, 0, 0, "Путь", 0);
-    EndContainer();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    ReleaseWidgetLayer();
-    return 0;
-}
+BENCHMARK_MAIN();

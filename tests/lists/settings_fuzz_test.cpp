@@ -1,6 +1,6 @@
-// Randomly mutated station files (fixed seed, so every run sees the same inputs): the reader
-// must neither crash nor misbehave, and its indexed lookup must agree with a plain walk of
-// the group done here independently.
+// Randomly mutated station files, from a generator that always starts alike so that every run
+// sees the same inputs: the reader must neither crash nor misbehave, and its indexed lookup
+// must agree with a plain walk of the group done here independently.
 
 #include <gtest/gtest.h>
 
