@@ -7,7 +7,11 @@
 #include <QCoreApplication>
 #include <QtGlobal>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "widgets.h"
 
@@ -26,15 +30,29 @@ struct Surfaces {
     int tick = 0;
 };
 
+// The player's own marquee font, as the project's font tools made it.
+void RegisterMarqueeFont() {
+    static bool registered = false;
+    if (registered) return;
+    registered = true;
+    std::ifstream in(
+        std::filesystem::path(__FILE__).parent_path() / "../../src/skin/data/microtech.ttf",
+        std::ios::binary);
+    const std::vector<char> data{std::istreambuf_iterator<char>(in),
+                                 std::istreambuf_iterator<char>()};
+    RegisterFontFromMemory(data.data(), data.size());
+}
+
 void SetUpSurfaces() {
+    RegisterMarqueeFont();
     CreateBlankImage(kBarImage, 5, 12);
     CreateBlankImage(kSeekImage, 259, 12);
     CreateBlankImage(kMiniTextImage, 201, 13);
     CreateBlankImage(kVolumeImage, 100, 8);
     CreateBlankImage(kKnobImage, 5, 12);
     CreateBlankImage(kMainTextImage, 267, 25);
-    CreateFontInSlot(kMainFont, "DejaVu Sans", 18, kFontHighQuality);
-    CreateFontInSlot(kMiniFont, "DejaVu Sans", 8, kFontBold | kFontHighQuality);
+    CreateFontInSlot(kMainFont, "MicroTech", 18, kFontHighQuality);
+    CreateFontInSlot(kMiniFont, "MicroTech", 8, kFontBold | kFontHighQuality);
 }
 
 // When set, each drawing is handed to the image control that shows it, as the player does.
