@@ -7,9 +7,11 @@
 // pixel pointer outlives an operation, whatever later happens to the slot or window.
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
+#include <QTextLayout>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -35,6 +37,9 @@ struct MeasuredText {
     QFont font;
     std::string text;
     int width = 0;
+    // Laid out on first drawing: the shaped glyphs and the baseline they were placed on.
+    std::optional<QList<QGlyphRun>> glyphs;
+    double baseline = 0.0;
 };
 constexpr std::size_t kMeasuredTexts = 4;
 
@@ -89,17 +94,34 @@ const QFontMetrics &Metrics(Drawing &drawing) {
     return *drawing.metrics;
 }
 
-int TextWidth(Drawing &drawing, const std::string &text, const QString &shown) {
-    for (const MeasuredText &entry : drawing.measured) {
-        if (entry.text == text && entry.font == drawing.font) return entry.width;
+MeasuredText &Measure(Drawing &drawing, const std::string &text) {
+    for (MeasuredText &entry : drawing.measured) {
+        if (entry.text == text && entry.font == drawing.font) return entry;
     }
     MeasuredText &entry = drawing.measured[drawing.nextMeasured];
     drawing.nextMeasured = (drawing.nextMeasured + 1) % kMeasuredTexts;
     entry.font = drawing.font;
     entry.text = text;
-    entry.width =
-        Metrics(drawing).horizontalAdvance(shown.isNull() ? DecodeDisplayText(text) : shown);
-    return entry.width;
+    entry.width = Metrics(drawing).horizontalAdvance(DecodeDisplayText(text));
+    entry.glyphs.reset();
+    return entry;
+}
+
+// One unwrapped line of the text in the entry's font, shaped once and kept.
+const QList<QGlyphRun> &LaidOutGlyphs(MeasuredText &entry) {
+    if (!entry.glyphs) {
+        QTextLayout layout(DecodeDisplayText(entry.text), entry.font);
+        QTextOption option;
+        option.setWrapMode(QTextOption::NoWrap);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        if (line.isValid()) line.setLineWidth(1e6);
+        layout.endLayout();
+        entry.baseline = line.isValid() ? line.ascent() : 0.0;
+        entry.glyphs = layout.glyphRuns();
+    }
+    return *entry.glyphs;
 }
 
 QImage *TargetImage(const Drawing &drawing) {
@@ -130,16 +152,23 @@ void NoteChanged(Drawing &drawing, const QRect &area) {
     if (drawing.kind == TargetKind::kWindow && !area.isEmpty()) drawing.changed |= area;
 }
 
-// Fills left <= px < right, top <= py < bottom, clipped to the image; the filled area.
-QRect FillPixels(QImage &image, std::int64_t left, std::int64_t top, std::int64_t right,
-                 std::int64_t bottom, Colour colour) {
+// The part of left <= px < right, top <= py < bottom that lies in the image.
+QRect ClipToImage(const QImage &image, std::int64_t left, std::int64_t top, std::int64_t right,
+                  std::int64_t bottom) {
     left = std::max<std::int64_t>(left, 0);
     top = std::max<std::int64_t>(top, 0);
     right = std::min<std::int64_t>(right, image.width());
     bottom = std::min<std::int64_t>(bottom, image.height());
     if (left >= right || top >= bottom) return {};
-    const QRect area(static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left),
-                     static_cast<int>(bottom - top));
+    return QRect(static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left),
+                 static_cast<int>(bottom - top));
+}
+
+// Fills left <= px < right, top <= py < bottom, clipped to the image; the filled area.
+QRect FillPixels(QImage &image, std::int64_t left, std::int64_t top, std::int64_t right,
+                 std::int64_t bottom, Colour colour) {
+    const QRect area = ClipToImage(image, left, top, right, bottom);
+    if (area.isEmpty()) return {};
     if (!HasDirectPixels(image)) {
         QPainter painter(&image);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
@@ -214,10 +243,9 @@ void DrawTextInColour(int x, int y, const std::string &text, Colour colour) {
     if (!drawing || text.empty()) return;
     QImage *image = TargetImage(*drawing);
     if (!image) return;
-    const QString shown = DecodeDisplayText(text);
-    if (shown.isEmpty()) return;
+    MeasuredText &measured = Measure(*drawing, text);
     const QFontMetrics &metrics = Metrics(*drawing);
-    const std::int64_t width = TextWidth(*drawing, text, shown);
+    const std::int64_t width = measured.width;
     const std::int64_t height = metrics.height();
     // Glyphs may overhang their cells a little, never by a whole line height. A text that
     // cannot reach the image is skipped, which also keeps far-off coordinates away from the
@@ -229,15 +257,15 @@ void DrawTextInColour(int x, int y, const std::string &text, Colour colour) {
     if (!drawing->transparentText)
         NoteChanged(*drawing, FillPixels(*image, x, y, x + width, y + height, drawing->textBack));
     {
+        const QList<QGlyphRun> &glyphs = LaidOutGlyphs(measured);
+        const QPointF origin(x, static_cast<double>(y) + metrics.ascent() - measured.baseline);
         QPainter painter(image);
-        painter.setFont(drawing->font);
         painter.setPen(OpaqueColour(colour));
-        painter.drawText(QPointF(x, static_cast<double>(y) + metrics.ascent()), shown);
+        for (const QGlyphRun &run : glyphs)
+            painter.drawGlyphRun(origin, run);
     }
-    NoteChanged(*drawing,
-                QRect(static_cast<int>(x - margin), static_cast<int>(y - margin),
-                      static_cast<int>(width + 2 * margin), static_cast<int>(height + 2 * margin)) &
-                    image->rect());
+    NoteChanged(*drawing, ClipToImage(*image, x - margin, y - margin, x + width + margin,
+                                      y + height + margin));
 }
 
 }  // namespace
@@ -338,7 +366,7 @@ void DrawTextAt(int x, int y, const std::string &text, Colour colour) {
 int TextPixelWidth(const std::string &text) {
     Drawing *drawing = ActiveDrawing();
     if (!drawing || text.empty()) return 0;
-    return TextWidth(*drawing, text, QString());
+    return Measure(*drawing, text).width;
 }
 
 void DrawImageScaled(NativeHandle imageHandle, int x, int y, int width, int height) {
@@ -351,16 +379,9 @@ void DrawImageScaled(NativeHandle imageHandle, int x, int y, int width, int heig
     // writing to the target detaches it from this copy.
     const QImage source = record->image;
     if (source.isNull()) return;
-    const std::int64_t right = static_cast<std::int64_t>(x) + width;
-    const std::int64_t bottom = static_cast<std::int64_t>(y) + height;
-    const std::int64_t left = std::max<std::int64_t>(x, 0);
-    const std::int64_t top = std::max<std::int64_t>(y, 0);
-    const std::int64_t visibleRight = std::min<std::int64_t>(right, target->width());
-    const std::int64_t visibleBottom = std::min<std::int64_t>(bottom, target->height());
-    if (left >= visibleRight || top >= visibleBottom) return;
-    const QRect visible(static_cast<int>(left), static_cast<int>(top),
-                        static_cast<int>(visibleRight - left),
-                        static_cast<int>(visibleBottom - top));
+    const QRect visible = ClipToImage(*target, x, y, static_cast<std::int64_t>(x) + width,
+                                      static_cast<std::int64_t>(y) + height);
+    if (visible.isEmpty()) return;
 
     if (width == source.width() && height == source.height() &&
         source.format() == QImage::Format_RGB32 && HasDirectPixels(*target)) {

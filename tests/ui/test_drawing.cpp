@@ -4,8 +4,10 @@
 
 #include <QFontMetrics>
 #include <QImage>
+#include <QPainter>
 #include <climits>
 #include <set>
+#include <string>
 #include <tuple>
 #include <utility>
 
@@ -227,6 +229,37 @@ TEST_F(DrawingTest, DrawTextAt_TopLeftCorner_PutsBaselineAtYPlusAscent) {
     EXPECT_NEAR(top, baseline - metrics.capHeight(), 2);
     EXPECT_GE(left, 20);
     EXPECT_LE(left, 20 + 4);
+}
+
+TEST_F(DrawingTest, DrawTextAt_RepeatedTexts_LookAsQtDrawsThem) {
+    const int styles[] = {0, kFontBold | kFontHighQuality, kFontUnderline | kFontStrikeOut,
+                          kFontItalic};
+    const char *texts[] = {"Каналов-0...0 kHz", "Hx 09:05:07", "mixed 漢字 glyphs", "  a  "};
+    for (int style : styles) {
+        for (const char *text : texts) {
+            SCOPED_TRACE(std::string(text) + " " + std::to_string(style));
+            const NativeHandle font = CreateFontInSlot(4, "DejaVu Sans", 14, style);
+            const QFont &qtFont = FontFromHandle(font)->font;
+            QImage expected(160, 40, QImage::Format_RGB32);
+            expected.fill(Qt::black);
+            {
+                QPainter painter(&expected);
+                painter.setFont(qtFont);
+                painter.setPen(QColor(255, 200, 100));
+                painter.drawText(QPointF(-3, 7 + QFontMetrics(qtFont).ascent()),
+                                 QString::fromUtf8(text));
+            }
+            // Twice in a row: the second drawing uses what the first one laid out.
+            for (int round = 0; round < 2; ++round) {
+                Begin(160, 40);
+                SetDrawingFont(font);
+                SetDrawingMode(1);
+                DrawTextAt(-3, 7, text, RGB(255, 200, 100));
+                EndDrawing();
+                EXPECT_EQ(Canvas(), expected);
+            }
+        }
+    }
 }
 
 TEST_F(DrawingTest, DrawTextAt_WithoutColour_UsesPenColour) {
