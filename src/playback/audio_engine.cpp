@@ -24,6 +24,7 @@ extern "C" {
 
 #include "audio_output.h"
 #include "decoder.h"
+#include "engine_probe.h"
 #include "id3v1.h"
 #include "spectrum.h"
 #include "stream.h"
@@ -117,6 +118,11 @@ bool AcceptableAddress(const char *url) {
 }
 
 }  // namespace
+
+std::int64_t engine::FirstFrameNs(DWORD handle) {
+    engine::Stream *stream = Find(handle);
+    return stream ? stream->FirstFrameNs() : 0;
+}
 
 extern "C" {
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 
 #include "decoder.h"
 #include "stream.h"
@@ -12,10 +13,21 @@
 namespace engine {
 namespace {
 
-// 1024 frames: about 23 ms a callback, short enough for a prompt start, long enough to
-// cost next to no CPU.
-constexpr int kDeviceFrames = 1024;
+// 512 frames: about 12 ms a callback, short enough for a prompt start and a small latency,
+// long enough to cost next to no CPU.
+constexpr int kDeviceFrames = 512;
 constexpr int kClockFrames = 441;  // the clock ticks every 10 ms
+
+// The device of the process, for the exit handler.
+std::atomic<SDL_AudioDeviceID> open_device{0};
+
+// The player ends with exit() while a stream may play. Pausing the device waits for a
+// running callback to finish and keeps further callbacks from running while the process's
+// libraries are torn down; the engine's own objects are never destroyed (audio_engine.cpp).
+void SilenceDeviceAtExit() {
+    SDL_AudioDeviceID device = open_device.load();
+    if (device != 0) SDL_PauseAudioDevice(device, 1);
+}
 
 }  // namespace
 
@@ -35,6 +47,8 @@ void AudioOutput::Open(bool use_device) {
         if (device_ != 0) {
             latency_frames_ = have.samples;
             scratch_.assign(static_cast<std::size_t>(have.samples) * 2, 0.0f);
+            open_device = device_;
+            std::atexit(SilenceDeviceAtExit);
             SDL_PauseAudioDevice(device_, 0);
             return;
         }

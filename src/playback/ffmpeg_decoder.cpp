@@ -83,8 +83,10 @@ FormatPtr OpenInput(const std::string &address, bool is_url, CancelToken *token)
         av_dict_set(&options, "reconnect", "0", 0);
         raw->probesize = kUrlProbeBytes;
         raw->format_probesize = kUrlFormatProbeBytes;
-        raw->max_analyze_duration = AV_TIME_BASE / 2;
     }
+    // The first frames tell everything the decoder needs; reading seconds of audio ahead
+    // would only slow every opening down.
+    raw->max_analyze_duration = AV_TIME_BASE / 2;
     std::string name = is_url ? address : "file:" + address;
     int result = avformat_open_input(&raw, name.c_str(), nullptr, &options);
     std::unique_ptr<AVDictionary, DictFreer> left_over(options);
