@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QStringList>
+#include <QTimer>
 #include <functional>
 
 #include "layer_life.h"
@@ -66,7 +67,8 @@ std::string ChooseFileToOpen(const std::string &title, const std::string &defaul
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
-    dialog.setOption(QFileDialog::ReadOnly, false);
+    // No renaming, deleting or new folders from inside the dialog: the player changes no files.
+    dialog.setOption(QFileDialog::ReadOnly, true);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setWindowTitle(DecodeDisplayText(title));
@@ -77,6 +79,12 @@ std::string ChooseFileToOpen(const std::string &title, const std::string &defaul
     if (!defaultFile.empty()) dialog.selectFile(QFile::decodeName(defaultFile.c_str()));
 
     const QString workingFolder = QDir::currentPath();
+    // Without a window manager nobody else gives the dialog the keyboard, and the file name
+    // must be typeable at once.
+    QTimer::singleShot(0, &dialog, [&dialog] {
+        dialog.raise();
+        dialog.activateWindow();
+    });
     const int result = dialog.exec();
     if (QDir::currentPath() != workingFolder) QDir::setCurrent(workingFolder);
     if (result != QDialog::Accepted) return {};

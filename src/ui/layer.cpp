@@ -1,5 +1,6 @@
 // The life of the widget layer: the application object and the release of everything.
 #include <QApplication>
+#include <QSettings>
 #include <memory>
 
 #include "event_queue.h"
@@ -19,6 +20,10 @@ std::unique_ptr<QApplication> g_application;
 
 void InitWidgetLayer() {
     if (QCoreApplication::instance()) return;
+    // Qt's own file dialog keeps its history in a per-user settings file. The player writes
+    // no files, so such settings go to a place where nothing can be stored.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
     g_application = std::make_unique<QApplication>(g_argc, g_argv);
     // Windows are closed by the player alone; closing the last one ends nothing here.
     QGuiApplication::setQuitOnLastWindowClosed(false);

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
@@ -87,6 +89,24 @@ TEST_F(FileDialogTest, ChooseFileToOpen_NameWithoutDotInExistingFolder_ReturnsFu
     const std::string path = ChooseFileToOpen("", "", "*.*|*.*", 0);
     EXPECT_EQ(path, QFile::encodeName(chosen).toStdString());
     EXPECT_GT(path.size(), 260u);
+}
+
+TEST_F(FileDialogTest, ChooseFileToOpen_Used_WritesNoSettingsFile) {
+    const QString settings =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+        QStringLiteral("/QtProject.conf");
+    const bool existed = QFileInfo::exists(settings);
+    bool readOnly = false;
+    WhenDialogOpen([&readOnly](QFileDialog *dialog) {
+        readOnly = dialog->testOption(QFileDialog::ReadOnly);
+        dialog->setDirectory(QDir::tempPath());
+        dialog->reject();
+    });
+    ChooseFileToOpen("", "", "*.*|*.*", 0);
+    EXPECT_TRUE(readOnly);
+    if (!existed) {
+        EXPECT_FALSE(QFileInfo::exists(settings));
+    }
 }
 
 TEST_F(FileDialogTest, ChooseFileToOpen_FolderMissing_StaysOpenUntilCancelled) {
