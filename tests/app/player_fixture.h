@@ -5,15 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <filesystem>
 #include <QElapsedTimer>
 #include <QTest>
 #include <QWidget>
+#include <QWindow>
 #include <string>
 
 #include "control_numbers.h"
 #include "event_loop.h"
 #include "player_state.h"
 #include "start_up.h"
+#include "test_media.h"
 #include "widgets.h"
 
 class PlayerTest : public ::testing::Test {
@@ -30,32 +33,43 @@ class PlayerTest : public ::testing::Test {
         return true;
     }
 
-    // The Qt widget that shows a control, found through its place on the screen.
-    static QWidget *WidgetOf(int control) {
+    // Input goes in at the window system's level, as a real pointer's would.
+    static QWindow *WindowOf(int window) {
+        auto *widget = reinterpret_cast<QWidget *>(NativeWindowHandle(window));
+        return widget ? widget->windowHandle() : nullptr;
+    }
+
+    // The centre of a control in its window's client coordinates.
+    static QPoint CentreOf(int window, int control) {
+        auto *widget = reinterpret_cast<QWidget *>(NativeWindowHandle(window));
         const ScreenRect r = ControlScreenRect(NativeControlHandle(control));
-        const QPoint centre((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-        return QApplication::widgetAt(centre);
+        return widget->mapFromGlobal(QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
     }
 
-    static void Click(int control, Qt::MouseButton button = Qt::LeftButton) {
-        QWidget *w = WidgetOf(control);
-        ASSERT_NE(w, nullptr) << "control " << control;
-        QTest::mouseClick(w, button, {}, w->rect().center());
+    static void Click(int control, Qt::MouseButton button = Qt::LeftButton,
+                      int window = kMainWindow) {
+        QTest::mouseClick(WindowOf(window), button, {}, CentreOf(window, control));
     }
 
-    static void DoubleClick(int control) {
-        QWidget *w = WidgetOf(control);
-        ASSERT_NE(w, nullptr) << "control " << control;
-        QTest::mouseDClick(w, Qt::LeftButton, {}, w->rect().center());
+    static void DoubleClick(int control, int window = kMainWindow) {
+        QTest::mouseDClick(WindowOf(window), Qt::LeftButton, {}, CentreOf(window, control));
     }
 
-    // A track list of n items, as a folder scan would leave it, item `selected` selected.
+    // A track list of n playable items, as a folder scan would leave it, item `selected`
+    // selected. Playable, so that auto-advance does not step on by itself.
     static void FillTrackList(int n, int selected) {
+        static testmedia::TempDir media;
+        const std::string folder = media.Path("tracks");
+        std::filesystem::create_directories(folder);
         ClearListItems(kTrackList);
-        for (int i = 0; i < n; ++i)
-            AddListItem(kTrackList, -1, "t" + std::to_string(i) + ".mp3");
+        for (int i = 0; i < n; ++i) {
+            const std::string name = "t" + std::to_string(i) + ".wav";
+            testmedia::WriteWav(folder + "/" + name, 44100, 2, testmedia::SampleKind::kInt16,
+                                testmedia::Sine(440, 3.0, 44100, 2, 0.3));
+            AddListItem(kTrackList, -1, name);
+        }
         g.trackCount = n;
-        SetControlText(kFolderLabel, "/nonexistent-folder/");
+        SetControlText(kFolderLabel, folder + "/");
         SetControlValue(kTrackList, selected);
     }
 };

@@ -40,7 +40,7 @@ TEST_F(StartUpState, VolumeDots_FirstFiveLit) {
     const ImageRecord *dot = ImageFromHandle(NativeImageHandle(kVolumeDotImage));
     ASSERT_NE(dot, nullptr);
     const QRgb litCentre = dot->image.pixel(2, 2);
-    QWidget *window = WidgetOf(kFirstVolumeDot)->window();
+    auto *window = reinterpret_cast<QWidget *>(NativeWindowHandle(kMainWindow));
     const QImage shown = window->grab().toImage();
     for (int n = 401; n <= 410; ++n) {
         const QRgb centre = shown.pixel(139 + 8 * (n - 401) + 2, 98 + 2);
