@@ -121,3 +121,22 @@ TEST(FontSlotTest, RegisterFont_EmbeddedClockFont_IsFoundByLowerCaseFace) {
     EXPECT_EQ(QFontInfo(font).family(), "Digital-7");
     EXPECT_EQ(font.pixelSize(), 27);
 }
+
+TEST(FontSlotTest, RegisterFont_AfterAMeasure_LaterMeasuresUseTheNewFont) {
+    ASSERT_NE(CreateBlankImage(94, 10, 10), 0u);
+    ASSERT_NE(BeginDrawing(ImageDrawingTarget(94)), 0);
+    SetDrawingFont(CreateFontInSlot(94, "MicroTech", 18, 0));
+    EXPECT_GT(TextPixelWidth("Каналов-0...0 kHz"), 0);
+
+    const std::vector<char> data = SkinFile("microtech.ttf");
+    ASSERT_FALSE(data.empty());
+    RegisterFontFromMemory(data.data(), data.size());
+    const int measured = TextPixelWidth("Каналов-0...0 kHz");
+    EndDrawing();
+
+    const QFont font = FontOf(CreateFontInSlot(95, "microtech", 18, 0));
+    EXPECT_EQ(QFontInfo(font).family(), "MicroTech");
+    EXPECT_EQ(measured,
+              QFontMetrics(font).horizontalAdvance(QString::fromUtf8("Каналов-0...0 kHz")));
+    StoreImage(94, QImage());
+}
