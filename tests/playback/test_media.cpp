@@ -119,11 +119,20 @@ std::vector<std::uint8_t> ReadBytes(const std::string &path) {
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), {});
 }
 
-std::vector<std::uint8_t> SimpleMidi(int beats) {
+std::vector<std::uint8_t> SimpleMidi(int beats, int rest_beats) {
     std::vector<std::uint8_t> track;
     // Tempo 500000 us a quarter, then a note per beat on a piano.
     for (std::uint8_t b : {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x00, 0xC0, 0x00})
         track.push_back(b);
+    if (rest_beats > 0) {
+        // A controller message after the rest carries the delta time of the silence.
+        std::uint32_t ticks = static_cast<std::uint32_t>(rest_beats) * 480;
+        track.push_back(static_cast<std::uint8_t>(0x80 | ((ticks >> 14) & 0x7F)));
+        track.push_back(static_cast<std::uint8_t>(0x80 | ((ticks >> 7) & 0x7F)));
+        track.push_back(static_cast<std::uint8_t>(ticks & 0x7F));
+        for (std::uint8_t b : {0xB0, 0x07, 0x64})
+            track.push_back(b);
+    }
     for (int i = 0; i < beats; ++i) {
         for (std::uint8_t b : {0x00, 0x90, 0x3C, 0x64, 0x83, 0x60, 0x80, 0x3C, 0x40})
             track.push_back(b);  // on at once, off 480 ticks later

@@ -36,7 +36,8 @@ bool Ffmpeg(const std::string &in, const std::string &args, const std::string &o
 bool WriteBytes(const std::string &path, const std::vector<std::uint8_t> &bytes);
 std::vector<std::uint8_t> ReadBytes(const std::string &path);
 // A format-0 MIDI file: one note a beat at 120 beats a minute for `beats` beats.
-std::vector<std::uint8_t> SimpleMidi(int beats);
+// With rest_beats, the first note starts only after that many beats of silence.
+std::vector<std::uint8_t> SimpleMidi(int beats, int rest_beats = 0);
 
 // Polls until the condition holds or the time runs out; true when it held.
 bool WaitUntil(const std::function<bool()> &condition, std::chrono::milliseconds limit);
