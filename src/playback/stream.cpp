@@ -30,7 +30,7 @@ std::int64_t NowNs() {
 
 }  // namespace
 
-Stream::Stream(std::unique_ptr<CancelToken> token, std::unique_ptr<Decoder> decoder, bool is_url,
+Stream::Stream(std::shared_ptr<CancelToken> token, std::unique_ptr<Decoder> decoder, bool is_url,
                std::optional<Id3v1Block> id3)
     : token_(std::move(token)),
       decoder_(std::move(decoder)),

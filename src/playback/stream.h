@@ -36,7 +36,7 @@ enum Activity : std::uint32_t {
 
 class Stream {
   public:
-    Stream(std::unique_ptr<CancelToken> token, std::unique_ptr<Decoder> decoder, bool is_url,
+    Stream(std::shared_ptr<CancelToken> token, std::unique_ptr<Decoder> decoder, bool is_url,
            std::optional<Id3v1Block> id3);
     ~Stream();  // stops and joins the decoder thread
     Stream(const Stream &) = delete;
@@ -71,7 +71,7 @@ class Stream {
     void SeekLocked(std::int64_t frame, std::unique_lock<std::mutex> &lock);
     void AppendHistory(const float *frames, int count, std::unique_lock<std::mutex> &lock);
 
-    std::unique_ptr<CancelToken> token_;   // immutable after open
+    std::shared_ptr<CancelToken> token_;   // immutable after open
     std::unique_ptr<Decoder> decoder_;     // decoder thread only, once started
     const bool is_url_;                    // immutable after open
     const std::optional<Id3v1Block> id3_;  // immutable after open
