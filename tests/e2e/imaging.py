@@ -56,3 +56,11 @@ def best_text_match(shown, background, text, font_file, pixel_size, x, y, colour
     return min(mean_difference(shown, render_text(background, text, font_file, pixel_size,
                                                   x + dx, y + dy, colour, bold))
                for dx in (-1, 0, 1) for dy in (-1, 0, 1))
+
+
+def count_foreground(image, threshold=60):
+    """How many pixels differ clearly from the region's most common colour (text on a
+    plain background, whatever the colours)."""
+    pixels = list(image.convert("RGB").getdata())
+    background = max(set(pixels), key=pixels.count)
+    return sum(1 for p in pixels if sum(abs(a - b) for a, b in zip(p, background)) > threshold)
