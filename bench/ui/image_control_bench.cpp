@@ -3,8 +3,10 @@
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QImage>
 
+#include "layer_life.h"
 #include "ui_internal.h"
 #include "widgets.h"
 
@@ -65,6 +67,43 @@ void BM_AssignChangedBarsAndRepaint(benchmark::State &state) {
     TearDownMainWindow();
 }
 BENCHMARK(BM_AssignChangedBarsAndRepaint)->Unit(benchmark::kMicrosecond);
+
+// A refresh tick without the drawing library: new pixels for the strip and all 42 bars.
+int g_tick = 0;
+void RefreshTick() {
+    ImageInSlot(kStripSlot)->image.fill(0xFF485665 + (g_tick & 15));
+    SetControlValue(3, static_cast<std::intptr_t>(NativeImageHandle(kStripSlot)));
+    QImage &bar = ImageInSlot(kBarSlot)->image;
+    for (int i = 0; i < 42; ++i) {
+        const int height = (i * 7 + g_tick) % 13;
+        bar.fill(0xFF485665);
+        for (int y = 12 - height; y < 12; ++y)
+            for (int x = 0; x < 5; ++x)
+                bar.setPixel(x, y, 0xFFC4C6CC);
+        SetControlValue(303 + i, static_cast<std::intptr_t>(NativeImageHandle(kBarSlot)));
+    }
+    ++g_tick;
+}
+
+// One second of the event loop with the 35 ms timer driving the refresh: the process's CPU
+// time against the wall time is the share of a core the window half of the layer needs.
+void BM_EventLoopSecondWithRefresh(benchmark::State &state) {
+    SetUpMainWindow();
+    StartRepeatingTimer(NativeWindowHandle(0), 35, RefreshTick);
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 1000)
+            WaitNextEvent();
+    }
+    StopRepeatingTimer();
+    TearDownMainWindow();
+}
+BENCHMARK(BM_EventLoopSecondWithRefresh)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
 
 // The poll the panel slide makes ten times per step, with nothing pending.
 void BM_PollNothingPending(benchmark::State &state) {

@@ -36,6 +36,7 @@ void ImageControl::ShowImage(const QImage &image) {
     if (image.isNull()) {
         if (!image_.isNull()) {
             image_ = QImage();
+            UpdateOpacity();
             update();
         }
         return;
@@ -49,8 +50,22 @@ void ImageControl::ShowImage(const QImage &image) {
         // Shares the pixels until the image slot is drawn on again; from then on the
         // control owns this buffer and later assignments copy into it.
         image_ = image;
+        UpdateOpacity();
     }
     update();
+}
+
+// An image without alpha that covers the whole control hides everything below it, so Qt
+// need not paint the window underneath first: that halves the work of the refresh, whose
+// strips and bars are such images. Anything else lets the window show through.
+void ImageControl::UpdateOpacity() {
+    const bool opaque = !image_.isNull() && !image_.hasAlphaChannel() && image_.size() == size();
+    if (testAttribute(Qt::WA_OpaquePaintEvent) != opaque)
+        setAttribute(Qt::WA_OpaquePaintEvent, opaque);
+}
+
+void ImageControl::resizeEvent(QResizeEvent *) {
+    UpdateOpacity();
 }
 
 void ImageControl::paintEvent(QPaintEvent *) {

@@ -21,9 +21,11 @@ class ImageControl : public QWidget {
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
   private:
     void StartLeftPress(QMouseEvent *event);
+    void UpdateOpacity();
 
     int number_;
     int window_;

@@ -152,6 +152,30 @@ TEST_F(ImageControlTest, SetValue_NewPixels_RepaintsOnlyTheControlRectangle) {
     EXPECT_EQ(other.paints, 0);
 }
 
+TEST_F(ImageControlTest, SetValue_OpaqueImageThenNone_WindowShowsOnlyWhereNoImageIs) {
+    QImage tile(4, 4, QImage::Format_RGB32);
+    tile.fill(0xFF202020);
+    SetWindowBackgroundImage(NativeWindowHandle(0), StoreImage(2, tile));
+    const NativeHandle bar = CreateBlankImage(19, 5, 12);  // 24-bit, as the refresh draws
+    ImageInSlot(19)->image.fill(0xFFC4C6CC);
+    CreateImageControl(303, 40, 20, 0, 0, bar);
+    QCoreApplication::processEvents();
+    PaintSpy window(Widget(NativeWindowHandle(0)));
+    ImageInSlot(19)->image.fill(0xFF00FF00);
+    SetControlValue(303, static_cast<std::intptr_t>(bar));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.paints, 0);  // an opaque image hides the window below it
+    EXPECT_EQ(Shown(0, 42, 25), 0xFF00FF00u);
+    PaintSpy uncovered(Widget(NativeWindowHandle(0)));
+    SetControlValue(303, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(uncovered.region, QRegion(40, 20, 5, 12));
+    EXPECT_EQ(Shown(0, 42, 25), 0xFF202020u);
+    ResizeControl(303, kKeep, kKeep, 8, 12);
+    SetControlValue(303, static_cast<std::intptr_t>(bar));  // smaller again: takes 5 x 12
+    EXPECT_EQ(Widget(NativeControlHandle(303))->size(), QSize(5, 12));
+}
+
 TEST_F(ImageControlTest, SetValue_SamePixelsAgain_SkipsTheRepaint) {
     CreateImageControl(7, 40, 20, 0, 0, FilledImage(7, 5, 12, 0xFFFF0000));
     QCoreApplication::processEvents();
