@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <functional>
 
+#include "input_state.h"
 #include "layer_life.h"
 #include "ui_internal.h"
 
@@ -62,6 +63,8 @@ std::string ChooseFileToOpen(const std::string &title, const std::string &defaul
                              const std::string &filter, int filterIndex) {
     if (g_chooser) return g_chooser();
     if (!QCoreApplication::instance()) return {};
+    // The hand set over the button that opened the dialog would otherwise stay over it.
+    RestorePointerShape();
 
     OpenFileDialog dialog;
     dialog.setWindowModality(Qt::ApplicationModal);

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -107,6 +108,17 @@ TEST_F(FileDialogTest, ChooseFileToOpen_Used_WritesNoSettingsFile) {
     if (!existed) {
         EXPECT_FALSE(QFileInfo::exists(settings));
     }
+}
+
+TEST_F(FileDialogTest, ChooseFileToOpen_HandPointerSet_DialogShowsNormalPointer) {
+    SetPointerShape(kHandPointer);
+    bool hand = true;
+    WhenDialogOpen([&hand](QFileDialog *dialog) {
+        hand = QGuiApplication::overrideCursor() != nullptr;
+        dialog->reject();
+    });
+    ChooseFileToOpen("", "", "*.*|*.*", 0);
+    EXPECT_FALSE(hand);
 }
 
 TEST_F(FileDialogTest, ChooseFileToOpen_FolderMissing_StaysOpenUntilCancelled) {
