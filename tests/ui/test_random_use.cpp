@@ -1,6 +1,7 @@
 // Many random calls of the window and control operations, with numbers in use and not,
 // stale and invented handles, odd texts and random input in between: nothing may crash or
-// leak, and every answer stays in its range. Fixed seed, so any failure repeats.
+// leak, and every answer stays in its range. The generator always starts the same way, so
+// any failure repeats.
 #include <QWidget>
 #include <random>
 
@@ -18,7 +19,7 @@ std::string RandomBytes(std::mt19937 &random) {
     return text;
 }
 
-TEST_F(RandomUseTest, RandomCalls_FixedSeed_StaySafeAndInRange) {
+TEST_F(RandomUseTest, RandomCalls_RepeatableSequence_StaySafeAndInRange) {
     std::mt19937 random(20261207);
     std::vector<NativeHandle> handles = {0, 1, static_cast<NativeHandle>(-1)};
     auto number = [&random] { return static_cast<int>(random() % 24) - 2; };
