@@ -8,18 +8,6 @@
 
 namespace {
 
-// The palette roles a control kind draws its text and its background with.
-void TextRoles(ControlKind kind, QPalette::ColorRole (&roles)[3], int &count) {
-    count = 0;
-    if (kind == ControlKind::kList) {
-        roles[count++] = QPalette::Text;
-    } else {
-        roles[count++] = QPalette::WindowText;
-        roles[count++] = QPalette::Text;
-        roles[count++] = QPalette::ButtonText;
-    }
-}
-
 QPalette::ColorRole BackRole(ControlKind kind) {
     return kind == ControlKind::kList ? QPalette::Base : QPalette::Window;
 }
@@ -32,14 +20,11 @@ void ApplyTextColour(ControlRecord &record, Colour colour) {
             colour == kDefaultColour ? QColor() : ToQColor(colour));
         return;
     }
+    // Labels draw with WindowText, lists with Text, check boxes with ButtonText.
     const QPalette defaults = QApplication::palette(widget);
     QPalette palette = widget->palette();
-    QPalette::ColorRole roles[3];
-    int count = 0;
-    TextRoles(record.kind, roles, count);
-    for (int i = 0; i < count; ++i)
-        palette.setColor(roles[i],
-                         colour == kDefaultColour ? defaults.color(roles[i]) : ToQColor(colour));
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(role, colour == kDefaultColour ? defaults.color(role) : ToQColor(colour));
     widget->setPalette(palette);
 }
 
