@@ -99,6 +99,30 @@ TEST_F(OnXServerTest, StartWindowDrag_QuickClick_LeavesWindowInPlace) {
     EXPECT_EQ(LastEventSubtype(), kLeftClick);
 }
 
+// The player starts a drag at every LeftButtonDown; a double click on a list item must
+// still reach the list as the pair LeftDoubleClick (carrying the list) and DoubleClick.
+TEST_F(OnXServerTest, ListDoubleClick_WithDragAfterFirstPress_ReachesTheList) {
+    CreateListControl(13, 10, 10, 200, 120);
+    AddListItem(13, -1, "first.mp3");
+    AddListItem(13, -1, "second.mp3");
+    QTest::qWait(50);
+    while (PollNextEvent() != kNoEvent) {
+    }
+    const QPoint item = Window(0)->mapToGlobal(QPoint(40, 16));
+    Xdotool("mousemove " + At(item) + " mousedown 1");
+    ASSERT_TRUE(WaitForKind(kLeftButtonDown));
+    QTimer::singleShot(10, [] { Xdotool("mouseup 1"); });
+    StartWindowDrag(0);
+    Xdotool("click 1");
+    ASSERT_TRUE(WaitForKind(kLeftDoubleClick));
+    EXPECT_EQ(LastEventControl(), 13);
+    ASSERT_TRUE(WaitForKind(kControlEvent));
+    while (LastEventSubtype() == kLeftClick)
+        ASSERT_TRUE(WaitForKind(kControlEvent));
+    EXPECT_EQ(LastEventSubtype(), kDoubleClick);
+    EXPECT_EQ(GetControlText(13), "first.mp3");
+}
+
 TEST_F(OnXServerTest, PointerXInWindow_RealPointer_MinusOneFromTheWidthOn) {
     const QPoint origin = Window(0)->mapToGlobal(QPoint(0, 0));
     Xdotool("mousemove " + At(origin + QPoint(299, 10)));
