@@ -115,6 +115,20 @@ TEST_F(EventQueueTest, WindowEvent_AfterControlEvent_KeepsRecordControlAndSubtyp
               (std::vector<SeenEvent>{SeenEvent{kWindowMoved, 0, 42, kRightClick}}));
 }
 
+TEST_F(EventQueueTest, WindowActivated_ByPlatform_QueuedForThatWindow) {
+    ShowWindow(0);
+    ShowWindow(1);
+    TakeAllEvents();
+    WindowWidget(0)->activateWindow();
+    const std::vector<SeenEvent> seen = TakeAllEvents();
+    ASSERT_EQ(CountKind(seen, kWindowActivated), 1);
+    for (const SeenEvent &event : seen) {
+        if (event.kind == kWindowActivated) {
+            EXPECT_EQ(event.window, 0);
+        }
+    }
+}
+
 TEST_F(EventQueueTest, CloseRequest_FromPlatform_QueuesEventAndKeepsWindowOpen) {
     ShowWindow(0);
     ShowWindow(1);
