@@ -138,6 +138,10 @@ class IcecastServer:
     <port>{self.port}</port>
     <bind-address>127.0.0.1</bind-address>
   </listen-socket>
+  <mount>
+    <mount-name>{MOUNT}</mount-name>
+    <charset>UTF-8</charset>
+  </mount>
   <fileserve>1</fileserve>
   <paths>
     <basedir>{self.folder}</basedir>
