@@ -13,8 +13,8 @@
 namespace engine {
 namespace {
 
-// 512 frames: about 12 ms a callback, short enough for a prompt start and a small latency,
-// long enough to cost next to no CPU.
+// 512 frames: a callback about every 12 ms, short enough for a prompt start and a small
+// latency, long enough to cost next to no CPU. SDL rounds buffers to powers of two.
 constexpr int kDeviceFrames = 512;
 constexpr int kClockFrames = 441;  // the clock ticks every 10 ms
 

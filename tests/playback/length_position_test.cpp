@@ -125,7 +125,8 @@ TEST_F(LengthPosition, Playing_PositionAdvancesAtRealTimeRate) {
     std::this_thread::sleep_for(1500ms);
     double elapsed = testmedia::SecondsSince(start);
     double advanced = Position(handle) - first;
-    EXPECT_NEAR(advanced / elapsed, 1.0, 0.1);
+    // SDL's dummy driver sleeps whole milliseconds per buffer and so runs some 4 % fast.
+    EXPECT_NEAR(advanced / elapsed, 1.0, 0.06);
 }
 
 TEST_F(LengthPosition, Paused_PositionFrozenAndActivityPaused) {
