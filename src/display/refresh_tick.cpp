@@ -70,6 +70,16 @@ void DrawMarquee(const MarqueeStrip &strip) {
     SetControlValue(strip.control, static_cast<std::intptr_t>(NativeImageHandle(strip.image)));
 }
 
+void ReadStreamTitle() {
+    if (g.streamHandle == 0) return;
+    g.streamMeta = BASS_ChannelGetTags(g.streamHandle, BASS_TAG_META);
+    std::string title;
+    if (StreamTitleFromMetadata(g.streamMeta, &title) && title != g.marqueeText)
+        g.marqueeText = std::move(title);
+}
+
+}  // namespace
+
 void DrawSeekIndicator(std::int32_t positionSeconds, std::int32_t lengthSeconds) {
     BeginDrawing(ImageDrawingTarget(kSeekImage));
     for (int row = 0; row < kSeekHeight; ++row)
@@ -86,11 +96,9 @@ void DrawSeekIndicator(std::int32_t positionSeconds, std::int32_t lengthSeconds)
 }
 
 // Bar i shows FFT bin i: about 0 to 900 Hz over the 42 bars of a 44100 Hz stream.
-void DrawSpectrum() {
-    float fft[kFftValues] = {};
-    BASS_ChannelGetData(g.streamHandle, fft, BASS_DATA_FFT2048);
+void DrawSpectrum(const float *fft) {
     const NativeHandle bar = NativeImageHandle(kBarImage);
-    for (int i = 0; i <= g.spectrumLastBar && i < 1024; ++i) {
+    for (int i = 0; i <= g.spectrumLastBar; ++i) {
         const int height = SpectrumBarHeight(fft[i], g.barHeight);
         BeginDrawing(ImageDrawingTarget(kBarImage));
         FillBox(0, 0, g.barWidth, g.barHeight, kDisplayColour);
@@ -99,14 +107,6 @@ void DrawSpectrum() {
         // The control keeps this content; the same image is redrawn for the next bar.
         SetControlValue(kFirstBar + i, static_cast<std::intptr_t>(bar));
     }
-}
-
-void ReadStreamTitle() {
-    if (g.streamHandle == 0) return;
-    g.streamMeta = BASS_ChannelGetTags(g.streamHandle, BASS_TAG_META);
-    std::string title;
-    if (StreamTitleFromMetadata(g.streamMeta, &title) && title != g.marqueeText)
-        g.marqueeText = std::move(title);
 }
 
 void DrawMiniVolumeBar() {
@@ -122,8 +122,6 @@ void DrawMiniVolumeBar() {
     SetControlValue(kMiniVolumeBar,
                     static_cast<std::intptr_t>(NativeImageHandle(kMiniVolumeImage)));
 }
-
-}  // namespace
 
 int SpectrumBarHeight(float magnitude, int barHeight) {
     if (!(magnitude > 0.0f)) return 0;  // also NaN
@@ -159,7 +157,12 @@ void RefreshTick() {
         g.streamHandle, BASS_ChannelGetPosition(g.streamHandle, BASS_POS_BYTE)));
 
     DrawSeekIndicator(positionSeconds, lengthSeconds);
-    DrawSpectrum();
+
+    // Zero-filled, so that a failed request leaves every bar unlit.
+    float fft[kFftValues] = {};
+    BASS_ChannelGetData(g.streamHandle, fft, BASS_DATA_FFT2048);
+    DrawSpectrum(fft);
+
     ReadStreamTitle();
     DrawMiniVolumeBar();
 }

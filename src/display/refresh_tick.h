@@ -2,11 +2,18 @@
 // spectrum bars, the stream title and the mini window's volume bar.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // Runs on every firing of the refresh timer, whatever window is shown and whether anything
 // plays.
 void RefreshTick();
+
+// The steps of a tick that draw from given values rather than from the engine.
+void DrawSeekIndicator(std::int32_t positionSeconds, std::int32_t lengthSeconds);
+// Bar i from magnitude i of a 2048-sample FFT (at least spectrumLastBar + 1 values).
+void DrawSpectrum(const float *magnitudes);
+void DrawMiniVolumeBar();
 
 // Height in pixels of the lit part of a spectrum bar for an FFT magnitude: the square root
 // scaled by 40, rounded halves to even, at most the bar's height; 0 for no or bad data.
