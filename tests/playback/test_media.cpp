@@ -1,5 +1,7 @@
 #include "test_media.h"
 
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +15,8 @@
 #include <numbers>
 #include <random>
 #include <thread>
+
+extern char **environ;
 
 namespace testmedia {
 
@@ -149,6 +153,40 @@ std::vector<std::uint8_t> SimpleMidi(int beats, int rest_beats) {
         out.push_back(static_cast<std::uint8_t>(size >> shift));
     out.insert(out.end(), track.begin(), track.end());
     return out;
+}
+
+int RunTestInChild(const std::string &test, const std::vector<std::string> &environment,
+                   std::chrono::milliseconds limit) {
+    std::string exe(4096, '\0');
+    ssize_t length = readlink("/proc/self/exe", exe.data(), exe.size() - 1);
+    if (length <= 0) return -1;
+    exe.resize(static_cast<std::size_t>(length));
+    std::vector<std::string> env = environment;
+    for (char **e = environ; *e; ++e) {
+        std::string entry(*e);
+        std::string name = entry.substr(0, entry.find('=') + 1);
+        bool replaced = false;
+        for (const std::string &wanted : environment)
+            replaced |= wanted.rfind(name, 0) == 0;
+        if (!replaced) env.push_back(entry);
+    }
+    std::vector<char *> envp;
+    for (auto &e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string filter = "--gtest_filter=" + test;
+    std::string disabled = "--gtest_also_run_disabled_tests";
+    char *argv[] = {exe.data(), filter.data(), disabled.data(), nullptr};
+    pid_t pid;
+    if (posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return -1;
+    int status = 0;
+    bool ended = WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, limit);
+    if (!ended) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 bool WaitUntil(const std::function<bool()> &condition, std::chrono::milliseconds limit) {

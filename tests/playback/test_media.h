@@ -39,6 +39,13 @@ std::vector<std::uint8_t> ReadBytes(const std::string &path);
 // With rest_beats, the first note starts only after that many beats of silence.
 std::vector<std::uint8_t> SimpleMidi(int beats, int rest_beats = 0);
 
+// Runs one disabled test of this program in a child process with extra environment
+// settings (replacing ones of the same name) and returns its exit status, -1 when it did
+// not exit normally within `limit`. Engine set-ups that last a process (the output driver)
+// are tested this way.
+int RunTestInChild(const std::string &test, const std::vector<std::string> &environment,
+                   std::chrono::milliseconds limit = std::chrono::seconds(60));
+
 // Polls until the condition holds or the time runs out; true when it held.
 bool WaitUntil(const std::function<bool()> &condition, std::chrono::milliseconds limit);
 double SecondsSince(std::chrono::steady_clock::time_point start);

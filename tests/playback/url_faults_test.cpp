@@ -171,6 +171,9 @@ TEST_F(UrlFaults, StreamStopsSending_StalledThenStoppedWhenClosed) {
     HSTREAM handle = Create(server.Url("/live.mp3"));
     ASSERT_NE(handle, 0u);
     ASSERT_TRUE(BASS_ChannelPlay(handle, FALSE));
+    // Past the first buffering (which reads as stalled too), into what the server sent.
+    ASSERT_TRUE(testmedia::WaitUntil(
+        [&] { return BASS_ChannelGetPosition(handle, BASS_POS_BYTE) > 176400 / 2; }, 6s));
     ASSERT_TRUE(testmedia::WaitUntil(
         [&] { return BASS_ChannelIsActive(handle) == BASS_ACTIVE_STALLED; }, 6s));
     // The position stands still while stalled.

@@ -1,9 +1,6 @@
 // What reaches the device: SDL's disk driver records the output of a child process of this
 // test program, and the recording shows the volume's effect, the pitch and no clicks.
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -13,7 +10,6 @@
 #include "audio_engine.h"
 #include "test_media.h"
 
-extern char **environ;
 using namespace std::chrono_literals;
 
 namespace {
@@ -32,29 +28,6 @@ TEST(VolumeOutputChild, DISABLED_PlayFileAtTwoVolumes) {
     BASS_StreamFree(handle);
 }
 
-bool RunChild(const std::string &file, const std::string &recording) {
-    std::string exe(4096, '\0');
-    ssize_t length = readlink("/proc/self/exe", exe.data(), exe.size() - 1);
-    if (length <= 0) return false;
-    exe.resize(static_cast<std::size_t>(length));
-    std::vector<std::string> env = {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + recording,
-                                    "VOLNAR_CHILD_FILE=" + file};
-    for (char **e = environ; *e; ++e)
-        if (std::strncmp(*e, "SDL_AUDIODRIVER=", 16) != 0) env.emplace_back(*e);
-    std::vector<char *> envp;
-    for (auto &e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    std::string filter = "--gtest_filter=VolumeOutputChild.DISABLED_PlayFileAtTwoVolumes";
-    std::string disabled = "--gtest_also_run_disabled_tests";
-    char *argv[] = {exe.data(), filter.data(), disabled.data(), nullptr};
-    pid_t pid;
-    if (posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return false;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 double Rms(const std::vector<float> &left, std::size_t from, std::size_t to) {
     double sum = 0;
     for (std::size_t i = from; i < to; ++i)
@@ -68,7 +41,10 @@ TEST(VolumeOutput, VolumeChange_ScalesOutputAtOnceWithoutClick) {
     ASSERT_TRUE(testmedia::WriteWav(wav, 44100, 2, testmedia::SampleKind::kInt16,
                                     testmedia::Sine(441, 3.0, 44100, 2, 0.5)));
     std::string recording = dir.Path("out.raw");
-    ASSERT_TRUE(RunChild(wav, recording));
+    ASSERT_EQ(testmedia::RunTestInChild("VolumeOutputChild.DISABLED_PlayFileAtTwoVolumes",
+                                        {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + recording,
+                                         "VOLNAR_CHILD_FILE=" + wav}),
+              0);
     auto bytes = testmedia::ReadBytes(recording);
     std::vector<float> left;
     for (std::size_t i = 0; i + 8 <= bytes.size(); i += 8) {
