@@ -1,0 +1,146 @@
+// The display's recurring work on Qt's offscreen platform: one refresh tick while a stream
+// plays (both windows with every moving control), and the memory of the once-a-second
+// clock redraw over 100,000 redraws.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "audio_engine.h"
+#include "control_numbers.h"
+#include "player_state.h"
+#include "refresh_tick.h"
+#include "skin_resources.h"
+#include "time_display.h"
+#include "widgets.h"
+
+namespace {
+
+long ResidentKilobytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    return -1;
+}
+
+// A minute of low tones in a WAV file, so that the bars have something to show.
+std::string WriteTones() {
+    const std::string path = "/tmp/volnar-bench-" + std::to_string(getpid()) + ".wav";
+    const std::uint32_t frames = 44100 * 60, bytes = frames * 4;
+    std::ofstream out(path, std::ios::binary);
+    auto u32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char *>(&v), 4); };
+    auto u16 = [&](std::uint16_t v) { out.write(reinterpret_cast<const char *>(&v), 2); };
+    out.write("RIFF", 4);
+    u32(36 + bytes);
+    out.write("WAVEfmt ", 8);
+    u32(16);
+    u16(1);
+    u16(2);
+    u32(44100);
+    u32(44100 * 4);
+    u16(4);
+    u16(16);
+    out.write("data", 4);
+    u32(bytes);
+    for (std::uint32_t i = 0; i < frames; ++i) {
+        const double t = i / 44100.0;
+        const auto s = static_cast<std::int16_t>(9000 * std::sin(2 * M_PI * 86 * t) +
+                                                 9000 * std::sin(2 * M_PI * 301 * t));
+        u16(static_cast<std::uint16_t>(s));
+        u16(static_cast<std::uint16_t>(s));
+    }
+    return path;
+}
+
+// The player's windows with every control the tick draws into, as start-up builds them.
+void BuildPlayerWindows() {
+    ResetPlayerState();
+    g.marqueeStep = 1.0f;
+    g.marqueeX = 50.0f;
+    g.marqueeText =
+        "...VOLNAR...  ...Darizo ZU vuzuz...  ...MP3  Player...  ...Каналов-0...0 kHz...";
+    g.spectrumLastBar = 41;
+    g.barWidth = 5;
+    g.barHeight = 12;
+    g.barColour = RGB(196, 198, 204);
+    g.volumePercent = 50;
+    RegisterEmbeddedFonts();
+    LoadSkinImages();
+    CreateFontInSlot(kMarqueeFont, "MicroTech", 18, kFontHighQuality);
+    CreateFontInSlot(kMiniMarqueeFont, "MicroTech", 8, kFontBold | kFontHighQuality);
+    const int flags = kWindowBorderless | kWindowHidden | kWindowCentred;
+    CreateTopWindow(kMainWindow, 0, 0, 600, 400, "Плеер", flags);
+    CreateImageControl(kMarqueeStrip, 221, 126, 0, 0, NativeImageHandle(kMarqueeImage));
+    CreateImageControl(kSeekBar, 225, 174, 0, 0, NativeImageHandle(kSeekImage));
+    for (int i = 0; i <= 41; ++i)
+        CreateImageControl(kFirstBar + i, 230 + 6 * i, 154, 0, 0, NativeImageHandle(kBarImage));
+    SetWindowBackgroundImage(NativeWindowHandle(kMainWindow), NativeImageHandle(kMainSkinImage));
+    SetWindowVisible(kMainWindow, 1);
+    CreateTopWindow(kMiniWindow, 0, 0, 225, 52, "мини", flags);
+    CreateImageControl(kMiniMarqueeStrip, 12, 14, 0, 0, NativeImageHandle(kMiniMarqueeImage));
+    CreateImageControl(kMiniVolumeBar, 100, 37, 0, 0, NativeImageHandle(kMiniVolumeImage));
+    SetWindowBackgroundImage(NativeWindowHandle(kMiniWindow), NativeImageHandle(kMiniSkinImage));
+    while (PollNextEvent()) {
+    }
+}
+
+void BM_RefreshTickWhilePlaying(benchmark::State &state) {
+    BuildPlayerWindows();
+    const std::string track = WriteTones();
+    g.streamHandle = BASS_StreamCreateFile(FALSE, track.c_str(), 0, 0, 0);
+    BASS_ChannelPlay(g.streamHandle, FALSE);
+    QElapsedTimer warm;
+    warm.start();
+    while (warm.elapsed() < 500)
+        PollNextEvent();
+    for (auto _ : state) {
+        RefreshTick();
+        state.PauseTiming();
+        // The window repaints what the tick changed, as the event loop would let it.
+        while (PollNextEvent()) {
+        }
+        state.ResumeTiming();
+    }
+    state.counters["playing"] = BASS_ChannelIsActive(g.streamHandle) == BASS_ACTIVE_PLAYING;
+    BASS_StreamFree(g.streamHandle);
+    std::remove(track.c_str());
+}
+BENCHMARK(BM_RefreshTickWhilePlaying)->Unit(benchmark::kMicrosecond);
+
+void BM_ClockRedrawMemory(benchmark::State &state) {
+    BuildPlayerWindows();
+    for (int i = 0; i < 1000; ++i)
+        UpdateTimeDisplay();  // first allocations settle
+    const long before = ResidentKilobytes();
+    for (auto _ : state) {
+        for (int i = 0; i < 100000; ++i) {
+            UpdateTimeDisplay();
+            if (i % 100 == 0) PollNextEvent();
+        }
+    }
+    const long after = ResidentKilobytes();
+    state.counters["rss_growth_kb"] = static_cast<double>(after - before);
+    state.counters["rss_kb"] = static_cast<double>(after);
+}
+BENCHMARK(BM_ClockRedrawMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    InitWidgetLayer();
+    BASS_Init(-1, 44100, 0, nullptr, nullptr);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    ReleaseWidgetLayer();
+}
