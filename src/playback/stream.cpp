@@ -209,6 +209,7 @@ void Stream::AppendHistory(const float *frames, int count, std::unique_lock<std:
 void Stream::MixInto(float *out, float *scratch, int frames) {
     if (play_state_ != PlayState::kPlaying) return;
     int count = 0;
+    bool wake = false;
     {
         std::unique_lock<std::mutex> lock(mutex_);
         if (ended_) return;
@@ -225,8 +226,10 @@ void Stream::MixInto(float *out, float *scratch, int frames) {
                 stalled_ = true;
             }
         }
+        // Only when a whole chunk fits: the decoder has nothing to do before that.
+        wake = !eof_ && ring_.Space() >= kChunkFrames;
     }
-    wake_decoder_.notify_one();
+    if (wake) wake_decoder_.notify_one();
     if (count > 0 && first_frame_ns_.load(std::memory_order_relaxed) == 0)
         first_frame_ns_ = NowNs();
     // The volume moves to its new value over one buffer, so a change never clicks.

@@ -74,9 +74,9 @@ TEST_F(Id3v1, ShortOrOddFiles_NoBlock) {
 }
 
 TEST_F(Id3v1, RandomTails_FoundExactlyWhenTheyStartWithTag) {
-    std::uint32_t seed = 12345;
+    std::uint32_t variant = 12345;
     for (int round = 0; round < 5000; ++round) {
-        std::vector<std::uint8_t> bytes = testmedia::Mutate(Cp1251Tag(), seed++);
+        std::vector<std::uint8_t> bytes = testmedia::Mutate(Cp1251Tag(), variant++);
         auto block = engine::FindId3v1(bytes.data(), bytes.size());
         bool expected =
             bytes.size() >= 128 && std::memcmp(&bytes[bytes.size() - 128], "TAG", 3) == 0;

@@ -1,5 +1,5 @@
-// Mutated MP3, WAV and MIDI files, made with a fixed seed so every run tries the same ones:
-// opening and decoding them to the end never crashes, hangs or reads out of bounds (the
+// Mutated MP3, WAV and MIDI files, made by a fixed pseudo-random sequence so every run tries the
+// same ones: opening and decoding them to the end never crashes, hangs or reads out of bounds (the
 // second pass of the test script runs this under AddressSanitizer).
 #include <gtest/gtest.h>
 
@@ -35,11 +35,12 @@ class MalformedMedia : public ::testing::Test {
     }
 
     void FuzzFile(const std::string &name, const std::vector<std::uint8_t> &base, int rounds,
-                  std::uint32_t seed) {
+                  std::uint32_t first_variant) {
         std::string path = dir_.Path(name);
         for (int round = 0; round < rounds; ++round) {
             SCOPED_TRACE(round);
-            ASSERT_TRUE(testmedia::WriteBytes(path, testmedia::Mutate(base, seed + round)));
+            ASSERT_TRUE(
+                testmedia::WriteBytes(path, testmedia::Mutate(base, first_variant + round)));
             DecodeAll(path);
             // And through the calls, briefly playing.
             HSTREAM handle = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);

@@ -55,8 +55,8 @@ TEST(MidiFile, TrackLongerThanFile_ReadUpToTheEnd) {
 
 TEST(MidiFile, RandomMutations_NeverReadOutside) {
     auto base = testmedia::SimpleMidi(8);
-    for (std::uint32_t seed = 1; seed <= 30000; ++seed) {
-        auto bytes = testmedia::Mutate(base, seed);
+    for (std::uint32_t variant = 1; variant <= 30000; ++variant) {
+        auto bytes = testmedia::Mutate(base, variant);
         // An exact-size heap copy lets AddressSanitizer see any read past the end.
         std::unique_ptr<std::uint8_t[]> exact(new std::uint8_t[bytes.size() + 1]);
         std::copy(bytes.begin(), bytes.end(), exact.get());

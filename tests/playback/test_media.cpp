@@ -202,8 +202,8 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-std::vector<std::uint8_t> Mutate(const std::vector<std::uint8_t> &input, std::uint32_t seed) {
-    std::mt19937 random(seed);
+std::vector<std::uint8_t> Mutate(const std::vector<std::uint8_t> &input, std::uint32_t variant) {
+    std::mt19937 random(variant);
     std::vector<std::uint8_t> out = input;
     int edits = 1 + static_cast<int>(random() % 16);
     for (int e = 0; e < edits && !out.empty(); ++e) {

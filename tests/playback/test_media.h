@@ -50,7 +50,8 @@ int RunTestInChild(const std::string &test, const std::vector<std::string> &envi
 bool WaitUntil(const std::function<bool()> &condition, std::chrono::milliseconds limit);
 double SecondsSince(std::chrono::steady_clock::time_point start);
 
-// Mutates bytes with a fixed-seed generator: flips, overwrites, truncation, repeats.
-std::vector<std::uint8_t> Mutate(const std::vector<std::uint8_t> &input, std::uint32_t seed);
+// Mutates bytes the same way for the same variant number: flips, overwrites, truncation,
+// repeats.
+std::vector<std::uint8_t> Mutate(const std::vector<std::uint8_t> &input, std::uint32_t variant);
 
 }  // namespace testmedia
