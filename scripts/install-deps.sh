@@ -27,7 +27,7 @@ PACKAGES=(
     # end-to-end tests
     xvfb xdotool imagemagick x11-utils
     # radio tests and media generation
-    icecast2 ffmpeg sox procps fluidsynth
+    icecast2 ffmpeg sox procps fluidsynth openssl
     # formatting
     clang-format
 )
