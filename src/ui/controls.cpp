@@ -17,7 +17,7 @@ namespace {
 template <typename Make>
 NativeHandle AddControl(int control, ControlKind kind, int x, int y, int width, int height,
                         Make make) {
-    if (control < 0) return 0;
+    if (control < 0 || control >= kNumberLimit) return 0;
     DestroyControl(control);
     QWidget *parent = CurrentParent();
     const int window = CurrentParentWindow();

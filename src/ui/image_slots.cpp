@@ -10,9 +10,6 @@
 
 namespace {
 
-// The player numbers its images and fonts below 1000; a number far beyond that is a mistake
-// that must not make the table allocate gigabytes.
-constexpr int kSlotLimit = 1 << 16;
 // Blank images are drawing surfaces of a few hundred pixels a side.
 constexpr int kMaxBlankSide = 16384;
 constexpr long long kMaxBlankPixels = 64ll * 1024 * 1024;
@@ -27,7 +24,7 @@ template <typename Record>
 Record *StoreInSlot(std::vector<std::unique_ptr<Record>> &table,
                     std::unordered_set<const void *> &live, int slot,
                     std::unique_ptr<Record> record) {
-    if (slot < 0 || slot >= kSlotLimit) return nullptr;
+    if (slot < 0 || slot >= kNumberLimit) return nullptr;
     if (static_cast<std::size_t>(slot) >= table.size()) table.resize(slot + 1);
     if (table[slot]) live.erase(table[slot].get());
     table[slot] = std::move(record);

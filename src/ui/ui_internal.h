@@ -10,6 +10,11 @@
 
 #include "widgets.h"
 
+// Every number space (windows, controls, image and font slots) ends here: the player's
+// numbers stay below 1000, and a number far beyond that is a mistake that must not make a
+// table allocate gigabytes.
+constexpr int kNumberLimit = 1 << 16;
+
 // An image slot's record; its address is the image's native handle.
 struct ImageRecord {
     QImage image;  // Format_RGB32 (24-bit) or Format_ARGB32 (unmultiplied alpha)

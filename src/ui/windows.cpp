@@ -10,7 +10,7 @@
 
 NativeHandle CreateTopWindow(int window, int x, int y, int width, int height,
                              const std::string &title, int flags) {
-    if (window < 0 || !QCoreApplication::instance()) return 0;
+    if (window < 0 || window >= kNumberLimit || !QCoreApplication::instance()) return 0;
     DestroyWindow(window);
 
     auto widget = std::make_unique<TopWindow>(window);

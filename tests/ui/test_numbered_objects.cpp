@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QScreen>
 #include <QWidget>
+#include <climits>
 
 #include "labels.h"
 #include "layer_test_support.h"
@@ -259,6 +260,17 @@ TEST_F(NumberedObjectsTest, Operations_OnEmptyNumbersAndZeroHandles_DoNothing) {
     EXPECT_EQ(ControlScreenRect(NativeWindowHandle(0)).right, 0);  // a window, not a control
     EndContainer();
     EndContainer();
+}
+
+TEST_F(NumberedObjectsTest, Create_HugeNumbers_RefusedWithoutGrowingTheTables) {
+    EXPECT_EQ(CreateTopWindow(INT_MAX, 0, 0, 100, 100, "x", kWindowHidden), 0u);
+    ASSERT_NE(CreateTopWindow(0, 0, 0, 100, 100, "x", kWindowHidden), 0u);
+    EXPECT_EQ(CreateImageControl(INT_MAX, 0, 0, 5, 5, 0), 0u);
+    EXPECT_EQ(CreateListControl(kNumberLimit, 0, 0, 5, 5), 0u);
+    EXPECT_EQ(CreateBlankImage(INT_MAX, 5, 5), 0u);
+    EXPECT_EQ(NativeControlHandle(INT_MAX), 0u);
+    // Nothing of a refused control is left in the window.
+    EXPECT_TRUE(Widget(NativeWindowHandle(0))->findChildren<QWidget *>().isEmpty());
 }
 
 TEST_F(NumberedObjectsTest, Operations_OnWrongControlKinds_DoNothing) {
