@@ -262,6 +262,7 @@ bool FfmpegDecoder::DecodeMore() {
         if (at_end_) return false;
         int result = avcodec_receive_frame(codec_.get(), frame_.get());
         if (result == 0) {
+            bad_packets_ = 0;
             bool converted = Convert(frame_.get());
             av_frame_unref(frame_.get());
             if (!converted) {
@@ -276,7 +277,8 @@ bool FfmpegDecoder::DecodeMore() {
             continue;
         }
         if (result != AVERROR(EAGAIN)) {
-            at_end_ = true;
+            // A damaged frame is skipped; a source that is nothing but damage ends.
+            if (++bad_packets_ > kMaxBadPacketsInRow) at_end_ = true;
             continue;
         }
         if (draining_) {
@@ -293,8 +295,8 @@ bool FfmpegDecoder::DecodeMore() {
         }
         if (packet_->stream_index == stream_index_) {
             result = avcodec_send_packet(codec_.get(), packet_.get());
-            bad_packets_ = result < 0 && result != AVERROR(EAGAIN) ? bad_packets_ + 1 : 0;
-            if (bad_packets_ > kMaxBadPacketsInRow) at_end_ = true;
+            if (result < 0 && result != AVERROR(EAGAIN) && ++bad_packets_ > kMaxBadPacketsInRow)
+                at_end_ = true;
         }
         av_packet_unref(packet_.get());
     }

@@ -100,3 +100,35 @@ TEST_F(MalformedMedia, RandomBytes_NeverCrash) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MalformedMedia, DamagedFramesInTheMiddle_PlayOnToTheEnd) {
+    std::string wav = dir_.Path("long.wav");
+    ASSERT_TRUE(testmedia::WriteWav(wav, 44100, 2, testmedia::SampleKind::kInt16,
+                                    testmedia::Sine(440, 10.0, 44100, 2, 0.5)));
+    std::string mp3 = dir_.Path("long.mp3");
+    ASSERT_TRUE(testmedia::Ffmpeg(wav, "-c:a libmp3lame -b:a 128k", mp3));
+    auto bytes = testmedia::ReadBytes(mp3);
+    // Garbage over a few frames at a third and at two thirds of the file.
+    std::uint32_t state = 7;
+    for (std::size_t at : {bytes.size() / 3, bytes.size() * 2 / 3}) {
+        for (std::size_t i = at; i < at + 2000; ++i) {
+            state = state * 1664525u + 1013904223u;
+            bytes[i] = static_cast<std::uint8_t>(state >> 24);
+        }
+    }
+    std::string damaged = dir_.Path("damaged.mp3");
+    ASSERT_TRUE(testmedia::WriteBytes(damaged, bytes));
+    engine::CancelToken token;
+    auto decoder = engine::OpenFileDecoder(damaged, &token);
+    ASSERT_TRUE(decoder);
+    std::vector<float> chunk(4096 * 2);
+    long frames = 0;
+    int count;
+    while ((count = decoder->Read(chunk.data(), 4096)) > 0)
+        frames += count;
+    EXPECT_GT(frames, 44100 * 9);
+}
+
+}  // namespace
