@@ -12,48 +12,31 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "audio_engine.h"
 #include "control_numbers.h"
 #include "playback_controller.h"
 #include "player_state.h"
+#include "test_media.h"
 #include "widgets.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// A 16-bit stereo 44100 Hz WAV of a sine, optionally followed by an ID3v1 block.
+// A 16-bit stereo 44100 Hz WAV of a quiet sine, optionally followed by an ID3v1 block.
 void WriteWav(const fs::path &path, double seconds, const std::string &artist = "",
               const std::string &title = "") {
-    const std::uint32_t frames = static_cast<std::uint32_t>(seconds * 44100);
-    const std::uint32_t dataBytes = frames * 4;
-    std::ofstream out(path, std::ios::binary);
-    auto u32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char *>(&v), 4); };
-    auto u16 = [&](std::uint16_t v) { out.write(reinterpret_cast<const char *>(&v), 2); };
-    out.write("RIFF", 4);
-    u32(36 + dataBytes);
-    out.write("WAVEfmt ", 8);
-    u32(16);
-    u16(1);
-    u16(2);
-    u32(44100);
-    u32(44100 * 4);
-    u16(4);
-    u16(16);
-    out.write("data", 4);
-    u32(dataBytes);
-    for (std::uint32_t i = 0; i < frames; ++i) {
-        const auto s = static_cast<std::int16_t>(8000 * std::sin(i * 2 * M_PI * 440 / 44100));
-        u16(static_cast<std::uint16_t>(s));
-        u16(static_cast<std::uint16_t>(s));
-    }
-    if (!artist.empty() || !title.empty()) {
-        char tag[128] = {'T', 'A', 'G'};
-        title.copy(tag + 3, 30);
-        artist.copy(tag + 33, 30);
-        out.write(tag, sizeof tag);
-    }
+    testmedia::WriteWav(path, 44100, 2, testmedia::SampleKind::kInt16,
+                        testmedia::Sine(440, seconds, 44100, 2, 0.25));
+    if (artist.empty() && title.empty()) return;
+    std::vector<std::uint8_t> bytes = testmedia::ReadBytes(path);
+    std::uint8_t tag[128] = {'T', 'A', 'G'};
+    title.copy(reinterpret_cast<char *>(tag) + 3, 30);
+    artist.copy(reinterpret_cast<char *>(tag) + 33, 30);
+    bytes.insert(bytes.end(), tag, tag + sizeof tag);
+    testmedia::WriteBytes(path, bytes);
 }
 
 class Controller : public ::testing::Test {
