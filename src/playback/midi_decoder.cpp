@@ -119,6 +119,9 @@ bool MidiDecoder::Open(const std::string &path) {
     fluid_settings_setnum(settings_.get(), "synth.sample-rate", kSampleRate);
     fluid_settings_setstr(settings_.get(), "player.timing-source", "sample");
     fluid_settings_setint(settings_.get(), "synth.cpu-cores", 1);
+    // A large compressed SoundFont would otherwise be decoded whole on the user-interface
+    // thread; this way only the instruments a song uses are loaded, on the decoder thread.
+    fluid_settings_setint(settings_.get(), "synth.dynamic-sample-loading", 1);
     std::string soundfont = ChooseSoundFont(settings_.get());
     if (soundfont.empty()) return false;
     synth_.reset(new_fluid_synth(settings_.get()));
