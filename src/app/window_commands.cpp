@@ -1,5 +1,7 @@
 // Commands that touch only the windows: switching to the mini window and back, and sliding
 // the two list panels.
+#include <cstdint>
+
 #include "control_numbers.h"
 #include "event_loop.h"
 #include "player_state.h"
@@ -37,30 +39,24 @@ void SlidePanel(int container, bool open) {
     }
 }
 
+namespace {
+
+// At most one list panel is open: the other one closes first, then this one opens or closes.
+void TogglePanel(int panel, std::int32_t &panelClosed, int otherPanel, std::int32_t &otherClosed) {
+    if (otherClosed == 0) {
+        SlidePanel(otherPanel, false);
+        otherClosed = 1;
+    }
+    SlidePanel(panel, panelClosed == 1);
+    panelClosed ^= 1;
+}
+
+}  // namespace
+
 void ToggleStationPanel() {
-    if (g.trackPanelClosed == 0) {
-        SlidePanel(kTrackPanel, false);
-        g.trackPanelClosed = 1;
-    }
-    if (g.stationPanelClosed == 1) {
-        SlidePanel(kStationPanel, true);
-        g.stationPanelClosed = 0;
-    } else {
-        SlidePanel(kStationPanel, false);
-        g.stationPanelClosed = 1;
-    }
+    TogglePanel(kStationPanel, g.stationPanelClosed, kTrackPanel, g.trackPanelClosed);
 }
 
 void ToggleTrackPanel() {
-    if (g.stationPanelClosed == 0) {
-        SlidePanel(kStationPanel, false);
-        g.stationPanelClosed = 1;
-    }
-    if (g.trackPanelClosed == 1) {
-        SlidePanel(kTrackPanel, true);
-        g.trackPanelClosed = 0;
-    } else {
-        SlidePanel(kTrackPanel, false);
-        g.trackPanelClosed = 1;
-    }
+    TogglePanel(kTrackPanel, g.trackPanelClosed, kStationPanel, g.stationPanelClosed);
 }
