@@ -62,6 +62,7 @@ std::string WriteTones() {
 
 // The player's windows with every control the tick draws into, as start-up builds them.
 void BuildPlayerWindows() {
+    BASS_Init(-1, 44100, 0, nullptr, nullptr);
     ResetPlayerState();
     g.marqueeStep = 1.0f;
     g.marqueeX = 50.0f;
@@ -133,14 +134,3 @@ void BM_ClockRedrawMemory(benchmark::State &state) {
 BENCHMARK(BM_ClockRedrawMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char **argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
-    InitWidgetLayer();
-    BASS_Init(-1, 44100, 0, nullptr, nullptr);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    ReleaseWidgetLayer();
-}

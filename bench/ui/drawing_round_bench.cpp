@@ -192,14 +192,3 @@ void BM_SeekAndVolumeBars(benchmark::State &state) {
 BENCHMARK(BM_SeekAndVolumeBars)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-
-int main(int argc, char **argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
-    InitWidgetLayer();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    ReleaseWidgetLayer();
-    return 0;
-}
