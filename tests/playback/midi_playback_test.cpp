@@ -61,7 +61,10 @@ TEST(MidiPlayback, SeekThroughTheCalls_PositionLandsAndStreamEnds) {
     auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(testmedia::WaitUntil([&] { return BASS_ChannelIsActive(handle) == 0; },
                                      std::chrono::seconds(3)));
-    EXPECT_NEAR(testmedia::SecondsSince(start), 0.5, 0.2);
+    // Half a second was left; a busy machine may stretch it a little, never shorten it.
+    double left = testmedia::SecondsSince(start);
+    EXPECT_GT(left, 0.3);
+    EXPECT_LT(left, 1.2);
     BASS_StreamFree(handle);
 }
 
