@@ -52,6 +52,13 @@ def main(binary):
         time.sleep(0.3)
         r.check(s.geometry(main_win)[:2] == (nx, ny), "a click does not move the window")
         r.check(s.alive(), "player still running")
+
+        # The cross ends the player, with exit code 0.
+        nx, ny = s.geometry(main_win)[:2]
+        s.click(nx + 470, ny + 93)
+        ended = wait_until(lambda: not s.alive(), timeout=5)
+        r.check(ended and s.player.returncode == 0,
+                f"the cross ends the player with code 0 (code {s.player.returncode})")
     r.finish()
 
 
