@@ -19,6 +19,7 @@
 #include <vector>
 
 extern "C" {
+#include <libavformat/avformat.h>
 #include <libavutil/log.h>
 }
 
@@ -69,6 +70,8 @@ void EnsureOutput(bool use_device) {
     if (state.initialised) return;
     state.initialised = true;
     av_log_set_level(AV_LOG_QUIET);  // the player logs nothing
+    // Sets up the TLS library once, before openings may run on several threads.
+    avformat_network_init();
     state.output.Open(use_device);
 }
 
