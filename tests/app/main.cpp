@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 int main(int argc, char **argv) {
-    // Each test starts the player itself, which brings up the widget layer.
+    // Each test starts the player itself, which brings up the widget layer, headless.
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -325,11 +325,3 @@ TEST_F(Controller, ActivateStation_ShowsTitle_UnreachableAddressLeavesNoStream) 
 }
 
 }  // namespace
-
-int main(int argc, char **argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    InitWidgetLayer();
-    const int result = RUN_ALL_TESTS();
-    ReleaseWidgetLayer();
-    return result;
-}
