@@ -32,40 +32,80 @@ void SilenceDeviceAtExit() {
 }  // namespace
 
 void AudioOutput::Open(bool use_device) {
+    use_device_ = use_device;
     scratch_.assign(kDeviceFrames * 2 * 4, 0.0f);
-    if (use_device && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
-        SDL_AudioSpec want{};
-        want.freq = kSampleRate;
-        want.format = AUDIO_F32SYS;
-        want.channels = kChannels;
-        want.samples = kDeviceFrames;
-        want.callback = SdlCallback;
-        want.userdata = this;
-        SDL_AudioSpec have{};
-        // No changes allowed: SDL converts to whatever the device wants.
-        device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-        if (device_ != 0) {
-            latency_frames_ = have.samples;
-            scratch_.assign(static_cast<std::size_t>(have.samples) * 2, 0.0f);
-            open_device = device_;
-            std::atexit(SilenceDeviceAtExit);
-            SDL_PauseAudioDevice(device_, 0);
-            return;
-        }
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    }
     silent_.assign(kClockFrames * 2, 0.0f);
-    clock_ = std::thread([this] { RunClock(); });
+    // The player handles no signals; SDL's own handlers would swallow a SIGTERM.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    std::atexit(SilenceDeviceAtExit);
+}
+
+bool AudioOutput::OpenDevice() {
+    if (!use_device_) return false;
+    if (!sdl_ready_) {
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+        sdl_ready_ = true;
+    }
+    SDL_AudioSpec want{};
+    want.freq = kSampleRate;
+    want.format = AUDIO_F32SYS;
+    want.channels = kChannels;
+    want.samples = kDeviceFrames;
+    want.callback = SdlCallback;
+    want.userdata = this;
+    SDL_AudioSpec have{};
+    // No changes allowed: SDL converts to whatever the device wants.
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (device_ == 0) return false;
+    latency_frames_ = have.samples;
+    {
+        // The device's thread has not started, but a clock of an earlier period may still
+        // be finishing a mix.
+        std::lock_guard<std::mutex> lock(mutex_);
+        scratch_.assign(static_cast<std::size_t>(have.samples) * 2, 0.0f);
+    }
+    open_device = device_;
+    SDL_PauseAudioDevice(device_, 0);
+    return true;
+}
+
+void AudioOutput::CloseDevice() {
+    if (device_ == 0) return;
+    open_device = 0;
+    SDL_CloseAudioDevice(device_);  // waits for a running callback
+    device_ = 0;
+}
+
+void AudioOutput::Start() {
+    if (OpenDevice()) return;
+    latency_frames_ = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        clock_mode_ = true;
+    }
+    if (!clock_.joinable()) clock_ = std::thread([this] { RunClock(); });
+    clock_wake_.notify_one();
 }
 
 void AudioOutput::Attach(Stream *stream) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    streams_.push_back(stream);
+    bool first;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        first = streams_.empty();
+        streams_.push_back(stream);
+    }
+    if (first) Start();
 }
 
 void AudioOutput::Detach(Stream *stream) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    streams_.erase(std::remove(streams_.begin(), streams_.end(), stream), streams_.end());
+    bool idle;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        streams_.erase(std::remove(streams_.begin(), streams_.end(), stream), streams_.end());
+        idle = streams_.empty();
+        if (idle) clock_mode_ = false;
+    }
+    if (idle) CloseDevice();
 }
 
 void AudioOutput::SdlCallback(void *user, Uint8 *bytes, int length) {
@@ -76,8 +116,8 @@ void AudioOutput::SdlCallback(void *user, Uint8 *bytes, int length) {
 
 void AudioOutput::Mix(float *out, int frames) {
     std::fill(out, out + static_cast<std::size_t>(frames) * kChannels, 0.0f);
-    int chunk = static_cast<int>(scratch_.size() / kChannels);
     std::lock_guard<std::mutex> lock(mutex_);
+    int chunk = static_cast<int>(scratch_.size() / kChannels);
     for (int done = 0; done < frames; done += chunk) {
         int count = std::min(chunk, frames - done);
         for (Stream *stream : streams_)
@@ -92,6 +132,16 @@ void AudioOutput::RunClock() {
     auto start = std::chrono::steady_clock::now();
     std::int64_t consumed = 0;
     for (;;) {
+        {
+            // With nothing to consume, the clock sleeps until it plays a stream again and
+            // then counts from that moment.
+            std::unique_lock<std::mutex> lock(mutex_);
+            if (!clock_mode_) {
+                clock_wake_.wait(lock, [this] { return clock_mode_; });
+                start = std::chrono::steady_clock::now();
+                consumed = 0;
+            }
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
         auto elapsed = std::chrono::steady_clock::now() - start;
         std::int64_t due = std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count() *
