@@ -40,7 +40,16 @@ struct MeasuredText {
     // Laid out on first drawing: the shaped glyphs and the baseline they were placed on.
     std::optional<QList<QGlyphRun>> glyphs;
     double baseline = 0.0;
+    // Drawn once in opaque mode on its back colour, with the margin around its box where
+    // glyphs may overhang; null until first needed. The scrolling line then copies a few
+    // rows of pixels each tick instead of painting a hundred glyphs.
+    QImage rendered;
+    Colour renderedPen = 0;
+    Colour renderedBack = 0;
+    std::uint64_t lastUse = 0;  // the least recently used entry is replaced
 };
+// Rendered texts larger than this are drawn directly each time instead of being kept.
+constexpr qsizetype kMaxRenderedPixels = 1 << 20;
 constexpr std::size_t kMeasuredTexts = 4;
 
 struct Drawing {
@@ -54,7 +63,7 @@ struct Drawing {
     Colour textBack = 0xFFFFFF;
     QRect changed;  // window targets: the area EndDrawing asks the window to repaint
     std::array<MeasuredText, kMeasuredTexts> measured;  // kept from drawing to drawing
-    std::size_t nextMeasured = 0;
+    std::uint64_t uses = 0;
 };
 
 // Held by pointer and released by ReleaseDrawingState: the fonts inside must not outlive the
@@ -95,15 +104,24 @@ const QFontMetrics &Metrics(Drawing &drawing) {
 }
 
 MeasuredText &Measure(Drawing &drawing, const std::string &text) {
+    // The marquee's texts are used every tick, the clock's a new one every second: replacing
+    // the least recently used entry keeps the marquee's.
+    ++drawing.uses;
+    MeasuredText *oldest = &drawing.measured[0];
     for (MeasuredText &entry : drawing.measured) {
-        if (entry.text == text && entry.font == drawing.font) return entry;
+        if (entry.text == text && entry.font == drawing.font) {
+            entry.lastUse = drawing.uses;
+            return entry;
+        }
+        if (entry.lastUse < oldest->lastUse) oldest = &entry;
     }
-    MeasuredText &entry = drawing.measured[drawing.nextMeasured];
-    drawing.nextMeasured = (drawing.nextMeasured + 1) % kMeasuredTexts;
+    MeasuredText &entry = *oldest;
+    entry.lastUse = drawing.uses;
     entry.font = drawing.font;
     entry.text = text;
     entry.width = Metrics(drawing).horizontalAdvance(DecodeDisplayText(text));
     entry.glyphs.reset();
+    entry.rendered = QImage();
     return entry;
 }
 
@@ -238,6 +256,64 @@ QRect PlotLine(QImage &image, std::int64_t major1, std::int64_t minor1, std::int
     return touched;
 }
 
+// True when every pixel of the margin around the box, inside the image, has the colour:
+// there, glyphs drawn over the target and glyphs drawn over that colour give the same pixels.
+bool MarginIsPlain(const QImage &image, const QRect &box, int margin, QRgb pixel) {
+    const QRect outer = ClipToImage(image, static_cast<std::int64_t>(box.left()) - margin,
+                                    static_cast<std::int64_t>(box.top()) - margin,
+                                    static_cast<std::int64_t>(box.right()) + 1 + margin,
+                                    static_cast<std::int64_t>(box.bottom()) + 1 + margin);
+    for (int py = outer.top(); py <= outer.bottom(); ++py) {
+        const auto *row = reinterpret_cast<const QRgb *>(image.constScanLine(py));
+        const bool besideBox = py >= box.top() && py <= box.bottom();
+        for (int px = outer.left(); px <= outer.right(); ++px) {
+            if (besideBox && px >= box.left() && px <= box.right()) {
+                px = box.right();
+                continue;
+            }
+            if ((row[px] | 0xFF000000u) != pixel) return false;
+        }
+    }
+    return true;
+}
+
+const QImage &RenderedText(MeasuredText &measured, const QFontMetrics &metrics, Colour pen,
+                           Colour back, int margin) {
+    if (measured.rendered.isNull() || measured.renderedPen != pen ||
+        measured.renderedBack != back) {
+        const int height = metrics.height();
+        measured.rendered =
+            QImage(measured.width + 2 * margin, height + 2 * margin, QImage::Format_RGB32);
+        measured.rendered.fill(OpaquePixel(back));
+        const QList<QGlyphRun> &glyphs = LaidOutGlyphs(measured);
+        const QPointF origin(margin,
+                             static_cast<double>(margin) + metrics.ascent() - measured.baseline);
+        QPainter painter(&measured.rendered);
+        painter.setPen(OpaqueColour(pen));
+        for (const QGlyphRun &run : glyphs)
+            painter.drawGlyphRun(origin, run);
+        measured.renderedPen = pen;
+        measured.renderedBack = back;
+    }
+    return measured.rendered;
+}
+
+// Copies the part of `from` placed with its top-left at (x, y) that lies in the image.
+QRect CopyPixels(QImage &image, const QImage &from, std::int64_t x, std::int64_t y) {
+    const QRect area = ClipToImage(image, x, y, x + from.width(), y + from.height());
+    if (area.isEmpty()) return {};
+    uchar *bits = image.bits();  // detaches a copy an image control still holds
+    const qsizetype stride = image.bytesPerLine();
+    for (int py = area.top(); py <= area.bottom(); ++py) {
+        const auto *source =
+            reinterpret_cast<const QRgb *>(from.constScanLine(static_cast<int>(py - y))) +
+            (area.left() - x);
+        std::copy_n(source, area.width(),
+                    reinterpret_cast<QRgb *>(bits + py * stride) + area.left());
+    }
+    return area;
+}
+
 void DrawTextInColour(int x, int y, const std::string &text, Colour colour) {
     Drawing *drawing = ActiveDrawing();
     if (!drawing || text.empty()) return;
@@ -254,6 +330,17 @@ void DrawTextInColour(int x, int y, const std::string &text, Colour colour) {
     if (x - margin >= image->width() || x + width + margin <= 0 || y - margin >= image->height() ||
         y + height + margin <= 0)
         return;
+    // Opaque text whose surroundings are its back colour, as on the scrolling strips: the
+    // same pixels come from the text rendered once.
+    const QRect box(x, y, static_cast<int>(width), static_cast<int>(height));
+    if (!drawing->transparentText && image->format() == QImage::Format_RGB32 &&
+        (width + 2 * margin) * (height + 2 * margin) <= kMaxRenderedPixels &&
+        MarginIsPlain(*image, box, static_cast<int>(margin), OpaquePixel(drawing->textBack))) {
+        const QImage &rendered =
+            RenderedText(measured, metrics, colour, drawing->textBack, static_cast<int>(margin));
+        NoteChanged(*drawing, CopyPixels(*image, rendered, x - margin, y - margin));
+        return;
+    }
     if (!drawing->transparentText)
         NoteChanged(*drawing, FillPixels(*image, x, y, x + width, y + height, drawing->textBack));
     {
@@ -411,7 +498,6 @@ void DrawImageScaled(NativeHandle imageHandle, int x, int y, int width, int heig
 void ForgetMeasuredTexts() {
     if (!g_drawing) return;
     g_drawing->measured = {};
-    g_drawing->nextMeasured = 0;
 }
 
 void ReleaseDrawingState() {

@@ -26,9 +26,13 @@ double VerticalDotsPerInch() {
 // The family as the font database spells it, so that "digital-7" finds "Digital-7" however
 // the platform's own matching treats case; the request itself when no family matches, which
 // leaves the choice of a substitute to Qt.
+// The clock loads its font anew every second, so the list of families is kept until a font
+// is registered.
+QStringList *g_families = nullptr;
+
 QString MatchFamilyName(const QString &face) {
-    const QStringList families = QFontDatabase::families();
-    for (const QString &family : families) {
+    if (!g_families) g_families = new QStringList(QFontDatabase::families());
+    for (const QString &family : *g_families) {
         if (family.compare(face, Qt::CaseInsensitive) == 0) return family;
     }
     return face;
@@ -68,5 +72,8 @@ void RegisterFontFromMemory(const void *data, std::size_t length) {
     // The database keeps its own copy of the bytes; a failure (id -1) registers nothing.
     const int id = QFontDatabase::addApplicationFontFromData(
         QByteArray(static_cast<const char *>(data), static_cast<qsizetype>(length)));
-    if (id != -1) ForgetMeasuredTexts();
+    if (id == -1) return;
+    ForgetMeasuredTexts();
+    delete g_families;
+    g_families = nullptr;
 }

@@ -262,6 +262,60 @@ TEST_F(DrawingTest, DrawTextAt_RepeatedTexts_LookAsQtDrawsThem) {
     }
 }
 
+// What Qt draws for opaque text: the text cell filled with the back colour, then the glyphs.
+QImage QtOpaqueText(const QImage &background, const QFont &font, int x, int y, const char *text,
+                    QColor pen, QColor back) {
+    QImage expected = background.copy();
+    const QFontMetrics metrics(font);
+    const QString string = QString::fromUtf8(text);
+    QPainter painter(&expected);
+    painter.fillRect(QRect(x, y, metrics.horizontalAdvance(string), metrics.height()), back);
+    painter.setFont(font);
+    painter.setPen(pen);
+    painter.drawText(QPointF(x, y + metrics.ascent()), string);
+    return expected;
+}
+
+TEST_F(DrawingTest, DrawTextAt_OpaqueOnItsBackColour_LooksAsQtDrawsIt_WhereverItStands) {
+    // The scrolling line: a long opaque text on a strip of its back colour, moved a pixel at
+    // a time, partly outside on either side.
+    const char *text = "...VOLNAR...  ...Каналов-0...0 kHz...  Ёж";
+    const NativeHandle font = CreateFontInSlot(4, "DejaVu Sans", 18, kFontHighQuality);
+    const QFont &qtFont = FontFromHandle(font)->font;
+    const QColor pen(204, 205, 211), back(72, 86, 101);
+    QImage strip(267, 25, QImage::Format_RGB32);
+    strip.fill(back);
+    for (int x : {49, 48, 0, -1, -300, 180, 260}) {
+        SCOPED_TRACE(x);
+        Begin(267, 25);
+        FillBox(0, 0, 267, 25, RGB(72, 86, 101));
+        SetTextBackColour(RGB(72, 86, 101));
+        SetDrawingFont(font);
+        DrawTextAt(x, 0, text, RGB(204, 205, 211));
+        EndDrawing();
+        EXPECT_EQ(Canvas(), QtOpaqueText(strip, qtFont, x, 0, text, pen, back));
+    }
+}
+
+TEST_F(DrawingTest, DrawTextAt_OpaqueNextToOtherPixels_LooksAsQtDrawsIt) {
+    // Stripes around the text: glyphs that overhang their cell blend with what is there.
+    const char *text = "fjord Ж";
+    const NativeHandle font = CreateFontInSlot(4, "DejaVu Sans", 16, kFontItalic);
+    const QFont &qtFont = FontFromHandle(font)->font;
+    QImage background(120, 40, QImage::Format_RGB32);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 120; ++x)
+            background.setPixel(x, y, (x / 3) % 2 ? qRgb(200, 20, 20) : qRgb(0, 0, 0));
+    Begin(120, 40);
+    for (int x = 0; x < 120; ++x)
+        if ((x / 3) % 2) FillBox(x, 0, 1, 40, RGB(200, 20, 20));
+    SetTextBackColour(RGB(0, 0, 0));
+    SetDrawingFont(font);
+    DrawTextAt(10, 8, text, RGB(255, 255, 255));
+    EndDrawing();
+    EXPECT_EQ(Canvas(), QtOpaqueText(background, qtFont, 10, 8, text, Qt::white, Qt::black));
+}
+
 TEST_F(DrawingTest, DrawTextAt_WithoutColour_UsesPenColour) {
     Begin(60, 40);
     SetDrawingFont(CreateFontInSlot(4, "DejaVu Sans", 14, kFontBold));
