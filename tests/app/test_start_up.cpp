@@ -1,3 +1,6 @@
+#include <fstream>
+
+#include "playback_controller.h"
 #include "player_fixture.h"
 #include "ui_internal.h"
 
@@ -51,6 +54,33 @@ TEST_F(StartUpState, VolumeDots_FirstFiveLit) {
         else
             EXPECT_NE(centre & 0xFFFFFF, litCentre & 0xFFFFFF) << n;
     }
+}
+
+}  // namespace
+
+namespace {
+
+bool Mapped(const std::string &library) {
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line))
+        if (line.find(library) != std::string::npos) return true;
+    return false;
+}
+
+using AudioEngineLoading = PlayerTest;
+
+TEST_F(AudioEngineLoading, NotLoadedAtStartUp_LoadedByTheFirstStream) {
+    RunTurns(100);  // ticks ask the engine for length, position, spectrum
+    EXPECT_FALSE(Mapped("libvolnar-engine"));
+    EXPECT_FALSE(Mapped("libavcodec"));
+    FillTrackList(1, 0);
+    PlaySelectedTrack();
+    EXPECT_NE(g.streamHandle, 0u);
+    EXPECT_TRUE(Mapped("libvolnar-engine"));
+    EXPECT_TRUE(Mapped("libavcodec"));
+    RunTurns(200);
+    EXPECT_GT(g.streamLengthBytes, 0);  // the ticks now reach the engine
 }
 
 }  // namespace

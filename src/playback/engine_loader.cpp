@@ -1,0 +1,164 @@
+// The player's side of the audio engine: the engine is a shared library of its own, loaded
+// when the first stream is created. With it come FFmpeg's and FluidSynth's hundred-odd
+// libraries, whose loading and relocation would otherwise take most of the start-up and
+// some 25 MB of memory before anything plays.
+//
+// Every call comes from the user-interface thread, as every engine call does. Until the
+// engine is loaded no stream exists, so every call on a handle fails as it would for a
+// handle that names nothing. BASS_Init is remembered and made when the engine loads.
+#include <dlfcn.h>
+#include <limits.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "audio_engine.h"
+
+namespace {
+
+// The engine's calls, looked up by name in the loaded library.
+struct EngineCalls {
+    decltype(&BASS_Init) init;
+    decltype(&BASS_StreamFree) streamFree;
+    decltype(&BASS_StreamCreateFile) streamCreateFile;
+    decltype(&BASS_StreamCreateURL) streamCreateUrl;
+    decltype(&BASS_ChannelPlay) channelPlay;
+    decltype(&BASS_ChannelPause) channelPause;
+    decltype(&BASS_ChannelSetAttribute) channelSetAttribute;
+    decltype(&BASS_ChannelIsActive) channelIsActive;
+    decltype(&BASS_ChannelSetPosition) channelSetPosition;
+    decltype(&BASS_ChannelGetLength) channelGetLength;
+    decltype(&BASS_ChannelGetPosition) channelGetPosition;
+    decltype(&BASS_ChannelBytes2Seconds) channelBytes2Seconds;
+    decltype(&BASS_ChannelGetData) channelGetData;
+    decltype(&BASS_ChannelGetTags) channelGetTags;
+};
+
+struct InitCall {
+    bool made = false;
+    int device = -1;
+    DWORD freq = 0, flags = 0;
+    void *win = nullptr;
+};
+
+EngineCalls *g_engine = nullptr;  // loaded and complete, or nullptr
+bool g_loadTried = false;
+InitCall g_init;
+
+// Next to the executable, as installed; else where the build put it (the tests' programs
+// live in folders of their own).
+std::string EngineFile() {
+    char self[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length > 0) {
+        std::string path(self, static_cast<std::size_t>(length));
+        path = path.substr(0, path.rfind('/') + 1) + VOLNAR_ENGINE_FILE;
+        if (access(path.c_str(), R_OK) == 0) return path;
+    }
+    return VOLNAR_ENGINE_BUILD_PATH;
+}
+
+template <typename Function>
+bool Find(void *library, const char *name, Function &function) {
+    function = reinterpret_cast<Function>(dlsym(library, name));
+    return function != nullptr;
+}
+
+EngineCalls *LoadEngine() {
+    if (g_loadTried) return g_engine;
+    g_loadTried = true;
+    // Local: the engine's libraries never take the place of the player's own symbols.
+    void *library = dlopen(EngineFile().c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) return nullptr;
+    auto *calls = new EngineCalls;
+    const bool complete = Find(library, "BASS_Init", calls->init) &&
+                          Find(library, "BASS_StreamFree", calls->streamFree) &&
+                          Find(library, "BASS_StreamCreateFile", calls->streamCreateFile) &&
+                          Find(library, "BASS_StreamCreateURL", calls->streamCreateUrl) &&
+                          Find(library, "BASS_ChannelPlay", calls->channelPlay) &&
+                          Find(library, "BASS_ChannelPause", calls->channelPause) &&
+                          Find(library, "BASS_ChannelSetAttribute", calls->channelSetAttribute) &&
+                          Find(library, "BASS_ChannelIsActive", calls->channelIsActive) &&
+                          Find(library, "BASS_ChannelSetPosition", calls->channelSetPosition) &&
+                          Find(library, "BASS_ChannelGetLength", calls->channelGetLength) &&
+                          Find(library, "BASS_ChannelGetPosition", calls->channelGetPosition) &&
+                          Find(library, "BASS_ChannelBytes2Seconds", calls->channelBytes2Seconds) &&
+                          Find(library, "BASS_ChannelGetData", calls->channelGetData) &&
+                          Find(library, "BASS_ChannelGetTags", calls->channelGetTags);
+    if (!complete) {
+        delete calls;
+        dlclose(library);
+        return nullptr;
+    }
+    // The engine and its threads stay until the process ends.
+    g_engine = calls;
+    if (g_init.made) g_engine->init(g_init.device, g_init.freq, g_init.flags, g_init.win, nullptr);
+    return g_engine;
+}
+
+}  // namespace
+
+extern "C" {
+
+BOOL BASS_Init(int device, DWORD freq, DWORD flags, void *win, const void *clsid) {
+    if (g_engine) return g_engine->init(device, freq, flags, win, clsid);
+    if (g_init.made) return FALSE;  // initialised already
+    g_init = InitCall{true, device, freq, flags, win};
+    return TRUE;
+}
+
+HSTREAM BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD length, DWORD flags) {
+    EngineCalls *engine = LoadEngine();
+    return engine ? engine->streamCreateFile(mem, file, offset, length, flags) : 0;
+}
+
+HSTREAM BASS_StreamCreateURL(const char *url, DWORD offset, DWORD flags, void *proc, void *user) {
+    EngineCalls *engine = LoadEngine();
+    return engine ? engine->streamCreateUrl(url, offset, flags, proc, user) : 0;
+}
+
+BOOL BASS_StreamFree(HSTREAM handle) {
+    return g_engine ? g_engine->streamFree(handle) : FALSE;
+}
+
+BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
+    return g_engine ? g_engine->channelPlay(handle, restart) : FALSE;
+}
+
+BOOL BASS_ChannelPause(DWORD handle) {
+    return g_engine ? g_engine->channelPause(handle) : FALSE;
+}
+
+BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value) {
+    return g_engine ? g_engine->channelSetAttribute(handle, attrib, value) : FALSE;
+}
+
+DWORD BASS_ChannelIsActive(DWORD handle) {
+    return g_engine ? g_engine->channelIsActive(handle) : BASS_ACTIVE_STOPPED;
+}
+
+BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode) {
+    return g_engine ? g_engine->channelSetPosition(handle, pos, mode) : FALSE;
+}
+
+QWORD BASS_ChannelGetLength(DWORD handle, DWORD mode) {
+    return g_engine ? g_engine->channelGetLength(handle, mode) : ~QWORD{0};
+}
+
+QWORD BASS_ChannelGetPosition(DWORD handle, DWORD mode) {
+    return g_engine ? g_engine->channelGetPosition(handle, mode) : ~QWORD{0};
+}
+
+double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos) {
+    return g_engine ? g_engine->channelBytes2Seconds(handle, pos) : -1.0;
+}
+
+DWORD BASS_ChannelGetData(DWORD handle, void *buffer, DWORD length) {
+    return g_engine ? g_engine->channelGetData(handle, buffer, length) : 0xFFFFFFFFu;
+}
+
+const char *BASS_ChannelGetTags(DWORD handle, DWORD tags) {
+    return g_engine ? g_engine->channelGetTags(handle, tags) : nullptr;
+}
+
+}  // extern "C"
