@@ -39,7 +39,7 @@ int main(int argc, char **argv) {
 
     double *times = calloc((size_t)runs, sizeof *times);
     for (int run = 0; run < runs; ++run) {
-        XSync(display, True);  /* drop events of the previous run */
+        XSync(display, True); /* drop events of the previous run */
         const double start = NowMs();
         pid_t child = fork();
         if (child == 0) {

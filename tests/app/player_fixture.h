@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <filesystem>
 #include <QElapsedTimer>
 #include <QTest>
 #include <QWidget>
 #include <QWindow>
+#include <filesystem>
 #include <string>
 
 #include "control_numbers.h"
