@@ -26,8 +26,8 @@ extern "C" {
 #include "audio_output.h"
 #include "decoder.h"
 #include "engine_probe.h"
+#include "fft_magnitudes.h"
 #include "id3v1.h"
-#include "spectrum.h"
 #include "stream.h"
 #include "url_opener.h"
 

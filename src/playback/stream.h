@@ -18,9 +18,9 @@
 #include <thread>
 
 #include "decoder.h"
+#include "fft_magnitudes.h"
 #include "id3v1.h"
 #include "ring_buffer.h"
-#include "spectrum.h"
 
 namespace engine {
 

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "audio_engine.h"
-#include "spectrum.h"
+#include "fft_magnitudes.h"
 #include "test_media.h"
 
 using namespace std::chrono_literals;
