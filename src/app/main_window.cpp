@@ -65,8 +65,7 @@ void BuildMainWindow() {
 
     g.stationGroup = "Всё подряд";
     LoadStationList();
-    for (const StationEntry &station : g.stations.entries)
-        AddListItem(kStationList, -1, station.title);
+    FillStationListControl();
 
     CreateCheckBox(kAutoAdvanceBox, 0, 0, 0, 0, "");
     SetControlValue(kAutoAdvanceBox, 0);

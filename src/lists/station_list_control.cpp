@@ -2,17 +2,14 @@
 
 #include <string>
 
+#include "control_numbers.h"
 #include "player_state.h"
 #include "station_list.h"
 #include "widgets.h"
 
-namespace {
-constexpr int kStationListControl = 14;
-}  // namespace
-
 void FillStationListControl() {
-    ClearListItems(kStationListControl);
+    ClearListItems(kStationList);
     for (const StationEntry &entry : g.stations.entries) {
-        AddListItem(kStationListControl, -1, entry.title);
+        AddListItem(kStationList, -1, entry.title);
     }
 }

@@ -2,14 +2,13 @@
 
 #include <string>
 
+#include "control_numbers.h"
 #include "playback_controller.h"
 #include "player_state.h"
 #include "track_names.h"
 #include "widgets.h"
 
 namespace {
-constexpr int kFolderLabel = 12;
-constexpr int kTrackList = 13;
 // The picked file is looked for among this many items at most.
 constexpr int kSearchedItems = 1001;
 }  // namespace
