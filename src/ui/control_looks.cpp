@@ -12,6 +12,14 @@ QPalette::ColorRole BackRole(ControlKind kind) {
     return kind == ControlKind::kList ? QPalette::Base : QPalette::Window;
 }
 
+// A list that was given colours shows its selection in them inverted, so the selection
+// belongs to the list's own look rather than to the desktop's highlight colour.
+void InvertListSelection(QWidget *list, QPalette &palette) {
+    palette.setColor(QPalette::Highlight, palette.color(QPalette::Text));
+    palette.setColor(QPalette::HighlightedText, palette.color(QPalette::Base));
+    list->setPalette(palette);
+}
+
 void ApplyTextColour(ControlRecord &record, Colour colour) {
     QWidget *widget = record.widget.data();
     if (record.kind == ControlKind::kImage) return;
@@ -26,6 +34,7 @@ void ApplyTextColour(ControlRecord &record, Colour colour) {
     for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
         palette.setColor(role, colour == kDefaultColour ? defaults.color(role) : ToQColor(colour));
     widget->setPalette(palette);
+    if (record.kind == ControlKind::kList) InvertListSelection(widget, palette);
 }
 
 void ApplyBackColour(ControlRecord &record, Colour colour) {
@@ -45,6 +54,7 @@ void ApplyBackColour(ControlRecord &record, Colour colour) {
         background = ToQColor(colour);
     palette.setColor(role, background);
     widget->setPalette(palette);
+    if (record.kind == ControlKind::kList) InvertListSelection(widget, palette);
     if (record.kind != ControlKind::kList)
         widget->setAutoFillBackground(colour != kTransparentColour);
 }

@@ -1,6 +1,8 @@
 // List controls as the player uses them: selection by number, texts returned byte for byte,
 // insertion order, and no events for changes the player makes itself.
+#include <QImage>
 #include <QListWidget>
+#include <QPalette>
 
 #include "layer_test_support.h"
 
@@ -114,6 +116,23 @@ TEST_F(ListControlTest, Colours_TextAndBack_GoToThePalette) {
     EXPECT_EQ(List()->palette().color(QPalette::Base), QColor(21, 24, 29));
     SetControlColour(kList, kBackColour, kDefaultColour);
     EXPECT_NE(List()->palette().color(QPalette::Base), QColor(21, 24, 29));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ListControlTest, Colours_Given_SelectionShownInThemInverted) {
+    SetControlColours(kList, RGB(95, 95, 95), RGB(21, 24, 29));
+    AddListItem(kList, -1, "a.mp3");
+    SetControlValue(kList, 0);
+    const QPalette palette = List()->palette();
+    EXPECT_EQ(palette.color(QPalette::Highlight), QColor(95, 95, 95));
+    EXPECT_EQ(palette.color(QPalette::HighlightedText), QColor(21, 24, 29));
+    // Drawn so: the selected row's background is the text colour.
+    const QImage shown = List()->viewport()->grab().toImage();
+    const QRect row = List()->visualItemRect(List()->item(0));
+    EXPECT_EQ(shown.pixelColor(row.right() - 2, row.center().y()), QColor(95, 95, 95));
 }
 
 }  // namespace
