@@ -5,8 +5,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
-#include <limits>
 
 #include "audio_engine.h"
 #include "control_numbers.h"

@@ -8,7 +8,6 @@
 #include <QImage>
 #include <QThread>
 #include <QWidget>
-#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
