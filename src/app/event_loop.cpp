@@ -67,7 +67,6 @@ void UpdateButtonLooks(int eventKind) {
 bool RunEventLoopTurn() {
     g.eventKind = WaitNextEvent();
     g.eventWindow = LastEventWindow();
-    g.eventControl = LastEventControl();
 
     KeepClockCurrent();
 
@@ -80,8 +79,8 @@ bool RunEventLoopTurn() {
 
     switch (g.eventKind) {
         case kLeftDoubleClick:
-            if (g.eventControl == kTrackList) PlaySelectedTrack();
-            if (g.eventControl == kStationList) ActivateStation();
+            if (LastEventControl() == kTrackList) PlaySelectedTrack();
+            if (LastEventControl() == kStationList) ActivateStation();
             break;
         case kRightButtonUp:
             ToggleMiniMode();

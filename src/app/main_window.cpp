@@ -2,6 +2,7 @@
 #include "control_numbers.h"
 #include "player_state.h"
 #include "station_list.h"
+#include "station_list_control.h"
 #include "widgets.h"
 #include "window_layout.h"
 

@@ -41,8 +41,8 @@ void PrepareStartUp() {
     LoadSkinImages();
     g.marqueeText = kStartUpMarquee;
     g.marqueeX = 50.0f;
-    CreateFontInSlot(4, "MicroTech", 18, kFontHighQuality);
-    CreateFontInSlot(5, "MicroTech", 8, kFontBold | kFontHighQuality);
+    CreateFontInSlot(kMarqueeFont, "MicroTech", 18, kFontHighQuality);
+    CreateFontInSlot(kMiniMarqueeFont, "MicroTech", 8, kFontBold | kFontHighQuality);
     g.stationPanelClosed = 1;
     g.trackPanelClosed = 1;
 

@@ -22,28 +22,20 @@ constexpr HoverButton kHoverButtons[] = {
     {kStationPanelButton, kStationPanelLitImage, &PlayerState::fmHover},
 };
 
-// The controls over which the pointer becomes a hand, in the order they are tested.
-constexpr int kHandControls[] = {
-    kExitButton,
-    kPlayButton,
-    kTrackPanelButton,
-    kPauseButton,
-    kPreviousButton,
-    kNextButton,
-    kOpenButton,
-    kSeekBar,
-    401,
-    402,
-    403,
-    404,
-    405,
-    406,
-    407,
-    408,
-    409,
-    kLastVolumeDot,
-    kStationPanelButton,
+// The controls over which the pointer becomes a hand, in the order they are tested: these,
+// then the ten volume dots, then the station panel button.
+constexpr int kHandButtons[] = {
+    kExitButton,     kPlayButton, kTrackPanelButton, kPauseButton,
+    kPreviousButton, kNextButton, kOpenButton,       kSeekBar,
 };
+
+bool IsCursorOverHandControl() {
+    for (int control : kHandButtons)
+        if (IsCursorOverControl(NativeControlHandle(control))) return true;
+    for (int dot = kFirstVolumeDot; dot <= kLastVolumeDot; ++dot)
+        if (IsCursorOverControl(NativeControlHandle(dot))) return true;
+    return IsCursorOverControl(NativeControlHandle(kStationPanelButton)) != 0;
+}
 
 }  // namespace
 
@@ -72,11 +64,9 @@ void UpdateButtonLook(int control, int eventKind) {
 
 void UpdateCursorShape(int eventKind) {
     if (eventKind != kMouseMove) return;
-    for (int control : kHandControls) {
-        if (IsCursorOverControl(NativeControlHandle(control))) {
-            SetPointerShape(kHandPointer);
-            return;
-        }
+    if (IsCursorOverHandControl()) {
+        SetPointerShape(kHandPointer);
+        return;
     }
     SetControlValue(kSpeaker, 0);  // the speaker highlight goes out off the active controls
 }

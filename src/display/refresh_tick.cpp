@@ -8,7 +8,9 @@
 
 #include "audio_engine.h"
 #include "control_numbers.h"
+#include "drawing_sizes.h"
 #include "player_state.h"
+#include "stream_title.h"
 #include "widgets.h"
 
 namespace {
@@ -21,15 +23,19 @@ struct MarqueeStrip {
     float limitBeyondText;  // the text restarts once it is this far left of its own width
     float restartX;
 };
-constexpr MarqueeStrip kMainStrip = {kMarqueeImage, kMarqueeStrip, kMarqueeFont, 267, 25,
-                                     100.0f,        260.0f};
-constexpr MarqueeStrip kMiniStrip = {
-    kMiniMarqueeImage, kMiniMarqueeStrip, kMiniMarqueeFont, 201, 13, 10.0f, 200.0f};
+constexpr MarqueeStrip kMainStrip = {kMarqueeImage,  kMarqueeStrip, kMarqueeFont, kMarqueeWidth,
+                                     kMarqueeHeight, 100.0f,        260.0f};
+constexpr MarqueeStrip kMiniStrip = {kMiniMarqueeImage,
+                                     kMiniMarqueeStrip,
+                                     kMiniMarqueeFont,
+                                     kMiniMarqueeWidth,
+                                     kMiniMarqueeHeight,
+                                     10.0f,
+                                     200.0f};
 
-constexpr int kSeekWidth = 259, kSeekHeight = 12;
 constexpr int kKnobWidth = 5, kKnobHeight = 12;
 // The empty seek groove, row by row from the top.
-constexpr Colour kSeekRows[kSeekHeight] = {
+constexpr Colour kSeekRows[kSeekBarHeight] = {
     RGB(52, 63, 75), RGB(52, 63, 75), RGB(72, 82, 93), RGB(28, 35, 41),
     RGB(31, 38, 45), RGB(36, 44, 51), RGB(40, 49, 58), RGB(45, 55, 64),
     RGB(70, 81, 91), RGB(50, 60, 71), RGB(49, 60, 71), RGB(49, 60, 71),
@@ -38,7 +44,6 @@ constexpr Colour kSeekProgress = RGB(177, 177, 177), kSeekProgressMiddle = RGB(1
 
 constexpr int kFftValues = 1026;  // 1024 magnitudes and room the engine may not touch
 
-constexpr int kVolumeBarWidth = 100, kVolumeBarHeight = 8;
 constexpr Colour kVolumeBack = RGB(24, 24, 24), kVolumeLit = RGB(158, 157, 132),
                  kVolumeBaseLine = RGB(71, 71, 71);
 
@@ -70,9 +75,9 @@ void DrawMarquee(const MarqueeStrip &strip) {
 
 void ReadStreamTitle() {
     if (g.streamHandle == 0) return;
-    g.streamMeta = BASS_ChannelGetTags(g.streamHandle, BASS_TAG_META);
+    const char *metadata = BASS_ChannelGetTags(g.streamHandle, BASS_TAG_META);
     std::string title;
-    if (StreamTitleFromMetadata(g.streamMeta, &title) && title != g.marqueeText)
+    if (StreamTitleFromMetadata(metadata, &title) && title != g.marqueeText)
         g.marqueeText = std::move(title);
 }
 
@@ -80,10 +85,10 @@ void ReadStreamTitle() {
 
 void DrawSeekIndicator(std::int32_t positionSeconds, std::int32_t lengthSeconds) {
     BeginDrawing(ImageDrawingTarget(kSeekImage));
-    for (int row = 0; row < kSeekHeight; ++row)
-        FillBox(0, row, kSeekWidth, 1, kSeekRows[row]);
+    for (int row = 0; row < kSeekBarHeight; ++row)
+        FillBox(0, row, kSeekBarWidth, 1, kSeekRows[row]);
     if (lengthSeconds > 0) {
-        const int p = static_cast<int>(static_cast<std::int64_t>(positionSeconds) * kSeekWidth /
+        const int p = static_cast<int>(static_cast<std::int64_t>(positionSeconds) * kSeekBarWidth /
                                        lengthSeconds);
         FillBox(0, 4, p, 3, kSeekProgress);
         FillBox(0, 5, p, 1, kSeekProgressMiddle);
@@ -109,13 +114,13 @@ void DrawSpectrum(const float *fft) {
 
 void DrawMiniVolumeBar() {
     BeginDrawing(ImageDrawingTarget(kMiniVolumeImage));
-    FillBox(0, 0, kVolumeBarWidth, kVolumeBarHeight, kVolumeBack);
+    FillBox(0, 0, kMiniVolumeBarWidth, kMiniVolumeBarHeight, kVolumeBack);
     FillBox(0, 0, g.volumePercent, 5, kVolumeLit);
     // Every odd column dark, so the lit part reads as separate segments.
     for (int k = 0; k <= 53; ++k)
         DrawLine(1 + 2 * k, 0, 1 + 2 * k, 5, kVolumeBack);
     DrawLine(0, 0, 0, 4, kVolumeLit);  // column 0 stays lit, even at volume 0
-    DrawLine(0, 7, kVolumeBarWidth, 7, kVolumeBaseLine);
+    DrawLine(0, 7, kMiniVolumeBarWidth, 7, kVolumeBaseLine);
     EndDrawing();
     SetControlValue(kMiniVolumeBar,
                     static_cast<std::intptr_t>(NativeImageHandle(kMiniVolumeImage)));
@@ -130,17 +135,6 @@ int SpectrumBarHeight(float magnitude, int barHeight) {
     // magnitudes from overflowing the conversion.
     if (exact >= static_cast<float>(barHeight)) return barHeight;
     return static_cast<int>(std::lrint(exact));
-}
-
-bool StreamTitleFromMetadata(const char *metadata, std::string *title) {
-    if (metadata == nullptr) return false;
-    static constexpr std::string_view kKey = "StreamTitle='";
-    const std::string_view text(metadata);
-    const std::size_t key = text.find(kKey);
-    if (key == std::string_view::npos) return false;
-    const std::string_view rest = text.substr(key + kKey.size());
-    *title = std::string(rest.substr(0, rest.find("';")));
-    return true;
 }
 
 void RefreshTick() {

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 // Runs on every firing of the refresh timer, whatever window is shown and whether anything
 // plays.
@@ -18,8 +17,3 @@ void DrawMiniVolumeBar();
 // Height in pixels of the lit part of a spectrum bar for an FFT magnitude: the square root
 // scaled by 40, rounded halves to even, at most the bar's height; 0 for no or bad data.
 int SpectrumBarHeight(float magnitude, int barHeight);
-
-// The value of the StreamTitle key of a station's metadata text ("StreamTitle='...';..."):
-// the text after "StreamTitle='" up to the closing "';", or to the end when that is missing.
-// False (title untouched) when the text has no such key.
-bool StreamTitleFromMetadata(const char *metadata, std::string *title);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "ascii.h"
 #include "text_encoding.h"
 
 namespace {
@@ -10,10 +11,6 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
-}
-
-char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
 }
 
 std::string_view TrimTrailingBlanks(std::string_view s) {

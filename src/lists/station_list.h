@@ -5,5 +5,3 @@
 // missing address (empty when the file or group is missing). stationUrl and currentTitle are
 // left at the last values read. List 14 is not touched.
 void LoadStationList();
-// Replaces the items of list 14 with the titles of g.stations, in list order.
-void FillStationListControl();

@@ -6,12 +6,9 @@
 #include <memory>
 #include <new>
 
-namespace {
+#include "ascii.h"
 
-unsigned char AsciiLower(char c) {
-    const auto b = static_cast<unsigned char>(c);
-    return b >= 'A' && b <= 'Z' ? static_cast<unsigned char>(b + 32) : b;
-}
+namespace {
 
 struct DirCloser {
     void operator()(DIR *dir) const { closedir(dir); }
@@ -33,14 +30,15 @@ bool IsTrackName(std::string_view name) {
     const std::string_view tail = name.size() > 4 ? name.substr(name.size() - 4) : name;
     std::string lower;
     for (char c : tail)
-        lower += static_cast<char>(AsciiLower(c));
+        lower += AsciiLower(c);
     return lower == ".wav" || lower == ".mp3" || lower == ".mid";
 }
 
 bool TrackNameLess(std::string_view a, std::string_view b) {
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
-        const unsigned char x = AsciiLower(a[i]), y = AsciiLower(b[i]);
+        const auto x = static_cast<unsigned char>(AsciiLower(a[i]));
+        const auto y = static_cast<unsigned char>(AsciiLower(b[i]));
         if (x != y) return x < y;
     }
     if (a.size() != b.size()) return a.size() < b.size();

@@ -1,6 +1,7 @@
 #include "skin_resources.h"
 
 #include "control_numbers.h"
+#include "drawing_sizes.h"
 #include "embedded_files.h"
 #include "player_state.h"
 #include "widgets.h"
@@ -40,12 +41,12 @@ void RegisterEmbeddedFonts() {
 void LoadSkinImages() {
     // The drawing surfaces of the refresh tick start black; the first tick paints them.
     CreateBlankImage(kBarImage, g.barWidth, g.barHeight);
-    CreateBlankImage(kSeekImage, 259, 12);
-    CreateBlankImage(kMiniMarqueeImage, 201, 13);
-    CreateBlankImage(kMiniVolumeImage, 100, 8);
+    CreateBlankImage(kSeekImage, kSeekBarWidth, kSeekBarHeight);
+    CreateBlankImage(kMiniMarqueeImage, kMiniMarqueeWidth, kMiniMarqueeHeight);
+    CreateBlankImage(kMiniVolumeImage, kMiniVolumeBarWidth, kMiniVolumeBarHeight);
     for (const SkinImage &image : kSkinImages) {
         const EmbeddedFile file = image.file();
         DecodeImageFromMemory(image.slot, file.data, file.size);
     }
-    CreateBlankImage(kMarqueeImage, 267, 25);
+    CreateBlankImage(kMarqueeImage, kMarqueeWidth, kMarqueeHeight);
 }

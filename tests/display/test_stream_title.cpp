@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "refresh_tick.h"
+#include "stream_title.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-// The station titles shown in list 14; apart from the reading, which needs no widget layer.
+// The station titles shown in list 14; the reading of the file is in the lists module.
+#include "station_list_control.h"
 
 #include <string>
 
 #include "control_numbers.h"
 #include "player_state.h"
-#include "station_list.h"
 #include "widgets.h"
 
 void FillStationListControl() {

@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "audio_engine.h"
 #include "decoder.h"
 #include "fft_magnitudes.h"
 #include "id3v1.h"
@@ -25,14 +26,6 @@
 namespace engine {
 
 enum class PlayState { kStopped, kPlaying, kPaused };
-
-// Activity as the engine's calls report it.
-enum Activity : std::uint32_t {
-    kActivityStopped = 0,
-    kActivityPlaying = 1,
-    kActivityStalled = 2,
-    kActivityPaused = 3
-};
 
 class Stream {
   public:
@@ -47,7 +40,8 @@ class Stream {
     bool Play(bool restart);
     bool Pause();
     void SetVolume(float volume);
-    Activity CurrentActivity();
+    // One of the BASS_ACTIVE_* values.
+    DWORD CurrentActivity();
     bool Seek(std::int64_t frame);
     std::int64_t LengthFrames() const;
     std::int64_t PositionFrames(std::int64_t latency_frames);

@@ -9,12 +9,12 @@
 
 #include "audio_engine.h"
 #include "control_numbers.h"
+#include "drawing_sizes.h"
 #include "player_state.h"
+#include "track_names.h"
 #include "widgets.h"
 
 namespace {
-
-constexpr int kSeekBarWidth = 259;
 
 // Layout of the 128-byte ID3v1 block: "TAG", then title, artist, album (30 bytes each), ...
 constexpr int kId3TitleOffset = 3, kId3ArtistOffset = 33, kId3FieldLength = 30;
@@ -23,11 +23,6 @@ constexpr int kId3TitleOffset = 3, kId3ArtistOffset = 33, kId3FieldLength = 30;
 std::string Id3Field(const char *tag, int offset) {
     const char *field = tag + offset;
     return std::string(field, strnlen(field, kId3FieldLength));
-}
-
-std::string FileNamePart(const std::string &path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 void ApplyVolume() {
@@ -44,7 +39,7 @@ void SelectTrackAndPlay(int index) {
 void PlaySelectedTrack() {
     BASS_StreamFree(g.streamHandle);
     const std::string path = GetControlText(kFolderLabel) + GetControlText(kTrackList);
-    g.marqueeText = FileNamePart(path);
+    g.marqueeText = NamePart(path);
     if (path.empty()) return;
 
     g.streamHandle = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
@@ -53,11 +48,11 @@ void PlaySelectedTrack() {
     ApplyVolume();
 
     if (g.streamHandle == 0) return;
-    g.id3Tag = BASS_ChannelGetTags(g.streamHandle, BASS_TAG_ID3);
-    if (g.id3Tag != nullptr) {
+    const char *id3Tag = BASS_ChannelGetTags(g.streamHandle, BASS_TAG_ID3);
+    if (id3Tag != nullptr) {
         // Only the artist is shown; the title is kept.
-        SetControlText(kInfoLine, Id3Field(g.id3Tag, kId3ArtistOffset));
-        g.currentTitle = Id3Field(g.id3Tag, kId3TitleOffset);
+        SetControlText(kInfoLine, Id3Field(id3Tag, kId3ArtistOffset));
+        g.currentTitle = Id3Field(id3Tag, kId3TitleOffset);
     }
 }
 
@@ -73,7 +68,6 @@ void ActivateStation() {
     g.stations.Select(index);
     const StationEntry *station = g.stations.Current();
     if (station == nullptr) return;  // no station selected: nothing to play
-    g.stationIndex = index;
     g.stationUrl = station->address;
     g.currentTitle = station->title;
     SetControlText(kInfoLine, g.currentTitle);
@@ -89,20 +83,26 @@ void TogglePause() {
     }
 }
 
-void SeekToClick() {
-    g.mouseX = PointerXInWindow(kMainWindow);
-    g.seekOffsetX = g.mouseX - ControlLeft(kSeekBar);
+std::int32_t SeekBytesForOffset(std::int32_t offsetX, std::int32_t lengthBytes) {
     // 32-bit arithmetic as the position has always been computed; widened on the way so that
     // an out-of-range click wraps instead of overflowing.
-    g.seekPosition = static_cast<std::int32_t>(static_cast<std::int64_t>(g.seekOffsetX) *
-                                               (g.streamLengthBytes / kSeekBarWidth));
-    BASS_ChannelSetPosition(g.streamHandle,
-                            static_cast<QWORD>(static_cast<std::int64_t>(g.seekPosition)),
+    return static_cast<std::int32_t>(static_cast<std::int64_t>(offsetX) *
+                                     (lengthBytes / kSeekBarWidth));
+}
+
+void SeekToClick() {
+    g.mouseX = PointerXInWindow(kMainWindow);
+    const std::int32_t offsetX = g.mouseX - ControlLeft(kSeekBar);
+    // The length is asked for here, not taken from the last refresh tick, so a click that
+    // comes before the first tick of a new stream still seeks within it.
+    g.streamLengthBytes = static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(BASS_ChannelGetLength(g.streamHandle, BASS_POS_BYTE)));
+    const std::int32_t position = SeekBytesForOffset(offsetX, g.streamLengthBytes);
+    BASS_ChannelSetPosition(g.streamHandle, static_cast<QWORD>(static_cast<std::int64_t>(position)),
                             BASS_POS_BYTE);
 }
 
 void SetVolumeStep(int control) {
-    g.volumeControl = control;
     for (int dot = kFirstVolumeDot; dot <= kLastVolumeDot; ++dot) {
         const NativeHandle image = dot <= control ? NativeImageHandle(kVolumeDotImage) : 0;
         SetControlValue(dot, static_cast<std::intptr_t>(image));

@@ -3,13 +3,18 @@
 // window, stepped through the track list and advanced when a track ends.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 void PlaySelectedTrack();
 void PlayStation(const std::string &address);
 void ActivateStation();
 void TogglePause();
+// Seeks to where the seek bar was clicked: the click's offset from the bar's left edge times
+// the stream's length over the bar's width.
 void SeekToClick();
+// The byte position SeekToClick asks for: offsetX * (lengthBytes / kSeekBarWidth), in 32 bits.
+std::int32_t SeekBytesForOffset(std::int32_t offsetX, std::int32_t lengthBytes);
 void SetVolumeStep(int control);
 void SetVolumeFromMiniBar();
 void StepTrack(int step);

@@ -9,6 +9,7 @@
 #include "lists_test_support.h"
 #include "player_state.h"
 #include "station_list.h"
+#include "station_list_control.h"
 #include "widgets.h"
 
 namespace {

@@ -7,6 +7,8 @@
 #include <chrono>
 #include <vector>
 
+#include "steady_clock.h"
+
 namespace engine {
 namespace {
 
@@ -21,12 +23,6 @@ constexpr std::size_t kHistoryFrames = 8192;
 constexpr std::int64_t kMaxLatencyFrames = kHistoryFrames - kFftSize;
 // Zero bytes after the returned metadata text (see Metadata()).
 constexpr std::size_t kMetadataPadding = 64;
-
-std::int64_t NowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 }  // namespace
 
@@ -132,12 +128,12 @@ void Stream::SetVolume(float volume) {
     volume_ = std::clamp(volume, 0.0f, 1.0f);
 }
 
-Activity Stream::CurrentActivity() {
+DWORD Stream::CurrentActivity() {
     std::lock_guard<std::mutex> lock(mutex_);
     PlayState state = play_state_;
-    if (state == PlayState::kStopped || ended_) return kActivityStopped;
-    if (state == PlayState::kPaused) return kActivityPaused;
-    return stalled_ ? kActivityStalled : kActivityPlaying;
+    if (state == PlayState::kStopped || ended_) return BASS_ACTIVE_STOPPED;
+    if (state == PlayState::kPaused) return BASS_ACTIVE_PAUSED;
+    return stalled_ ? BASS_ACTIVE_STALLED : BASS_ACTIVE_PLAYING;
 }
 
 bool Stream::Seek(std::int64_t frame) {

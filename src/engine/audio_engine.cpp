@@ -28,12 +28,14 @@ extern "C" {
 #include "engine_probe.h"
 #include "fft_magnitudes.h"
 #include "id3v1.h"
+#include "steady_clock.h"
 #include "stream.h"
 #include "url_opener.h"
 
 namespace {
 
 using engine::kBytesPerFrame;
+using engine::NowNs;
 
 // A handle is (generation << kIndexBits) | (slot + 1): never 0, and a freed handle never
 // names the slot's next stream.
@@ -98,12 +100,6 @@ HSTREAM Register(std::unique_ptr<engine::Stream> stream) {
     state.output.Attach(stream.get());
     slot.stream = std::move(stream);
     return (slot.generation << kIndexBits) | static_cast<DWORD>(index + 1);
-}
-
-std::int64_t NowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
 }
 
 bool StartsWithNoCase(const char *text, const char *prefix) {
@@ -204,7 +200,7 @@ BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value) {
 
 DWORD BASS_ChannelIsActive(DWORD handle) {
     engine::Stream *stream = Find(handle);
-    return stream ? static_cast<DWORD>(stream->CurrentActivity()) : DWORD{BASS_ACTIVE_STOPPED};
+    return stream ? stream->CurrentActivity() : DWORD{BASS_ACTIVE_STOPPED};
 }
 
 BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode) {

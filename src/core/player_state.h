@@ -41,23 +41,16 @@ struct PlayerState {
     std::string stationGroup;
     std::int32_t stationPanelClosed = 0;
     std::int32_t trackPanelClosed = 0;
-    const char *streamMeta = nullptr;  // owned by the audio engine's stream
-    const char *id3Tag = nullptr;      // owned by the audio engine's stream
     std::string currentTitle;
     std::int32_t mouseX = 0;
     std::int32_t barTop = 0;
     std::int32_t barGap = 0;
     std::int32_t eventKind = 0;
     std::int32_t eventWindow = 0;
-    std::int32_t eventControl = 0;
     std::string lastSecondText;
-    std::int32_t stationIndex = 0;
     std::int32_t miniMode = 0;
     std::string chosenFileName;
     std::int32_t paused = 0;
-    std::int32_t seekOffsetX = 0;
-    std::int32_t seekPosition = 0;
-    std::int32_t volumeControl = 0;
     std::int32_t closeHover = 0;
     std::int32_t playHover = 0;
     std::int32_t prevHover = 0;
