@@ -7,6 +7,9 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 
+# Every include points down the module order (HACKING.md).
+/usr/bin/python3 tools/check_includes.py
+
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOLNAR_TESTS=ON
 cmake --build build
 (cd build && ctest --output-on-failure -j2)
