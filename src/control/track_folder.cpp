@@ -14,7 +14,11 @@ constexpr int kSearchedItems = 1001;
 }  // namespace
 
 void OpenTrackFolder() {
-    g.chosenFilePath = ChooseFileToOpen("", "", "*.*|*.*", 0);
+    OpenTrackFile(ChooseFileToOpen("", "", "*.*|*.*", 0));
+}
+
+void OpenTrackFile(const std::string &path) {
+    g.chosenFilePath = path;
     ScanTrackFolder();
     SelectChosenTrack();
     PlaySelectedTrack();

@@ -1,8 +1,12 @@
 // The track list: the MP3, WAV and MIDI files of the folder of a file the user picks.
 #pragma once
 
+#include <string>
+
 // Command of the open-folder button: dialog, scan, select the picked file, play it.
 void OpenTrackFolder();
+// What follows the dialog: lists the file's folder, selects the file and plays it.
+void OpenTrackFile(const std::string &path);
 // Lists the folder of chosenFilePath into list 13 and its folder into label 12.
 void ScanTrackFolder();
 // Selects the picked file's name in list 13, searching its first 1001 items; when the name is
