@@ -9,7 +9,7 @@ As a context manager:
 
 As a command line, for tests in other languages:
 
-    icecast_server.py serve --info-file F [--title T]
+    icecast_server.py serve --info-file F [--title T] [--bitrate B] [--metaint N] [--port P]
         starts everything, writes {"port", "url", "admin_user", "admin_password",
         "source_password", "mount"} as JSON to F once the mount is live, and runs until
         killed (SIGTERM or SIGINT), then cleans up.
@@ -72,9 +72,11 @@ def set_title(port, admin_user, admin_password, title, mount=MOUNT):
 
 
 class IcecastServer:
-    def __init__(self, title=None, bitrate="128k", frequency=440):
+    def __init__(self, title=None, bitrate="128k", frequency=440, metaint=None, port=None):
         self.title = title
+        self.fixed_port = port
         self.bitrate = bitrate
+        self.metaint = metaint
         self.frequency = frequency
         self.port = None
         self.admin_user = "admin"
@@ -125,6 +127,9 @@ class IcecastServer:
         if os.geteuid() == 0:
             owner = ("<changeowner><user>nobody</user><group>nogroup</group>"
                      "</changeowner>")
+        interval = ""
+        if self.metaint:
+            interval = f"<mp3-metadata-interval>{int(self.metaint)}</mp3-metadata-interval>"
         config = f"""<icecast>
   <location>test</location>
   <admin>test@127.0.0.1</admin>
@@ -152,6 +157,7 @@ class IcecastServer:
   <mount>
     <mount-name>{MOUNT}</mount-name>
     <charset>UTF-8</charset>
+    {interval}
   </mount>
   <fileserve>1</fileserve>
   <paths>
@@ -197,7 +203,7 @@ class IcecastServer:
 
     def start(self):
         self.folder = tempfile.mkdtemp(prefix="volnar-icecast-")
-        self.port = free_port()
+        self.port = self.fixed_port or free_port()
         config = self._write_config()
         self.icecast = subprocess.Popen(
             ["icecast2", "-c", config], stdin=subprocess.DEVNULL,
@@ -243,7 +249,7 @@ class IcecastServer:
             self.folder = None
 
 
-def serve(info_file, title):
+def serve(info_file, title, bitrate="128k", metaint=None, port=None):
     stopping = []
 
     def on_signal(signum, frame):
@@ -252,7 +258,7 @@ def serve(info_file, title):
     signal.signal(signal.SIGTERM, on_signal)
     signal.signal(signal.SIGINT, on_signal)
     _die_with_parent()
-    with IcecastServer(title=title) as server:
+    with IcecastServer(title=title, bitrate=bitrate, metaint=metaint, port=port) as server:
         temporary = info_file + ".part"
         with open(temporary, "w", encoding="utf-8") as handle:
             json.dump(server.info(), handle)
@@ -270,12 +276,15 @@ def main(argv):
     serve_parser = commands.add_parser("serve", help="run a server until killed")
     serve_parser.add_argument("--info-file", required=True)
     serve_parser.add_argument("--title")
+    serve_parser.add_argument("--bitrate", default="128k")
+    serve_parser.add_argument("--metaint", type=int)
+    serve_parser.add_argument("--port", type=int, help="listen here (a restart), not on a free port")
     title_parser = commands.add_parser("title", help="set the stream title")
     title_parser.add_argument("--info-file", required=True)
     title_parser.add_argument("text")
     args = parser.parse_args(argv)
     if args.command == "serve":
-        return serve(args.info_file, args.title)
+        return serve(args.info_file, args.title, args.bitrate, args.metaint, args.port)
     with open(args.info_file, encoding="utf-8") as handle:
         info = json.load(handle)
     ok = set_title(info["port"], info["admin_user"], info["admin_password"], args.text,
