@@ -10,6 +10,7 @@
 #include "control_numbers.h"
 #include "drawing_sizes.h"
 #include "player_state.h"
+#include "station_failure.h"
 #include "stream_title.h"
 #include "widgets.h"
 
@@ -73,7 +74,30 @@ void DrawMarquee(const MarqueeStrip &strip) {
     SetControlValue(strip.control, static_cast<std::intptr_t>(NativeImageHandle(strip.image)));
 }
 
+// A station that failed to open, or has been without sound for long, says why in place of
+// whatever the line showed; once it plays again the line shows that text, or its title.
+bool ShowStationFailure() {
+    int code = g.stationError;
+    if (g.streamHandle != 0) {
+        BASS_ChannelIsActive(g.streamHandle);
+        code = BASS_ErrorGetCode();
+    }
+    std::string reason;
+    if (StationFailureText(code, &reason)) {
+        if (g.marqueeShowsFailure == 0) g.marqueeBeforeFailure = g.marqueeText;
+        g.marqueeShowsFailure = 1;
+        g.marqueeText = std::move(reason);
+        return true;
+    }
+    if (g.marqueeShowsFailure != 0) {
+        g.marqueeShowsFailure = 0;
+        g.marqueeText = g.marqueeBeforeFailure;
+    }
+    return false;
+}
+
 void ReadStreamTitle() {
+    if (ShowStationFailure()) return;
     if (g.streamHandle == 0) return;
     const char *metadata = BASS_ChannelGetTags(g.streamHandle, BASS_TAG_META);
     std::string title;
