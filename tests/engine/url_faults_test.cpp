@@ -144,6 +144,15 @@ TEST_F(UrlFaults, ConnectionRefused_EndsQuicklyAsNoAnswer) {
               BASS_ERROR_NONET);
 }
 
+TEST_F(UrlFaults, HttpsToPlainServer_EndsAsSecureConnectionError) {
+    FakeHttpServer server([](int fd, const std::string &) {
+        FakeHttpServer::SendAll(
+            fd, "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + std::string(1000, '\0'));
+    });
+    EXPECT_EQ(FailedOpen("https://127.0.0.1:" + std::to_string(server.Port()) + "/live.mp3"),
+              BASS_ERROR_SSL);
+}
+
 TEST_F(UrlFaults, ServerAcceptsAndNeverAnswers_EndsWithinFiveSecondsAsTimeout) {
     FakeHttpServer server([&](int, const std::string &) {
         while (!server.Stopping())

@@ -3,6 +3,7 @@
 
     SilentServer()         accepts connections and never answers
     TricklingServer()      answers one byte a second, forever
+    FixedAnswerServer(b)   answers every request with the bytes b, then closes
     AnswerProxy(port)      forwards to a real server and notes when its answer began
                            (the first byte the server sent) and when its audio began
                            (the first byte after the response head)
@@ -84,6 +85,21 @@ class TricklingServer(_Server):
             conn.sendall(bytes([byte]))
             if self.stopping.wait(1.0):
                 return
+
+
+class FixedAnswerServer(_Server):
+    def __init__(self, answer):
+        super().__init__()
+        self.answer = answer
+
+    def serve(self, conn):
+        conn.settimeout(2)
+        try:
+            conn.recv(65536)
+        except OSError:
+            pass
+        conn.sendall(self.answer)
+        conn.close()
 
 
 class AnswerProxy(_Server):
