@@ -28,6 +28,8 @@ PACKAGES=(
     xvfb xdotool imagemagick x11-utils
     # radio tests and media generation
     icecast2 ffmpeg sox procps fluidsynth openssl
+    # MP3 files with the real LAME encoder's gapless header (engine tests)
+    lame
     # formatting
     clang-format
 )
