@@ -23,6 +23,9 @@ constexpr int kSampleRates[3] = {44100, 48000, 32000};
 
 // Junk tolerated before the first frame when no tag explains it.
 constexpr std::size_t kMaxLeadingJunk = 64 * 1024;
+// How far ahead of the walk the bytes are asked for, in steps of a cache line.
+constexpr std::size_t kPrefetchBytes = 64 * 1024;
+constexpr std::size_t kCacheLine = 64;
 // Frames that must follow one another for a first frame found in junk to count.
 constexpr int kFramesToTrustInJunk = 4;
 
@@ -199,7 +202,7 @@ bool ReadInformationFrame(const std::uint8_t *frame, const Header &header, Mp3Fr
 class Mapping {
   public:
     Mapping(int fd, std::size_t size) : size_(size) {
-        void *p = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+        void *p = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
         if (p != MAP_FAILED) {
             data_ = static_cast<const std::uint8_t *>(p);
             madvise(p, size, MADV_SEQUENTIAL);
@@ -287,7 +290,13 @@ std::optional<Mp3FrameTable> ScanMp3Frames(const std::uint8_t *data, std::size_t
 
     std::size_t at = first;
     if (ReadInformationFrame(data + first, header, &table)) at += header.bytes;
+    // Each header's place is known only from the one before it, so every read would wait for
+    // memory; asking for the bytes ahead keeps the walk at the speed of a sequential read.
+    std::size_t prefetched = at;
     while (at + 4 <= region.end) {
+        for (const std::size_t ahead = std::min(region.end, at + kPrefetchBytes);
+             prefetched < ahead; prefetched += kCacheLine)
+            __builtin_prefetch(data + prefetched);
         const std::uint32_t h = Big32(data + at);
         if (SameStream(h, fixed) && ParseHeader(h, &header)) {
             if (static_cast<std::size_t>(header.bytes) <= region.end - at) {
