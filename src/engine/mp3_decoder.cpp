@@ -58,7 +58,7 @@ constexpr std::int64_t kReservoirBytes = 1024;
 constexpr std::size_t kMaxPrerollFrames = 16;
 // The resampler may end a few frames short of the length; that much is made up in silence.
 constexpr std::int64_t kMaxEndShortfall = 4096;
-constexpr int kMaxFrameBytes = 2881;  // MPEG-2.5 at 160 kbit/s and 8000 Hz, padded
+constexpr int kMaxFrameBytes = 1441;  // 320 kbit/s at 32000 Hz or 160 kbit/s at 8000 Hz, padded
 
 class Mp3FileDecoder final : public Decoder {
   public:
