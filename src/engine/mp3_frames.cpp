@@ -198,11 +198,17 @@ bool ReadInformationFrame(const std::uint8_t *frame, const Header &header, Mp3Fr
     return false;
 }
 
+#ifdef MADV_POPULATE_READ
+constexpr int kPopulateRead = MADV_POPULATE_READ;
+#else
+constexpr int kPopulateRead = 22;  // Linux 5.14; older kernels refuse it harmlessly
+#endif
+
 // RAII for the file mapping of a scan.
 class Mapping {
   public:
     Mapping(int fd, std::size_t size) : size_(size) {
-        void *p = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        void *p = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
         if (p != MAP_FAILED) {
             data_ = static_cast<const std::uint8_t *>(p);
             madvise(p, size, MADV_SEQUENTIAL);
@@ -214,6 +220,13 @@ class Mapping {
     Mapping(const Mapping &) = delete;
     Mapping &operator=(const Mapping &) = delete;
     const std::uint8_t *data() const { return data_; }
+    // Fills the page tables for bytes [from, to) now rather than a fault at a time; without
+    // the kernel's support the pages still come on first touch.
+    void MapIn(std::size_t from, std::size_t to) const {
+        const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+        from -= from % page;
+        if (to > from) madvise(const_cast<std::uint8_t *>(data_) + from, to - from, kPopulateRead);
+    }
 
   private:
     const std::uint8_t *data_ = nullptr;
@@ -254,7 +267,13 @@ int Mp3FrameBytes(const std::uint8_t *header) {
     return ParseHeader(Big32(header), &parsed) ? parsed.bytes : 0;
 }
 
-std::optional<Mp3FrameTable> ScanMp3Frames(const std::uint8_t *data, std::size_t size) {
+namespace {
+
+// The scan; `before_walk` learns the stretch of audio frames once the bytes are known to be
+// MP3, before the walk reads it.
+template <typename BeforeWalk>
+std::optional<Mp3FrameTable> Scan(const std::uint8_t *data, std::size_t size,
+                                  BeforeWalk before_walk) {
     // Offsets are kept in 32 bits.
     if (!data || size > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
     Region region;
@@ -288,6 +307,7 @@ std::optional<Mp3FrameTable> ScanMp3Frames(const std::uint8_t *data, std::size_t
     table.fixed_header = fixed;
     table.offsets.reserve((region.end - first) / static_cast<std::size_t>(header.bytes) + 16);
 
+    before_walk(first, region.end);
     std::size_t at = first;
     if (ReadInformationFrame(data + first, header, &table)) at += header.bytes;
     // Each header's place is known only from the one before it, so every read would wait for
@@ -320,6 +340,12 @@ std::optional<Mp3FrameTable> ScanMp3Frames(const std::uint8_t *data, std::size_t
     return table;
 }
 
+}  // namespace
+
+std::optional<Mp3FrameTable> ScanMp3Frames(const std::uint8_t *data, std::size_t size) {
+    return Scan(data, size, [](std::size_t, std::size_t) {});
+}
+
 std::optional<Mp3FrameTable> ScanMp3File(int fd) {
     struct stat info {};
     if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0)
@@ -328,7 +354,10 @@ std::optional<Mp3FrameTable> ScanMp3File(int fd) {
     if (size > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
     Mapping mapping(fd, static_cast<std::size_t>(size));
     if (!mapping.data()) return std::nullopt;
-    return ScanMp3Frames(mapping.data(), static_cast<std::size_t>(size));
+    // Only an MP3's frames are mapped in ahead, in one go: the walk's look-ahead then finds
+    // them in memory. A WAV file costs no more than its first bytes.
+    return Scan(mapping.data(), static_cast<std::size_t>(size),
+                [&mapping](std::size_t from, std::size_t to) { mapping.MapIn(from, to); });
 }
 
 std::optional<Mp3FrameTable> ScanMp3File(const std::string &path) {
