@@ -1,6 +1,7 @@
 # Removes what the last "cmake --install" of the build folder VOLNAR_BINARY_DIR installed
 # (its install_manifest.txt), then every folder that leaves empty, up to the prefix. The
 # prefix's top folders (bin, lib, share, share/man) stay for the other programs they serve.
+cmake_minimum_required(VERSION 3.25)
 set(manifest "${VOLNAR_BINARY_DIR}/install_manifest.txt")
 if(NOT EXISTS "${manifest}")
     message(FATAL_ERROR "Nothing to uninstall: ${manifest} does not exist")

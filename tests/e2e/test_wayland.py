@@ -42,7 +42,7 @@ class Weston:
         self.process = subprocess.Popen(
             ["weston", "--backend=headless-backend.so", "--use-pixman", "--width=1024",
              "--height=768", "--idle-time=0", "--socket=" + self.socket_name,
-             "--modules=" + module],
+             "--modules=" + os.path.abspath(module)],
             env=env, stdout=self.log, stderr=subprocess.STDOUT)
         if not wait_until(lambda: os.path.exists(self.control) and os.path.exists(
                 os.path.join(runtime, self.socket_name)), timeout=20):
