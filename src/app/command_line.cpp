@@ -55,25 +55,41 @@ void OpenFirst(CommandLine &line, CommandLine::Open open, const std::string &tar
 
 }  // namespace
 
+namespace {
+
+bool IsOption(const std::string &argument) {
+    return argument.size() > 1 && argument[0] == '-';
+}
+
+// The options come first, wherever they stand before "--": the first that prints or fails
+// decides, before any path is looked at.
+CommandLine ReadOptions(const std::vector<std::string> &arguments) {
+    CommandLine line;
+    for (const std::string &argument : arguments) {
+        if (argument == "--") break;
+        if (!IsOption(argument)) continue;
+        if (argument == "--help" || argument == "-h") {
+            line.action = CommandLine::Action::kPrintHelp;
+        } else if (argument == "--version" || argument == "-V") {
+            line.action = CommandLine::Action::kPrintVersion;
+        } else {
+            return Failure("неизвестный параметр «" + argument + "» (см. volnar --help)");
+        }
+        return line;
+    }
+    return line;
+}
+
+}  // namespace
+
 CommandLine ReadCommandLine(const std::vector<std::string> &arguments,
                             const std::string &currentFolder) {
-    CommandLine line;
+    CommandLine line = ReadOptions(arguments);
+    if (line.action != CommandLine::Action::kStart) return line;
     bool optionsEnded = false;
     for (const std::string &argument : arguments) {
-        if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
-            if (argument == "--") {
-                optionsEnded = true;
-            } else if (argument == "--help" || argument == "-h") {
-                line = CommandLine{};
-                line.action = CommandLine::Action::kPrintHelp;
-                return line;
-            } else if (argument == "--version" || argument == "-V") {
-                line = CommandLine{};
-                line.action = CommandLine::Action::kPrintVersion;
-                return line;
-            } else {
-                return Failure("неизвестный параметр «" + argument + "» (см. volnar --help)");
-            }
+        if (!optionsEnded && argument == "--") {
+            optionsEnded = true;
             continue;
         }
         if (argument.empty()) return Failure("пустое имя файла");

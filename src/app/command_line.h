@@ -25,9 +25,9 @@ struct CommandLine {
 
 // Reads the arguments after the program name. Relative paths are taken from currentFolder.
 // Options: --help (-h), --version (-V), and "--", after which every argument is a path.
-// The first option that prints or fails decides; a path that does not exist, is neither a
-// file nor a folder, an unknown option, and an address whose scheme is not http or https
-// fail.
+// Options are read first, wherever they stand: the first decides, an unknown one fails.
+// Then a path that does not exist or is neither a file nor a folder, and an address whose
+// scheme is not http or https, fail.
 CommandLine ReadCommandLine(const std::vector<std::string> &arguments,
                             const std::string &currentFolder);
 // The texts printed for --help and --version, each ending in a line end.

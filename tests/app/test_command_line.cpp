@@ -90,6 +90,11 @@ TEST_F(CommandLineFiles, HelpAndVersion_ShortAndLong_FirstDecides) {
     EXPECT_EQ(Read({"-V"}).action, Action::kPrintVersion);
     EXPECT_EQ(Read({"a.wav", "--version", "--help"}).action, Action::kPrintVersion);
     EXPECT_EQ(Read({"--bogus", "--help"}).action, Action::kFail);
+    // Options before paths: help is printed whatever the paths are.
+    EXPECT_EQ(Read({"missing.wav", "--help"}).action, Action::kPrintHelp);
+    EXPECT_EQ(Read({"ftp://host/", "-V"}).action, Action::kPrintVersion);
+    // After "--" nothing is an option.
+    EXPECT_EQ(Read({"--", "--help"}).action, Action::kFail);
     EXPECT_NE(CommandLineHelp().find("--version"), std::string::npos);
     EXPECT_EQ(CommandLineVersion().rfind("volnar ", 0), 0u);
     EXPECT_EQ(CommandLineVersion().back(), '\n');
