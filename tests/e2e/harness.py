@@ -70,6 +70,8 @@ class PlayerSession:
         self.env["DISPLAY"] = ":" + number.decode().strip()
         self.env.pop("QT_QPA_PLATFORM", None)
         self.env.setdefault("SDL_AUDIODRIVER", "dummy")
+        # The station list of the user running the tests stays out of them.
+        self.env["XDG_CONFIG_HOME"] = os.path.join(self.tmp, "config")
 
     def start_player(self, wait_title="Плеер"):
         env = dict(self.env)

@@ -87,6 +87,15 @@ def main(build):
         r.check(out.returncode == 0 and "STATION LIST" in out.stdout and not out.stderr.strip(),
                 "manual page formats without warnings: " + out.stderr.strip()[:200])
 
+        # One version everywhere: the executable, the metadata's latest release, the manual.
+        version = run([binary, "--version"]).stdout.split()[-1] if os.path.exists(binary) else ""
+        metainfo = open(os.path.join(share, "metainfo", "org.example.volnar.metainfo.xml"),
+                        encoding="utf-8").read()
+        manual = open(os.path.join(share, "man", "man1", "volnar.1"), encoding="utf-8").read()
+        r.check(version and f'<release version="{version}"' in metainfo
+                and f'"volnar {version}"' in manual,
+                f"version {version!r} in the metadata's release and the manual page")
+
         # No build-time path survives in the installed executable's search for its engine.
         out = run(hidden_build(build) + [binary, "--version"])
         r.check(out.returncode == 0 and out.stdout.startswith("volnar "),
