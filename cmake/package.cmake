@@ -7,11 +7,11 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "VOLNAR developers")
 set(CPACK_PACKAGE_CONTACT "VOLNAR developers <volnar@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "skinned player for music files and internet radio")
+# The summary is the first line of the description; these lines follow it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "skinned player for music files and internet radio\n\
- VOLNAR is a small audio player with a borderless window of dark metal, an\n\
- LCD-style display, a spectrum analyzer and a mini window. It plays the MP3,\n\
- WAV and MIDI files of a folder and internet radio stations from radio.pls.")
+    "VOLNAR is a small audio player with a borderless window of dark metal, an\n\
+LCD-style display, a spectrum analyzer and a mini window. It plays the MP3,\n\
+WAV and MIDI files of a folder and internet radio stations from radio.pls.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

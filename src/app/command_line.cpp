@@ -53,10 +53,6 @@ void OpenFirst(CommandLine &line, CommandLine::Open open, const std::string &tar
     line.target = target;
 }
 
-}  // namespace
-
-namespace {
-
 bool IsOption(const std::string &argument) {
     return argument.size() > 1 && argument[0] == '-';
 }
