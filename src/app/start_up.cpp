@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "audio_engine.h"
+#include "command_line.h"
 #include "control_numbers.h"
 #include "event_loop.h"
 #include "player_state.h"
@@ -22,10 +23,12 @@ constexpr int kRefreshPeriodMs = 35;
 
 }  // namespace
 
-void PrepareStartUp() {
+void PrepareStartUp(const std::string &stationFile) {
     ResetPlayerState();
+    g.stationFile = stationFile;
     InitWidgetLayer();
     RegisterEmbeddedFonts();
+    SetEmbeddedProgramIcon();
     // PNG decoding needs no set-up: the image loader calls libpng directly.
     g.marqueeStep = 1.0f;
     g.volume = 0.5f;
@@ -56,8 +59,9 @@ void PrepareStartUp() {
     SetWindowVisible(kMainWindow, 1);
 }
 
-void StartUp() {
-    PrepareStartUp();
+void StartUp(const CommandLine &commandLine) {
+    PrepareStartUp(commandLine.stationFile);
+    OpenFromCommandLine(commandLine);
     RunEventLoop();
     ShutDown();
 }
