@@ -28,6 +28,8 @@ PACKAGES=(
     xvfb xdotool imagemagick x11-utils
     # radio tests and media generation
     icecast2 ffmpeg sox procps fluidsynth openssl
+    # MP3 files with the real LAME encoder's gapless header (engine tests)
+    lame
     # native Wayland, and its tests under a headless Weston driven by a module of the tests
     qt6-wayland weston libweston-10-dev
     # installing: menu entry and metadata checks, the Debian package, manual page checks

@@ -88,6 +88,11 @@ bool RunEventLoopTurn() {
         case kControlEvent:
             if (RunControlCommand() == Dispatch::kLeaveAtOnce) return false;
             break;
+        case kCloseRequest:
+            // Closed, the mini window could never be left again (the main window is hidden
+            // and a right click needs a window): its close works as its exit mark does.
+            if (g.eventWindow == kMiniWindow) return false;
+            break;
         default:
             break;
     }

@@ -29,6 +29,14 @@ void ApplyVolume() {
     BASS_ChannelSetAttribute(g.streamHandle, BASS_ATTRIB_VOL, g.volume);
 }
 
+// Dots up to and including lastLit show the lit image, the others none.
+void ShowVolumeDots(int lastLit) {
+    for (int dot = kFirstVolumeDot; dot <= kLastVolumeDot; ++dot) {
+        const NativeHandle image = dot <= lastLit ? NativeImageHandle(kVolumeDotImage) : 0;
+        SetControlValue(dot, static_cast<std::intptr_t>(image));
+    }
+}
+
 void SelectTrackAndPlay(int index) {
     SetControlValue(kTrackList, index);
     PlaySelectedTrack();
@@ -103,14 +111,12 @@ void SeekToClick() {
 }
 
 void SetVolumeStep(int control) {
-    for (int dot = kFirstVolumeDot; dot <= kLastVolumeDot; ++dot) {
-        const NativeHandle image = dot <= control ? NativeImageHandle(kVolumeDotImage) : 0;
-        SetControlValue(dot, static_cast<std::intptr_t>(image));
-    }
+    ShowVolumeDots(control);
     g.volume = static_cast<float>(control - 400) / 10.0f;
     ApplyVolume();
     SetControlValue(kSpeaker, static_cast<std::intptr_t>(NativeImageHandle(kSpeakerLitImage)));
     g.volumePercent = (control - 400) * 10;
+    SetControlText(kMiniVolumeLabel, std::to_string(g.volumePercent));
 }
 
 void SetVolumeFromMiniBar() {
@@ -120,6 +126,8 @@ void SetVolumeFromMiniBar() {
     g.volumePercent = std::clamp(g.mouseX - ControlLeft(kMiniVolumeBar), 0, 100);
     g.volume = static_cast<float>(g.volumePercent) / 100.0f;
     SetControlText(kMiniVolumeLabel, std::to_string(g.volumePercent));
+    // The dot nearest to the new volume is the last one lit: 0 to 4 percent lights none.
+    ShowVolumeDots(kFirstVolumeDot - 1 + (g.volumePercent + 5) / 10);
     ApplyVolume();
 }
 

@@ -15,6 +15,8 @@ void TogglePause();
 void SeekToClick();
 // The byte position SeekToClick asks for: offsetX * (lengthBytes / kSeekBarWidth), in 32 bits.
 std::int32_t SeekBytesForOffset(std::int32_t offsetX, std::int32_t lengthBytes);
+// Both set the volume and show it in both windows: the dots (the nearest one lit last after a
+// mini-bar click) and the mini window's percent number.
 void SetVolumeStep(int control);
 void SetVolumeFromMiniBar();
 void StepTrack(int step);

@@ -41,6 +41,9 @@ class Decoder {
 };
 
 std::unique_ptr<Decoder> OpenFileDecoder(const std::string &path, CancelToken *token);
+// An MP3 file decoded along the table of its frame headers: exact length and seeks. Null
+// when the file is no MP3 stream that the header scan can map.
+std::unique_ptr<Decoder> OpenMp3FileDecoder(const std::string &path);
 std::unique_ptr<Decoder> OpenUrlDecoder(const std::string &url, CancelToken *token);
 // A Standard MIDI File rendered by FluidSynth; null when no SoundFont or bad data.
 std::unique_ptr<Decoder> OpenMidiDecoder(const std::string &path);

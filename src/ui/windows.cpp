@@ -42,7 +42,18 @@ NativeHandle CreateTopWindow(int window, int x, int y, int width, int height,
 }
 
 void SetWindowVisible(int window, int visible) {
-    if (TopWindow *widget = WindowAt(window)) widget->setVisible(visible != 0);
+    TopWindow *widget = WindowAt(window);
+    if (!widget) return;
+    if (visible == 0) {
+        widget->hide();
+        return;
+    }
+    // Shown in its normal state, in front and with the keyboard focus. Qt asks the window
+    // manager for the activation (on Wayland through the compositor's activation protocol,
+    // which may refuse); a window not yet mapped is activated once it is.
+    widget->showNormal();
+    widget->raise();
+    widget->activateWindow();
 }
 
 NativeHandle NativeWindowHandle(int window) {

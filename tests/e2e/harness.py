@@ -5,6 +5,7 @@ the player binary in a folder of the test's choice, and offers pointer actions t
 xdotool, window queries and screenshots read with PIL.
 """
 
+import ctypes
 import os
 import re
 import shutil
@@ -135,6 +136,36 @@ class PlayerSession:
         return (values["Absolute upper-left X"], values["Absolute upper-left Y"],
                 values["Width"], values["Height"])
 
+    def close_request(self, window):
+        """Sends the window the close request a window manager sends for Alt+F4 or its close
+        button: a WM_PROTOCOLS client message with WM_DELETE_WINDOW."""
+        x11 = ctypes.cdll.LoadLibrary("libX11.so.6")
+        x11.XOpenDisplay.restype = ctypes.c_void_p
+        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x11.XInternAtom.restype = ctypes.c_ulong
+        x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                                   ctypes.c_void_p]
+        x11.XFlush.argtypes = [ctypes.c_void_p]
+        x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        display = x11.XOpenDisplay(self.env["DISPLAY"].encode())
+        if not display:
+            raise RuntimeError("cannot open the X display")
+        try:
+            event = _XClientMessageEvent()
+            event.type = 33  # ClientMessage
+            event.window = window
+            event.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
+            event.format = 32
+            event.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+            event.data[1] = 0  # CurrentTime
+            padded = _XEvent()
+            padded.message = event
+            x11.XSendEvent(display, window, 0, 0, ctypes.byref(padded))
+            x11.XFlush(display)
+        finally:
+            x11.XCloseDisplay(display)
+
     def window_property(self, window, name):
         return _run(["xprop", "-id", str(window), name], self.env, check=False)
 
@@ -171,6 +202,17 @@ class PlayerSession:
 
     def alive(self):
         return self.player.poll() is None
+
+
+class _XClientMessageEvent(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
+                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
+                ("data", ctypes.c_long * 5)]
+
+
+class _XEvent(ctypes.Union):
+    _fields_ = [("message", _XClientMessageEvent), ("pad", ctypes.c_long * 24)]
 
 
 def wait_until(condition, timeout=10, step=0.05):
