@@ -30,10 +30,27 @@ std::string_view TrimLeadingBlanks(std::string_view s) {
 std::string SettingsBytesToUtf8(std::string bytes) {
     if (bytes.starts_with(kByteOrderMark)) {
         bytes.erase(0, kByteOrderMark.size());
-        return bytes;
+        return Utf8WithReplacements(bytes);
     }
     if (IsValidUtf8(bytes)) return bytes;
-    return Cp1251ToUtf8(bytes);
+    // Line by line: one title pasted in another encoding must not change how the group line
+    // and every other title are read.
+    std::string text;
+    text.reserve(bytes.size() + bytes.size() / 2);
+    const std::string_view all(bytes);
+    for (std::size_t pos = 0; pos < all.size();) {
+        std::size_t end = pos;
+        while (end < all.size() && all[end] != '\n' && all[end] != '\r')
+            ++end;
+        const std::string_view line = all.substr(pos, end - pos);
+        if (IsValidUtf8(line))
+            text += line;
+        else
+            text += Cp1251ToUtf8(line);
+        if (end < all.size()) text += all[end];
+        pos = end + 1;
+    }
+    return text;
 }
 
 std::string_view NextSettingsLine(std::string_view text, std::size_t *pos) {
