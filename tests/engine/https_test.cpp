@@ -1,5 +1,7 @@
-// A station over https: a TLS server of the test's own (openssl s_server with a certificate
-// made for the test) on 127.0.0.1 serves an MP3.
+// A station over https: a TLS server of the test's own (openssl s_server) on 127.0.0.1 serves
+// an MP3 with a certificate from a certificate authority made for the test. The station plays
+// only when that authority is trusted (through SSL_CERT_FILE) and the certificate names the
+// host; an untrusted or self-signed certificate, or one for another host, does not play.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -30,10 +32,29 @@ class Https : public ::testing::Test {
         ASSERT_TRUE(testmedia::WriteWav(wav, 44100, 2, testmedia::SampleKind::kInt16,
                                         testmedia::Sine(440, 3.0, 44100, 2, 0.5)));
         ASSERT_TRUE(testmedia::Ffmpeg(wav, "-c:a libmp3lame -b:a 128k", dir_.Path("s.mp3")));
-        std::string make_certificate =
-            "openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -days 1 -keyout '" +
-            dir_.Path("key.pem") + "' -out '" + dir_.Path("cert.pem") + "' 2>/dev/null";
-        ASSERT_EQ(std::system(make_certificate.c_str()), 0);
+        ASSERT_TRUE(MakeCertificates());
+        StartServer("server");
+    }
+    // A test authority; "server" signed by it for IP 127.0.0.1, "otherhost" signed by it for
+    // another name, "selfsigned" for 127.0.0.1 signed by nobody.
+    bool MakeCertificates() {
+        const std::string d = dir_.Path("");
+        const std::string script =
+            "cd '" + d +
+            "' && openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=VolnarTestCA -days 1 "
+            "-addext basicConstraints=critical,CA:TRUE -keyout ca.key -out ca.pem && "
+            "for n in server:IP:127.0.0.1 otherhost:DNS:station.invalid; do "
+            "name=${n%%:*}; san=${n#*:}; "
+            "openssl req -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -keyout $name.key "
+            "-out $name.csr && printf 'subjectAltName=%s\\n' $san > $name.ext && "
+            "openssl x509 -req -in $name.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 1 "
+            "-extfile $name.ext -out $name.pem || exit 1; done && "
+            "openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -days 1 "
+            "-addext subjectAltName=IP:127.0.0.1 -keyout selfsigned.key -out selfsigned.pem";
+        return std::system(("(" + script + ") >/dev/null 2>&1").c_str()) == 0;
+    }
+    void StartServer(const std::string &name) {
+        StopServer();
         port_ = testmedia::ClosedPort();
         std::vector<std::string> args = {"/usr/bin/openssl",
                                          "s_server",
@@ -42,9 +63,9 @@ class Https : public ::testing::Test {
                                          "-accept",
                                          std::to_string(port_),
                                          "-cert",
-                                         dir_.Path("cert.pem"),
+                                         dir_.Path(name + ".pem"),
                                          "-key",
-                                         dir_.Path("key.pem")};
+                                         dir_.Path(name + ".key")};
         std::vector<char *> argv;
         for (auto &arg : args)
             argv.push_back(arg.data());
@@ -62,11 +83,22 @@ class Https : public ::testing::Test {
     }
     void TearDown() override {
         if (handle_) BASS_StreamFree(handle_);
+        StopServer();
+        unsetenv("SSL_CERT_FILE");
+    }
+    void StopServer() {
         if (server_ > 0) {
             kill(server_, SIGTERM);
             int status;
             waitpid(server_, &status, 0);
+            server_ = -1;
         }
+    }
+    std::string Url() { return "https://127.0.0.1:" + std::to_string(port_) + "/s.mp3"; }
+    void ExpectRefused() {
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(BASS_StreamCreateURL(Url().c_str(), 0, 0, nullptr, nullptr), 0u);
+        EXPECT_LT(testmedia::SecondsSince(start), 5.0);
     }
     bool Listening() {
         int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -85,14 +117,27 @@ class Https : public ::testing::Test {
     HSTREAM handle_ = 0;
 };
 
-TEST_F(Https, Mp3OverTls_Plays) {
-    std::string url = "https://127.0.0.1:" + std::to_string(port_) + "/s.mp3";
-    handle_ = BASS_StreamCreateURL(url.c_str(), 0, 0, nullptr, nullptr);
+TEST_F(Https, CertificateOfTrustedAuthority_Plays) {
+    setenv("SSL_CERT_FILE", dir_.Path("ca.pem").c_str(), 1);
+    handle_ = BASS_StreamCreateURL(Url().c_str(), 0, 0, nullptr, nullptr);
     ASSERT_NE(handle_, 0u);
     ASSERT_TRUE(BASS_ChannelPlay(handle_, FALSE));
     EXPECT_TRUE(testmedia::WaitUntil(
         [&] { return BASS_ChannelGetPosition(handle_, BASS_POS_BYTE) > 176400 / 2; }, 5s));
     EXPECT_EQ(BASS_ChannelGetLength(handle_, BASS_POS_BYTE), ~QWORD{0});
+}
+
+TEST_F(Https, AuthorityNotTrusted_DoesNotPlay) {
+    // The system's store knows nothing of the test's authority.
+    ExpectRefused();
+}
+
+TEST_F(Https, SelfSignedOrForAnotherHost_DoesNotPlay) {
+    setenv("SSL_CERT_FILE", dir_.Path("ca.pem").c_str(), 1);
+    StartServer("otherhost");
+    ExpectRefused();
+    StartServer("selfsigned");
+    ExpectRefused();
 }
 
 TEST_F(Https, PlainHttpToTlsPort_Fails) {
