@@ -4,14 +4,23 @@
 //   BASS_StreamCreateFile  under 10 ms for an MP3
 //   the FFT call           under 50 microseconds
 //   play to first frame    under 30 ms from BASS_ChannelPlay to the device
+//   station to first frame under 300 ms from BASS_StreamCreateURL to the device, for an MP3
+//                          and an AAC station of a loopback Icecast server
 // Media are made with the ffmpeg command in a temporary folder. Run with
 // SDL_AUDIODRIVER=dummy (set here unless the environment names another driver).
 #include <benchmark/benchmark.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -149,6 +158,99 @@ void BM_PlayToFirstFrame(benchmark::State &state) {
     }
 }
 BENCHMARK(BM_PlayToFirstFrame)->UseManualTime()->Iterations(40)->Unit(benchmark::kMillisecond);
+
+extern "C" char **environ;
+
+// An Icecast server of the codec on 127.0.0.1 (tests/support/icecast_server.py), started on
+// first use and stopped when the program ends; its station address, empty when it failed.
+class Station {
+  public:
+    explicit Station(const std::string &codec) {
+        info_ = std::filesystem::temp_directory_path() /
+                ("volnar-bench-icecast-" + codec + "-" + std::to_string(getpid()) + ".json");
+        std::vector<std::string> args = {"/usr/bin/python3",
+                                         VOLNAR_SUPPORT_DIR "/icecast_server.py",
+                                         "serve",
+                                         "--info-file",
+                                         info_,
+                                         "--codec",
+                                         codec};
+        std::vector<char *> argv;
+        for (auto &arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return;
+        for (int i = 0; i < 300 && access(info_.c_str(), R_OK) != 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::ifstream file(info_);
+        std::string json((std::istreambuf_iterator<char>(file)), {});
+        std::smatch match;
+        if (std::regex_search(json, match, std::regex("\"url\": \"([^\"]+)\""))) url_ = match[1];
+    }
+    ~Station() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            int status;
+            waitpid(pid_, &status, 0);
+        }
+        std::filesystem::remove(info_);
+    }
+    const std::string &Url() const { return url_; }
+
+  private:
+    pid_t pid_ = -1;
+    std::string info_, url_;
+};
+
+const Station &StationOf(const std::string &codec) {
+    static std::map<std::string, Station> stations;
+    auto found = stations.find(codec);
+    if (found == stations.end()) found = stations.try_emplace(codec, codec).first;
+    return found->second;
+}
+
+void StationStartToFirstFrame(benchmark::State &state, const std::string &codec) {
+    InitEngine();
+    const std::string &url = StationOf(codec).Url();
+    if (url.empty()) {
+        state.SkipWithError("no Icecast server");
+        return;
+    }
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        std::int64_t start_ns =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(start.time_since_epoch()).count();
+        HSTREAM handle = BASS_StreamCreateURL(url.c_str(), 0, 0, nullptr, nullptr);
+        if (!handle) {
+            state.SkipWithError("the station did not open");
+            return;
+        }
+        BASS_ChannelPlay(handle, FALSE);
+        std::int64_t first = 0;
+        while ((first = engine::FirstFrameNs(handle)) == 0) {
+            if (std::chrono::steady_clock::now() - start > std::chrono::seconds(5)) break;
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        state.SetIterationTime(first ? (first - start_ns) / 1e9 : 5.0);
+        BASS_StreamFree(handle);
+    }
+}
+
+void BM_StationStartToFirstFrameMp3(benchmark::State &state) {
+    StationStartToFirstFrame(state, "mp3");
+}
+BENCHMARK(BM_StationStartToFirstFrameMp3)
+    ->UseManualTime()
+    ->Iterations(10)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_StationStartToFirstFrameAac(benchmark::State &state) {
+    StationStartToFirstFrame(state, "aac");
+}
+BENCHMARK(BM_StationStartToFirstFrameAac)
+    ->UseManualTime()
+    ->Iterations(10)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
