@@ -28,6 +28,8 @@ PACKAGES=(
     xvfb xdotool imagemagick x11-utils
     # radio tests and media generation
     icecast2 ffmpeg sox procps fluidsynth openssl
+    # a sound server whose devices the tests add and remove
+    pulseaudio pulseaudio-utils
     # formatting
     clang-format
 )
