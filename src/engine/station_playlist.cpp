@@ -16,8 +16,10 @@ extern "C" {
 namespace engine {
 namespace {
 
-// Entries taken from one playlist; the time-out bounds the tries anyway.
+// Entries taken from one playlist, and addresses tried in all for one station: nested
+// playlists of dead entries cost a bounded number of connections, not one per entry of each.
 constexpr std::size_t kMaxEntries = 32;
+constexpr std::size_t kMaxAddressesTried = 64;
 
 char Lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -166,7 +168,7 @@ std::unique_ptr<Decoder> OpenAtDepth(const std::string &url, CancelToken *token,
 std::unique_ptr<Decoder> TryEntries(const std::vector<std::string> &entries, CancelToken *token,
                                     int depth, std::vector<std::string> *visited) {
     for (const std::string &entry : entries) {
-        if (token->Expired()) break;
+        if (token->Expired() || visited->size() >= kMaxAddressesTried) break;
         // A playlist that points at itself, or two that point at each other, end here.
         if (std::find(visited->begin(), visited->end(), entry) != visited->end()) continue;
         if (auto decoder = OpenAtDepth(entry, token, depth + 1, visited)) return decoder;

@@ -179,6 +179,21 @@ TEST_F(StationPlaylists, SelfPointingAndMutualPlaylists_FailAtOnce) {
     EXPECT_LE(requests_["/ping.m3u"].load(), 1);
 }
 
+TEST_F(StationPlaylists, WidePlaylistsOfDeadEntries_BoundedTries) {
+    std::string wide = "[playlist]\n", dead = "[playlist]\n";
+    for (int i = 1; i <= 40; ++i) {
+        wide += "File" + std::to_string(i) + "=/w" + std::to_string(i) + ".pls\n";
+        dead += "File" + std::to_string(i) + "=" + Dead() + "/" + std::to_string(i) + "\n";
+        answers_["/w" + std::to_string(i) + ".pls"] = {"", dead};
+    }
+    answers_["/wide.pls"] = {"", wide};
+    ExpectFails("/wide.pls", 5.0);
+    int fetched = 0;
+    for (auto &[path, count] : requests_)
+        fetched += count.load();
+    EXPECT_LE(fetched, 64);
+}
+
 TEST_F(StationPlaylists, TenMegabytePlaylist_OnlyItsStartRead) {
     std::string body = "[playlist]\nFile1=/s.mp3\n";
     while (body.size() < 10u * 1024 * 1024)
