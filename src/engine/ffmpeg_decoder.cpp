@@ -441,6 +441,8 @@ int InterruptCallback(void *opaque) {
     return static_cast<const CancelToken *>(opaque)->Expired() ? 1 : 0;
 }
 
+namespace {
+
 // https: the peer's chain must lead to a trusted authority and name the host. GnuTLS reads
 // the system's store by itself; SSL_CERT_FILE, the variable other TLS users honour, names a
 // file to trust instead.
@@ -449,6 +451,8 @@ void AddTlsOptions(AVDictionary **options) {
     const char *trusted = std::getenv("SSL_CERT_FILE");
     if (trusted && trusted[0]) av_dict_set(options, "ca_file", trusted, 0);
 }
+
+}  // namespace
 
 void AddStationConnectionOptions(AVDictionary **options) {
     av_dict_set(options, "icy", "1", 0);
