@@ -66,6 +66,15 @@ constexpr int kScanPacketsPerStep = 400;
 // Bad packets tolerated in a row before a source is given up as undecodable.
 constexpr int kMaxBadPacketsInRow = 200;
 
+// https: the peer's chain must lead to a trusted authority and name the host. GnuTLS reads
+// the system's store by itself; SSL_CERT_FILE, the variable other TLS users honour, names a
+// file to trust instead.
+void AddTlsOptions(AVDictionary **options) {
+    av_dict_set(options, "tls_verify", "1", 0);
+    const char *trusted = std::getenv("SSL_CERT_FILE");
+    if (trusted && trusted[0]) av_dict_set(options, "ca_file", trusted, 0);
+}
+
 // Formats whose titles come in the stream itself as Vorbis comments, not as ICY metadata.
 bool CarriesCommentTitles(const AVInputFormat *format) {
     return format &&
@@ -85,6 +94,26 @@ std::string CommentTitle(const AVDictionary *tags) {
     return text;
 }
 
+using IoOpen = int (*)(AVFormatContext *, AVIOContext **, const char *, int, AVDictionary **);
+
+// The library's own opener, taken from the first context (every context starts with it).
+IoOpen LibraryIoOpen(IoOpen first) {
+    static const IoOpen library = first;
+    return library;
+}
+
+// Every connection a station's format opens, nested ones too (HLS playlists, segments and
+// keys), is checked as the first one is: FFmpeg hands only a few options on by itself.
+int CheckedIoOpen(AVFormatContext *s, AVIOContext **pb, const char *url, int flags,
+                  AVDictionary **options) {
+    AVDictionary *own = nullptr;
+    AVDictionary **used = options ? options : &own;
+    AddTlsOptions(used);
+    const int result = LibraryIoOpen(nullptr)(s, pb, url, flags, used);
+    av_dict_free(&own);
+    return result;
+}
+
 FormatPtr OpenInput(const std::string &address, bool is_url, CancelToken *token) {
     AVFormatContext *raw = avformat_alloc_context();
     if (!raw) return nullptr;
@@ -96,6 +125,7 @@ FormatPtr OpenInput(const std::string &address, bool is_url, CancelToken *token)
     av_dict_set(&options, "protocol_whitelist", is_url ? kStationProtocols : "file", 0);
     if (is_url) {
         AddStationConnectionOptions(&options);
+        if (LibraryIoOpen(raw->io_open)) raw->io_open = CheckedIoOpen;
         raw->probesize = kUrlProbeBytes;
         raw->format_probesize = kUrlFormatProbeBytes;
     }
@@ -440,19 +470,6 @@ const char *const kStationProtocols = "http,https,tcp,tls,crypto";
 int InterruptCallback(void *opaque) {
     return static_cast<const CancelToken *>(opaque)->Expired() ? 1 : 0;
 }
-
-namespace {
-
-// https: the peer's chain must lead to a trusted authority and name the host. GnuTLS reads
-// the system's store by itself; SSL_CERT_FILE, the variable other TLS users honour, names a
-// file to trust instead.
-void AddTlsOptions(AVDictionary **options) {
-    av_dict_set(options, "tls_verify", "1", 0);
-    const char *trusted = std::getenv("SSL_CERT_FILE");
-    if (trusted && trusted[0]) av_dict_set(options, "ca_file", trusted, 0);
-}
-
-}  // namespace
 
 void AddStationConnectionOptions(AVDictionary **options) {
     av_dict_set(options, "icy", "1", 0);

@@ -9,10 +9,12 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <thread>
 
 #include "audio_engine.h"
@@ -53,19 +55,36 @@ class Https : public ::testing::Test {
             "-addext subjectAltName=IP:127.0.0.1 -keyout selfsigned.key -out selfsigned.pem";
         return std::system(("(" + script + ") >/dev/null 2>&1").c_str()) == 0;
     }
-    void StartServer(const std::string &name) {
-        StopServer();
-        port_ = testmedia::ClosedPort();
+    void StartServer(const std::string &name) { StartServerOn(name, &server_, &port_); }
+    // openssl's s_server, or, for HLS (whose connections it does not keep up with), Python's
+    // web server over TLS.
+    void StartServerOn(const std::string &name, pid_t *server, int *port, bool python = false) {
+        StopServer(server);
+        *port = testmedia::ClosedPort();
         std::vector<std::string> args = {"/usr/bin/openssl",
                                          "s_server",
                                          "-quiet",
                                          "-WWW",
                                          "-accept",
-                                         std::to_string(port_),
+                                         std::to_string(*port),
                                          "-cert",
                                          dir_.Path(name + ".pem"),
                                          "-key",
                                          dir_.Path(name + ".key")};
+        if (python) {
+            std::ofstream(dir_.Path("serve.py"))
+                << "import functools, http.server, ssl, sys\n"
+                   "port, cert, key = int(sys.argv[1]), sys.argv[2], sys.argv[3]\n"
+                   "class Quiet(http.server.SimpleHTTPRequestHandler):\n"
+                   "    def log_message(self, *a): pass\n"
+                   "server = http.server.ThreadingHTTPServer(('127.0.0.1', port), Quiet)\n"
+                   "context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)\n"
+                   "context.load_cert_chain(cert, key)\n"
+                   "server.socket = context.wrap_socket(server.socket, server_side=True)\n"
+                   "server.serve_forever()\n";
+            args = {"/usr/bin/python3", dir_.Path("serve.py"), std::to_string(*port),
+                    dir_.Path(name + ".pem"), dir_.Path(name + ".key")};
+        }
         std::vector<char *> argv;
         for (auto &arg : args)
             argv.push_back(arg.data());
@@ -76,23 +95,39 @@ class Https : public ::testing::Test {
         posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        int spawned = posix_spawn(&server_, argv[0], &actions, nullptr, argv.data(), environ);
+        int spawned = posix_spawn(server, argv[0], &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         ASSERT_EQ(spawned, 0);
-        ASSERT_TRUE(testmedia::WaitUntil([&] { return Listening(); }, 10s));
+        ASSERT_TRUE(testmedia::WaitUntil([&] { return Listening(*port); }, 10s));
     }
     void TearDown() override {
         if (handle_) BASS_StreamFree(handle_);
-        StopServer();
+        StopServer(&server_);
+        StopServer(&second_server_);
         unsetenv("SSL_CERT_FILE");
     }
-    void StopServer() {
-        if (server_ > 0) {
-            kill(server_, SIGTERM);
+    static void StopServer(pid_t *server) {
+        if (*server > 0) {
+            kill(*server, SIGTERM);
             int status;
-            waitpid(server_, &status, 0);
-            server_ = -1;
+            waitpid(*server, &status, 0);
+            *server = -1;
         }
+    }
+    // Four seconds of the tone as HLS in hls/ (index.m3u8, index0.ts, ...).
+    void MakeHls() {
+        mkdir(dir_.Path("hls").c_str(), 0755);
+        const std::string command =
+            "ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=440:sample_rate=44100:"
+            "duration=4 -ac 2 -c:a aac -b:a 96k -f hls -hls_time 1 -hls_list_size 0 "
+            "-hls_playlist_type vod '" +
+            dir_.Path("hls/index.m3u8") + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+    bool Heard(HSTREAM handle) {
+        return handle != 0 && BASS_ChannelPlay(handle, FALSE) &&
+               testmedia::WaitUntil(
+                   [&] { return BASS_ChannelGetPosition(handle, BASS_POS_BYTE) > 176400 / 2; }, 4s);
     }
     std::string Url() { return "https://127.0.0.1:" + std::to_string(port_) + "/s.mp3"; }
     void ExpectRefused() {
@@ -100,11 +135,11 @@ class Https : public ::testing::Test {
         EXPECT_EQ(BASS_StreamCreateURL(Url().c_str(), 0, 0, nullptr, nullptr), 0u);
         EXPECT_LT(testmedia::SecondsSince(start), 5.0);
     }
-    bool Listening() {
+    bool Listening(int port) {
         int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<std::uint16_t>(port_));
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         bool ok = connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
         close(fd);
@@ -112,8 +147,8 @@ class Https : public ::testing::Test {
     }
 
     testmedia::TempDir dir_;
-    int port_ = 0;
-    pid_t server_ = -1;
+    int port_ = 0, second_port_ = 0;
+    pid_t server_ = -1, second_server_ = -1;
     HSTREAM handle_ = 0;
 };
 
@@ -138,6 +173,35 @@ TEST_F(Https, SelfSignedOrForAnotherHost_DoesNotPlay) {
     ExpectRefused();
     StartServer("selfsigned");
     ExpectRefused();
+}
+
+TEST_F(Https, HlsOverTlsFromTrustedServer_Plays) {
+    MakeHls();
+    setenv("SSL_CERT_FILE", dir_.Path("ca.pem").c_str(), 1);
+    StartServerOn("server", &server_, &port_, true);
+    const std::string url = "https://127.0.0.1:" + std::to_string(port_) + "/hls/index.m3u8";
+    handle_ = BASS_StreamCreateURL(url.c_str(), 0, 0, nullptr, nullptr);
+    EXPECT_TRUE(Heard(handle_));
+}
+
+TEST_F(Https, HlsSegmentsOnUntrustedServer_DoNotPlay) {
+    // The playlist comes from the trusted server; its segments from one with a self-signed
+    // certificate, which the segments' own connections must check as well.
+    MakeHls();
+    setenv("SSL_CERT_FILE", dir_.Path("ca.pem").c_str(), 1);
+    StartServerOn("server", &server_, &port_, true);
+    StartServerOn("selfsigned", &second_server_, &second_port_, true);
+    std::ifstream in(dir_.Path("hls/index.m3u8"));
+    std::ofstream out(dir_.Path("mixed.m3u8"));
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line[0] != '#')
+            line = "https://127.0.0.1:" + std::to_string(second_port_) + "/hls/" + line;
+        out << line << "\n";
+    }
+    out.close();
+    const std::string url = "https://127.0.0.1:" + std::to_string(port_) + "/mixed.m3u8";
+    handle_ = BASS_StreamCreateURL(url.c_str(), 0, 0, nullptr, nullptr);
+    EXPECT_FALSE(Heard(handle_));
 }
 
 TEST_F(Https, PlainHttpToTlsPort_Fails) {
