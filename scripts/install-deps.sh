@@ -34,6 +34,8 @@ PACKAGES=(
     qt6-wayland weston libweston-10-dev
     # installing: menu entry and metadata checks, the Debian package, manual page checks
     desktop-file-utils appstream dpkg-dev file man-db util-linux
+    # a sound server whose devices the tests add and remove
+    pulseaudio pulseaudio-utils
     # formatting
     clang-format
 )

@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "station_playlist.h"
+
 namespace engine {
 namespace {
 
@@ -40,7 +42,7 @@ std::unique_ptr<Decoder> OpenUrlWithin(const std::string &url,
     auto opening = std::make_shared<Opening>();
     std::thread thread([opening, token, url] {
         pthread_setname_np(pthread_self(), "volnar-connect");
-        std::unique_ptr<Decoder> decoder = OpenUrlDecoder(url, token.get());
+        std::unique_ptr<Decoder> decoder = OpenStationAddress(url, token.get());
         std::lock_guard<std::mutex> lock(opening->mutex);
         opening->decoder = std::move(decoder);
         opening->done = true;
