@@ -1,10 +1,14 @@
 #include "start_up.h"
 
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "audio_engine.h"
 #include "control_numbers.h"
+#include "desktop_service.h"
 #include "event_loop.h"
+#include "player_memory.h"
 #include "player_state.h"
 #include "refresh_tick.h"
 #include "skin_resources.h"
@@ -22,9 +26,11 @@ constexpr int kRefreshPeriodMs = 35;
 
 }  // namespace
 
-void PrepareStartUp() {
-    ResetPlayerState();
-    InitWidgetLayer();
+namespace {
+
+// Start-up after the widget layer is up: the skin, both windows (hidden), the audio engine and
+// the refresh timer.
+void BuildPlayer() {
     RegisterEmbeddedFonts();
     // PNG decoding needs no set-up: the image loader calls libpng directly.
     g.marqueeStep = 1.0f;
@@ -53,12 +59,41 @@ void PrepareStartUp() {
     CreateTopWindow(kMiniWindow, 0, 0, 225, 52, "мини", hiddenCentred);
     BuildMiniWindow();
     StartRepeatingTimer(NativeWindowHandle(kMainWindow), kRefreshPeriodMs, RefreshTick);
+}
+
+void PublishNewStreamTitle() {
+    PublishPlayerView();
+}
+
+}  // namespace
+
+void PrepareStartUp() {
+    ResetPlayerState();
+    InitWidgetLayer();
+    BuildPlayer();
     SetWindowVisible(kMainWindow, 1);
 }
 
-void StartUp() {
-    PrepareStartUp();
+void StartUp(const std::vector<std::string> &arguments) {
+    ResetPlayerState();
+    InitWidgetLayer();
+    // One player at a time: a later start hands its arguments to the running one and ends
+    // before it has shown anything. When the running one does not take them (it is ending
+    // just now), this one runs by itself.
+    if (ConnectDesktopBus() == BusStart::kOtherPlayerRuns &&
+        HandArgumentsToRunningPlayer(AbsoluteArguments(arguments))) {
+        ReleaseWidgetLayer();
+        std::exit(0);
+    }
+    BuildPlayer();
+    RestoreRememberedState();
+    SetWindowVisible(g.miniMode == 1 ? kMiniWindow : kMainWindow, 1);
+    SetStreamTitleListener(PublishNewStreamTitle);
+    if (!arguments.empty()) HandleForwardedArguments(arguments);
+    PublishPlayerView();
     RunEventLoop();
+    RememberNow();
+    StopDesktopBus();
     ShutDown();
 }
 

@@ -1,10 +1,16 @@
 // Start-up and shut-down of the player.
 #pragma once
 
-// Fills the player state, loads the skin, builds both windows, starts the audio engine and
-// the refresh timer, shows the main window and runs the event loop; then ShutDown.
-[[noreturn]] void StartUp();
-// Everything StartUp does before the event loop: the main window is shown when it returns.
+#include <string>
+#include <vector>
+
+// Fills the player state; hands the arguments to a player that runs already and ends, or
+// else loads the skin, builds both windows, starts the audio engine and the refresh timer,
+// shows the remembered state and the window in use, acts on the arguments and runs the
+// event loop; then remembers the state and ShutDown.
+[[noreturn]] void StartUp(const std::vector<std::string> &arguments);
+// What StartUp builds before the event loop, without the desktop bus, the remembered state
+// or arguments: the main window is shown when it returns.
 void PrepareStartUp();
 // Releases the widget layer's windows, fonts and images and ends the process with code 0.
 [[noreturn]] void ShutDown();

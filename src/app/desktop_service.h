@@ -1,0 +1,28 @@
+// The player's side of the desktop bus: what the desktop is shown, the commands its media
+// controls send, and the arguments a later start of the player hands over.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "desktop_bus.h"
+
+// What the player shows now, as the desktop's media controls are to see it.
+BusPlayerView DescribePlayer();
+// Connects the player to the session bus (BusStart says how that went).
+BusStart ConnectDesktopBus();
+// Runs the commands the desktop queued since the last turn; false when one asks the player
+// to end (Quit).
+bool RunDesktopCommands();
+// Acts on a start's arguments with the command line's meaning: a file plays as if picked in
+// the open-file dialog, a folder is listed with its first track selected, an http or https
+// address plays as a station; in every case the window in use comes to the front.
+void HandleForwardedArguments(const std::vector<std::string> &arguments);
+// The arguments with relative file names made absolute against the current folder, for a
+// player whose current folder differs.
+std::vector<std::string> AbsoluteArguments(const std::vector<std::string> &arguments);
+// The file path of a "file:" address (percent-decoded), or the text itself when it is a
+// path already; empty for anything else.
+std::string PathOfFileAddress(const std::string &address);
+// True for an address that plays as a station (http:// or https://, any letter case).
+bool IsStationAddress(const std::string &text);
