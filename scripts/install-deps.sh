@@ -28,6 +28,8 @@ PACKAGES=(
     xvfb xdotool imagemagick x11-utils
     # radio tests and media generation
     icecast2 ffmpeg sox procps fluidsynth openssl
+    # desktop bus tests: a private session bus, a real MPRIS client
+    dbus playerctl libglib2.0-bin
     # formatting
     clang-format
 )
