@@ -2,6 +2,7 @@
 // event loop, through the same functions the buttons use.
 #include "desktop_service.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <cctype>
 #include <climits>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 
 #include "audio_engine.h"
@@ -21,6 +23,12 @@
 #include "widgets.h"
 
 namespace {
+
+volatile std::sig_atomic_t g_endRequested = 0;
+
+void RequestEnd(int) {
+    g_endRequested = 1;
+}
 
 // ID3v1: "TAG", title 30 bytes, artist 30 bytes, ...
 constexpr int kId3ArtistOffset = 33, kId3FieldLength = 30;
@@ -129,6 +137,22 @@ std::int64_t PositionForBus() {
 }
 
 }  // namespace
+
+void AnnounceSeek() {
+    if (PlaybackLengthMicroseconds() >= 0) PublishSeeked(PlaybackPositionMicroseconds());
+}
+
+void EndOnTerminationSignals() {
+    struct sigaction action {};
+    action.sa_handler = RequestEnd;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(signal, &action, nullptr);
+}
+
+bool EndRequested() {
+    return g_endRequested != 0;
+}
 
 bool IsStationAddress(const std::string &text) {
     return StartsWithNoCase(text, "http://") || StartsWithNoCase(text, "https://");

@@ -14,6 +14,13 @@ BusStart ConnectDesktopBus();
 // Runs the commands the desktop queued since the last turn; false when one asks the player
 // to end (Quit).
 bool RunDesktopCommands();
+// Tells the desktop where the position jumped to after the seek bar was clicked.
+void AnnounceSeek();
+// From now on SIGTERM, SIGINT and SIGHUP end the player at its next loop turn as the cross
+// does (the state is remembered), instead of killing it on the spot.
+void EndOnTerminationSignals();
+// True once such a signal arrived.
+bool EndRequested();
 // Acts on a start's arguments with the command line's meaning: a file plays as if picked in
 // the open-file dialog, a folder is listed with its first track selected, an http or https
 // address plays as a station; in every case the window in use comes to the front.

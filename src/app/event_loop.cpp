@@ -51,6 +51,7 @@ Dispatch RunControlCommand() {
         StepTrack(+1);
     } else if (control == kSeekBar) {
         SeekToClick();
+        AnnounceSeek();
     } else if (control >= kFirstVolumeDot && control <= kLastVolumeDot) {
         SetVolumeStep(control);
     } else if (control == kMiniVolumeBar) {
@@ -123,13 +124,16 @@ bool RunEventLoopTurn() {
         if (g.eventWindow == kMainWindow) return false;
     }
 
+    // The desktop session ends the player by a signal (logging out): as the cross does.
+    if (EndRequested()) return false;
+
     // The desktop's commands run here, between turns, like the buttons' own.
     bool desktopCommands = false;
     if (DesktopCommandsWaiting()) {
         if (!RunDesktopCommands()) return false;
         desktopCommands = true;
     }
-    // Only what can change something is looked at: a plain tick costs two tests here.
+    // Only what can change something is looked at: a plain tick costs three tests here.
     if (desktopCommands || MayChangeWhatIsShown(g.eventKind) ||
         g.streamSerial != g_lookedAtSerial) {
         g_lookedAtSerial = g.streamSerial;

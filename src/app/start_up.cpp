@@ -89,6 +89,7 @@ void StartUp(const std::vector<std::string> &arguments) {
     RestoreRememberedState();
     SetWindowVisible(g.miniMode == 1 ? kMiniWindow : kMainWindow, 1);
     SetStreamTitleListener(PublishNewStreamTitle);
+    EndOnTerminationSignals();
     if (!arguments.empty()) HandleForwardedArguments(arguments);
     PublishPlayerView();
     RunEventLoop();

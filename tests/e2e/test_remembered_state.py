@@ -1,6 +1,7 @@
 """The player remembers: volume 80, a picked track, the station panel open and the window
-moved, then closed with the cross (or killed with SIGKILL ten seconds after the changes);
-the next start shows all of it again and plays nothing."""
+moved, then closed with the cross (or killed with SIGKILL ten seconds after the changes, or
+ended by the desktop session with SIGTERM); the next start shows all of it again and plays
+nothing."""
 
 import os
 import signal
@@ -103,8 +104,10 @@ def main(binary):
         f.write("[Всё подряд]\nFile1=http://127.0.0.1:9/one\nTitle1=Первая\n"
                 "File2=http://127.0.0.1:9/two\nTitle2=Вторая\n".encode())
 
-    for how in ("closed with the cross", "killed 10 s after the changes"):
+    for how in ("closed with the cross", "killed 10 s after the changes",
+                "ended by the session (SIGTERM)"):
         state = os.path.join(work, "state-" + how.split()[0])
+        print("---", how)
         subprocess.run(["rm", "-rf", state], check=True)
         with PlayerSession(binary, cwd=work, state_home=state) as s:
             seen = make_changes(s, r, folder)
@@ -112,10 +115,14 @@ def main(binary):
                 s.click(seen["place"][0] + 476, seen["place"][1] + 94)    # the cross
                 r.check(wait_until(lambda: not s.alive(), timeout=10) and
                         s.player.returncode == 0, "the cross ends the player with 0")
-            else:
+            elif how.startswith("killed"):
                 time.sleep(10)
                 s.player.send_signal(signal.SIGKILL)
                 s.player.wait(10)
+            else:
+                s.player.send_signal(signal.SIGTERM)
+                r.check(wait_until(lambda: not s.alive(), timeout=10) and
+                        s.player.returncode == 0, "SIGTERM ends the player with 0")
             r.check(os.path.isfile(os.path.join(state, "volnar", "state.ini")),
                     f"{how}: state file written")
             leftovers = [n for n in os.listdir(os.path.join(state, "volnar"))
