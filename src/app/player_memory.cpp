@@ -22,6 +22,7 @@ struct Memory {
     std::string path;
     SavedState written;  // what the file holds (as read at start, or as last written)
     SavedSource restoredSource = SavedSource::kNone;
+    SavedState restoredPlaces;  // only its window places are used
     bool due = false;
     Clock::time_point lastWrite{};
 };
@@ -87,9 +88,16 @@ SavedState GatherSavedState() {
     state.stationAddress = g.stationUrl;
     const int stationRow = GetControlValue(kStationList);
     if (stationRow >= 0) state.stationIndex = stationRow;
-    const ScreenPoint main = WindowPosition(kMainWindow), mini = WindowPosition(kMiniWindow);
-    state.mainWindow = SavedPoint{main.x, main.y};
-    state.miniWindow = SavedPoint{mini.x, mini.y};
+    if (WindowPlacesKnown()) {
+        const ScreenPoint main = WindowPosition(kMainWindow), mini = WindowPosition(kMiniWindow);
+        state.mainWindow = SavedPoint{main.x, main.y};
+        state.miniWindow = SavedPoint{mini.x, mini.y};
+    } else {
+        // The places remembered under a window system that tells them stay for the next run
+        // there.
+        state.mainWindow = g_memory.restoredPlaces.mainWindow;
+        state.miniWindow = g_memory.restoredPlaces.miniWindow;
+    }
     state.miniMode = g.miniMode == 1;
     state.panel = g.trackPanelClosed == 0     ? SavedPanel::kTracks
                   : g.stationPanelClosed == 0 ? SavedPanel::kStations
@@ -110,6 +118,8 @@ void ApplySavedState(const SavedState &state) {
     }
     RestoreStation(state);
     g_memory.restoredSource = state.lastSource;
+    g_memory.restoredPlaces.mainWindow = state.mainWindow;
+    g_memory.restoredPlaces.miniWindow = state.miniWindow;
     // Play resumes what played last: the station when it was one.
     g.lastStreamWasStation = state.lastSource == SavedSource::kStation && !g.stationUrl.empty();
 

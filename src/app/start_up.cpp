@@ -93,8 +93,10 @@ void StartUp(const std::vector<std::string> &arguments) {
     if (!arguments.empty()) HandleForwardedArguments(arguments);
     PublishPlayerView();
     RunEventLoop();
-    RememberNow();
+    // The names go first, so that a start from now on runs a player of its own instead of
+    // handing its arguments to one that is ending.
     StopDesktopBus();
+    RememberNow();
     ShutDown();
 }
 

@@ -66,6 +66,10 @@ void WindowOverlayChanged(int window, const QRect &area) {
     if (TopWindow *widget = WindowAt(window)) widget->OverlayChanged(area);
 }
 
+bool WindowPlacesKnown() {
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 ScreenPoint WindowPosition(int window) {
     const TopWindow *widget = WindowAt(window);
     if (!widget) return {};
