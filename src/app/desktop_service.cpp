@@ -107,6 +107,10 @@ bool OpenLocation(const std::string &location) {
         return true;
     }
     if (!IsFile(path)) return false;
+    // A station list is read once, at start-up, from its known places; the running player
+    // keeps its own and only comes to the front.
+    if (path.size() >= 4 && strncasecmp(path.c_str() + path.size() - 4, ".pls", 4) == 0)
+        return true;
     OpenTrackFile(path);
     return true;
 }

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 
 #include "audio_engine.h"
 #include "desktop_service.h"
@@ -106,6 +107,14 @@ TEST_F(DesktopService, ForwardedArguments_FilePlaysFolderListsAddressIsAStation)
     HandleForwardedArguments({folder.substr(0, folder.size() - 1)});  // the folder, no slash
     EXPECT_EQ(GetControlValue(kTrackList), 0);
     EXPECT_EQ(g.streamHandle, 0u);  // listed, not played
+
+    // A station list does not replace the running player's: what plays goes on.
+    HandleForwardedArguments({folder + "t0.wav"});
+    const std::uint32_t playing = g.streamHandle;
+    std::ofstream(folder + "radio.pls") << "[Всё подряд]\nFile1=http://127.0.0.1:1/y\n";
+    HandleForwardedArguments({folder + "radio.pls"});
+    EXPECT_EQ(g.streamHandle, playing);
+    EXPECT_EQ(BASS_ChannelIsActive(g.streamHandle), BASS_ACTIVE_PLAYING);
 
     HandleForwardedArguments({"HTTP://127.0.0.1:1/x"});
     EXPECT_EQ(g.stationUrl, "HTTP://127.0.0.1:1/x");
