@@ -18,6 +18,7 @@ from imaging import mean_difference, region
 from sound import make_tone
 
 TRACKS = ["a tone.mp3", "b tone.mp3", "c tone.mp3"]
+SHORT_SECONDS = 3
 
 # Everything the MPRIS 2 specification defines on its two interfaces.
 ROOT_METHODS = ["Raise", "Quit"]
@@ -45,6 +46,74 @@ def wait_for(s, expected, *args, timeout=5):
 
 def same(a, b):
     return mean_difference(a, b) < 1.0
+
+
+class Follower:
+    """`playerctl ... --follow`: every line the desktop is told, with the time it came."""
+
+    def __init__(self, s, *args):
+        self.lines = []
+        self.process = subprocess.Popen(["playerctl", "-p", "volnar"] + list(args) +
+                                        ["--follow"], env=s.env, stdout=subprocess.PIPE,
+                                        stderr=subprocess.DEVNULL, text=True)
+        threading.Thread(target=self._read, daemon=True).start()
+        time.sleep(0.5)  # connected and told the present value
+
+    def _read(self):
+        for line in self.process.stdout:
+            self.lines.append((time.monotonic(), line.strip()))
+
+    def delay(self, text, since, timeout=5):
+        """Seconds from `since` until `text` was told (None: not within the timeout)."""
+        def seen():
+            return next((at for at, t in self.lines if t == text and at >= since), None)
+        wait_until(lambda: seen() is not None, timeout=timeout, step=0.02)
+        at = seen()
+        return None if at is None else at - since
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(5)
+
+
+def check_announcements(s, r, x0, y0):
+    """What the user does on screen reaches the desktop within half a second; so does the
+    end of the last track."""
+    status = Follower(s, "status")
+    volume = Follower(s, "volume")
+    try:
+        clicked = time.monotonic()
+        s.click(x0 + 215 + 15, y0 + 208 + 13)        # the pause button
+        delay = status.delay("Paused", clicked)
+        r.check(delay is not None and delay < 0.5, f"pause button announced ({delay} s)")
+        time.sleep(0.8)  # not a double click, which the pause button takes as one
+        # xdotool's synchronous move waits for a motion that a move to the same place
+        # never makes: the pointer leaves first.
+        s.move(x0 + 300, y0 + 60)
+        clicked = time.monotonic()
+        s.click(x0 + 215 + 15, y0 + 208 + 13)
+        delay = status.delay("Playing", clicked)
+        r.check(delay is not None and delay < 0.5, f"resume announced ({delay} s)")
+        clicked = time.monotonic()
+        s.click(x0 + 139 + 8 * 8 + 2, y0 + 100)      # dot 409
+        delay = volume.delay("0.900000", clicked)
+        r.check(delay is not None and delay < 0.5, f"volume dot announced ({delay} s)")
+
+        # Paused first, so that the new track's start is announced as a change.
+        playerctl(s, "pause")
+        r.check(wait_for(s, "Paused", "status"), "paused before the short track")
+        opened = time.monotonic()
+        playerctl(s, "open", "file://" + s.folder + "/d%20short.mp3")
+        r.check(wait_for(s, "d short.mp3", "metadata", "title"), "the short last track plays")
+        start = status.delay("Playing", opened)
+        started = opened + (start or 0)
+        delay = status.delay("Stopped", started, timeout=10)
+        r.check(start is not None and delay is not None and delay < SHORT_SECONDS + 0.5,
+                f"its end announced as Stopped ({delay} s after its start was, "
+                f"{SHORT_SECONDS} s long)")
+    finally:
+        status.stop()
+        volume.stop()
 
 
 def check_interfaces(s, r):
@@ -116,6 +185,7 @@ def main(binary):
         os.makedirs(folder, exist_ok=True)
         for i, name in enumerate(TRACKS):
             make_tone(os.path.join(folder, name), 330 + 110 * i, 40)
+        make_tone(os.path.join(folder, "d short.mp3"), 660, SHORT_SECONDS)
         with open(os.path.join(work, "radio.pls"), "wb") as f:
             f.write("[Всё подряд]\nFile1={}\nTitle1=Тест\n".format(radio.url).encode())
 
@@ -177,6 +247,7 @@ def main(binary):
             r.check(same(dots_now, dots_30), "the dots show 30 (three lit)")
 
             check_interfaces(s, r)
+            check_announcements(s, r, x0, y0)
             check_station_titles(s, r, radio)
 
             # A second start hands its file over and ends; the first one plays it.
