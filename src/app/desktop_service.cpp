@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "audio_engine.h"
+#include "command_line.h"
 #include "control_numbers.h"
 #include "playback_controller.h"
 #include "player_state.h"
@@ -271,36 +272,18 @@ bool RunDesktopCommands() {
                         static_cast<int>(std::lrint(std::clamp(command.volume, 0.0, 1.0) * 100)));
                 break;
             case BusCommandKind::kHandArguments:
-                HandleForwardedArguments(command.arguments);
+                HandleForwardedArguments(command.text, command.arguments);
                 break;
         }
     }
     return true;
 }
 
-void HandleForwardedArguments(const std::vector<std::string> &arguments) {
-    // The first location that names something decides; options were the starting side's.
-    for (const std::string &argument : arguments) {
-        if (argument.empty() || argument.front() == '-') continue;
-        if (OpenLocation(argument)) break;
-    }
+void HandleForwardedArguments(const std::string &folder,
+                              const std::vector<std::string> &arguments) {
+    // The starting side has answered --help and errors itself; what fails here (a file
+    // removed in between) opens nothing.
+    const CommandLine commandLine = ReadCommandLine(arguments, folder.empty() ? "/" : folder);
+    if (commandLine.action == CommandLine::Action::kStart) OpenFromCommandLine(commandLine);
     RaiseWindowInUse();
-}
-
-std::vector<std::string> AbsoluteArguments(const std::vector<std::string> &arguments) {
-    std::vector<std::string> absolute;
-    std::string folder;
-    char buffer[PATH_MAX];
-    if (getcwd(buffer, sizeof buffer) != nullptr) folder = buffer;
-    for (const std::string &argument : arguments) {
-        const bool relative = !argument.empty() && argument.front() != '/' &&
-                              argument.front() != '-' && !IsStationAddress(argument) &&
-                              !StartsWithNoCase(argument, "file://");
-        if (relative && !folder.empty()) {
-            absolute.push_back(folder + (folder.back() == '/' ? "" : "/") + argument);
-        } else {
-            absolute.push_back(argument);
-        }
-    }
-    return absolute;
 }

@@ -21,13 +21,10 @@ void AnnounceSeek();
 void EndOnTerminationSignals();
 // True once such a signal arrived.
 bool EndRequested();
-// Acts on a start's arguments with the command line's meaning: a file plays as if picked in
-// the open-file dialog, a folder is listed with its first track selected, an http or https
-// address plays as a station; in every case the window in use comes to the front.
-void HandleForwardedArguments(const std::vector<std::string> &arguments);
-// The arguments with relative file names made absolute against the current folder, for a
-// player whose current folder differs.
-std::vector<std::string> AbsoluteArguments(const std::vector<std::string> &arguments);
+// Acts on a later start's command line as that start would have: ReadCommandLine with the
+// folder it ran in, then OpenFromCommandLine (its station file is not read: the running
+// player keeps its list); in every case the window in use comes to the front.
+void HandleForwardedArguments(const std::string &folder, const std::vector<std::string> &arguments);
 // The file path of a "file:" address (percent-decoded), or the text itself when it is a
 // path already; empty for anything else.
 std::string PathOfFileAddress(const std::string &address);

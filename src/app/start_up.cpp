@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "audio_engine.h"
+#include "command_line.h"
 #include "control_numbers.h"
 #include "desktop_service.h"
 #include "event_loop.h"
@@ -32,6 +33,7 @@ namespace {
 // the refresh timer.
 void BuildPlayer() {
     RegisterEmbeddedFonts();
+    SetEmbeddedProgramIcon();
     // PNG decoding needs no set-up: the image loader calls libpng directly.
     g.marqueeStep = 1.0f;
     g.volume = 0.5f;
@@ -67,21 +69,24 @@ void PublishNewStreamTitle() {
 
 }  // namespace
 
-void PrepareStartUp() {
+void PrepareStartUp(const std::string &stationFile) {
     ResetPlayerState();
+    g.stationFile = stationFile;
     InitWidgetLayer();
     BuildPlayer();
     SetWindowVisible(kMainWindow, 1);
 }
 
-void StartUp(const std::vector<std::string> &arguments) {
+void StartUp(const CommandLine &commandLine, const std::vector<std::string> &arguments,
+             const std::string &currentFolder) {
     ResetPlayerState();
+    g.stationFile = commandLine.stationFile;
     InitWidgetLayer();
-    // One player at a time: a later start hands its arguments to the running one and ends
-    // before it has shown anything. When the running one does not take them (it is ending
-    // just now), this one runs by itself.
+    // One player at a time: a later start hands its command line to the running one and
+    // ends before it has shown anything. When the running one does not take it (it is
+    // ending just now), this one runs by itself.
     if (ConnectDesktopBus() == BusStart::kOtherPlayerRuns &&
-        HandArgumentsToRunningPlayer(AbsoluteArguments(arguments))) {
+        HandArgumentsToRunningPlayer(currentFolder, arguments)) {
         ReleaseWidgetLayer();
         std::exit(0);
     }
@@ -90,7 +95,7 @@ void StartUp(const std::vector<std::string> &arguments) {
     SetWindowVisible(g.miniMode == 1 ? kMiniWindow : kMainWindow, 1);
     SetStreamTitleListener(PublishNewStreamTitle);
     EndOnTerminationSignals();
-    if (!arguments.empty()) HandleForwardedArguments(arguments);
+    OpenFromCommandLine(commandLine);
     PublishPlayerView();
     RunEventLoop();
     // The names go first, so that a start from now on runs a player of its own instead of

@@ -60,6 +60,8 @@ struct PlayerState {
     std::int32_t plHover = 0;
     std::int32_t fmHover = 0;
     StationList stations;
+    // The station file named on the command line; empty: radio.pls is looked for.
+    std::string stationFile;
 
     // Beyond the desktop player's own fields: what the desktop's media controls and the
     // remembered state need to know about the current stream.

@@ -175,7 +175,8 @@ BusStart StartDesktopBus(const BusPlayerQueries &queries) {
     return BusStart::kServing;
 }
 
-bool HandArgumentsToRunningPlayer(const std::vector<std::string> &arguments) {
+bool HandArgumentsToRunningPlayer(const std::string &folder,
+                                  const std::vector<std::string> &arguments) {
     if (!SessionBusAnnounced()) return false;
     QDBusConnection bus = Bus();
     if (!bus.isConnected()) return false;
@@ -184,7 +185,8 @@ bool HandArgumentsToRunningPlayer(const std::vector<std::string> &arguments) {
         list.append(QByteArray(argument.data(), static_cast<qsizetype>(argument.size())));
     QDBusMessage call = QDBusMessage::createMethodCall(
         kServiceName, kInstancePath, kInstanceInterface, QStringLiteral("HandArguments"));
-    call << QVariant::fromValue(list);
+    call << QByteArray(folder.data(), static_cast<qsizetype>(folder.size()))
+         << QVariant::fromValue(list);
     const QDBusMessage reply = bus.call(call, QDBus::Block, kHandOverTimeoutMs);
     return reply.type() == QDBusMessage::ReplyMessage;
 }

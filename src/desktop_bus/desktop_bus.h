@@ -44,7 +44,7 @@ enum class BusCommandKind {
     kSetPosition,    // microseconds: position; trackNumber: the track it is meant for
     kOpenUri,        // text: the address
     kSetVolume,      // volume
-    kHandArguments,  // arguments: a later start's command line, files made absolute
+    kHandArguments,  // arguments: a later start's command line; text: the folder it ran in
 };
 
 struct BusCommand {
@@ -71,8 +71,10 @@ enum class BusStart {
 
 // Connects to the session bus and claims the player's names (org.mpris.MediaPlayer2.volnar).
 BusStart StartDesktopBus(const BusPlayerQueries &queries);
-// Hands a start's arguments to the player that holds the names; true once it took them.
-bool HandArgumentsToRunningPlayer(const std::vector<std::string> &arguments);
+// Hands a start's arguments, and the folder relative names in them are taken from, to the
+// player that holds the names; true once it took them.
+bool HandArgumentsToRunningPlayer(const std::string &folder,
+                                  const std::vector<std::string> &arguments);
 // Releases the names and the connection (also when the service never started).
 void StopDesktopBus();
 

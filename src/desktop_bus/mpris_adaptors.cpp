@@ -87,9 +87,10 @@ void MprisPlayerAdaptor::OpenUri(const QString &uri) {
     QueueBusCommand(std::move(command));
 }
 
-void InstanceAdaptor::HandArguments(const QByteArrayList &arguments) {
+void InstanceAdaptor::HandArguments(const QByteArray &folder, const QByteArrayList &arguments) {
     BusCommand command;
     command.kind = BusCommandKind::kHandArguments;
+    command.text.assign(folder.constData(), static_cast<std::size_t>(folder.size()));
     for (const QByteArray &argument : arguments)
         command.arguments.emplace_back(argument.constData(),
                                        static_cast<std::size_t>(argument.size()));

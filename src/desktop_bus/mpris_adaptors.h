@@ -122,5 +122,5 @@ class InstanceAdaptor : public QDBusAbstractAdaptor {
 
   public Q_SLOTS:
     // File names are bytes, not always UTF-8: they travel as byte arrays.
-    void HandArguments(const QByteArrayList &arguments);
+    void HandArguments(const QByteArray &folder, const QByteArrayList &arguments);
 };

@@ -13,6 +13,8 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 // Opaque, non-zero for a live object: the address of the layer's record of it.
 using NativeHandle = std::uintptr_t;
@@ -178,6 +180,9 @@ NativeHandle NativeImageHandle(int slot);
 NativeHandle CreateFontInSlot(int slot, const std::string &face, int points, int style);
 NativeHandle NativeFontHandle(int slot);
 void RegisterFontFromMemory(const void *data, std::size_t length);
+// The program's icon, one PNG file in memory per size: every window carries it (task bar,
+// window switcher). Files that do not decode are left out.
+void SetProgramIcon(const std::vector<std::pair<const void *, std::size_t>> &pngFiles);
 
 // --- Drawing (one drawing at a time) -----------------------------------------------------
 

@@ -1,10 +1,13 @@
 // Top-level windows: creation, visibility, background, close, and the overlay that drawing
 // on a window paints into.
 #include <QGuiApplication>
+#include <QIcon>
+#include <QPixmap>
 #include <QScreen>
 #include <algorithm>
 
 #include "layer_tables.h"
+#include "png_decode.h"
 #include "top_window.h"
 #include "ui_internal.h"
 
@@ -64,6 +67,17 @@ QImage *WindowOverlayImage(int window) {
 
 void WindowOverlayChanged(int window, const QRect &area) {
     if (TopWindow *widget = WindowAt(window)) widget->OverlayChanged(area);
+}
+
+void SetProgramIcon(const std::vector<std::pair<const void *, std::size_t>> &pngFiles) {
+    if (!QCoreApplication::instance()) return;
+    QIcon icon;
+    for (const auto &[data, length] : pngFiles) {
+        const QImage image = DecodePng(data, length);
+        if (!image.isNull()) icon.addPixmap(QPixmap::fromImage(image));
+    }
+    // Windows without an icon of their own, those made later included, show the program's.
+    QGuiApplication::setWindowIcon(icon);
 }
 
 bool WindowPlacesKnown() {

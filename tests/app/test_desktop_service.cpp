@@ -1,7 +1,5 @@
 // The player's side of the desktop bus: what the desktop is shown, the queued commands run
 // between loop turns, and a later start's arguments.
-#include <unistd.h>
-
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -94,30 +92,37 @@ TEST_F(DesktopService, QueuedCommands_RunOnTheNextTurn_QuitEndsTheLoop) {
     EXPECT_FALSE(RunTurns(500));
 }
 
-TEST_F(DesktopService, ForwardedArguments_FilePlaysFolderListsAddressIsAStation) {
+TEST_F(DesktopService, ForwardedCommandLine_MeansWhatItMeansAtStart_RelativeToItsFolder) {
     FillTrackList(3, 2);
     const std::string folder = GetControlText(kFolderLabel);
-    HandleForwardedArguments({"--unknown", folder + "missing.wav", folder + "t1.wav"});
+    // A line the starting side would have refused opens nothing.
+    HandleForwardedArguments("/", {"--unknown", folder + "t1.wav"});
+    EXPECT_EQ(GetControlValue(kTrackList), 2);
+    EXPECT_EQ(g.streamHandle, 0u);
+
+    // A file named relative to the folder the later start ran in plays.
+    HandleForwardedArguments(folder, {"t1.wav"});
     EXPECT_EQ(GetControlValue(kTrackList), 1);
     EXPECT_EQ(g.trackCount, 3);
     EXPECT_EQ(g.streamAddress, folder + "t1.wav");
     EXPECT_EQ(BASS_ChannelIsActive(g.streamHandle), BASS_ACTIVE_PLAYING);
 
-    StopPlayback();
-    HandleForwardedArguments({folder.substr(0, folder.size() - 1)});  // the folder, no slash
-    EXPECT_EQ(GetControlValue(kTrackList), 0);
-    EXPECT_EQ(g.streamHandle, 0u);  // listed, not played
-
     // A station list does not replace the running player's: what plays goes on.
-    HandleForwardedArguments({folder + "t0.wav"});
     const std::uint32_t playing = g.streamHandle;
-    std::ofstream(folder + "radio.pls") << "[Всё подряд]\nFile1=http://127.0.0.1:1/y\n";
-    HandleForwardedArguments({folder + "radio.pls"});
+    std::ofstream(folder + "other.pls") << "[Всё подряд]\nFile1=http://127.0.0.1:1/y\n";
+    HandleForwardedArguments(folder, {"other.pls"});
     EXPECT_EQ(g.streamHandle, playing);
     EXPECT_EQ(BASS_ChannelIsActive(g.streamHandle), BASS_ACTIVE_PLAYING);
+    EXPECT_TRUE(g.stations.entries.empty() ||
+                g.stations.entries[0].address != "http://127.0.0.1:1/y");
 
-    HandleForwardedArguments({"HTTP://127.0.0.1:1/x"});
-    EXPECT_EQ(g.stationUrl, "HTTP://127.0.0.1:1/x");
+    StopPlayback();
+    HandleForwardedArguments("/", {folder});  // a folder: listed, first track selected
+    EXPECT_EQ(GetControlValue(kTrackList), 0);
+    EXPECT_EQ(g.streamHandle, 0u);
+
+    HandleForwardedArguments("/", {"https://127.0.0.1:1/x"});
+    EXPECT_EQ(g.stationUrl, "https://127.0.0.1:1/x");
     EXPECT_EQ(g.lastStreamWasStation, 1);
 }
 
@@ -133,16 +138,6 @@ TEST(DesktopAddresses, FileAddressesArePercentDecoded_OtherSchemesAreNotFiles) {
     EXPECT_TRUE(IsStationAddress("HtTp://x"));
     EXPECT_FALSE(IsStationAddress("http:/x"));
     EXPECT_FALSE(IsStationAddress("rtsp://x"));
-}
-
-TEST(DesktopAddresses, AbsoluteArguments_OnlyRelativeFileNamesChange) {
-    char here[4096];
-    ASSERT_NE(getcwd(here, sizeof here), nullptr);
-    const std::vector<std::string> made =
-        AbsoluteArguments({"a.mp3", "/b.mp3", "http://x", "--help", "file:///c", "sub/d.wav"});
-    const std::string base = std::string(here) + (std::string(here) == "/" ? "" : "/");
-    EXPECT_EQ(made, (std::vector<std::string>{base + "a.mp3", "/b.mp3", "http://x", "--help",
-                                              "file:///c", base + "sub/d.wav"}));
 }
 
 }  // namespace

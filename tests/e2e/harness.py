@@ -39,13 +39,16 @@ def _run(args, env, check=True):
 
 
 class PlayerSession:
-    """A context manager: Xvfb + the player. `extra_env` adds variables for the player."""
+    """A context manager: Xvfb + the player. `extra_env` adds variables for the player, `args`
+    are its command line, `wrapper` a command the player is started through."""
 
-    def __init__(self, binary, cwd=None, extra_env=None, args=(), state_home=None):
+    def __init__(self, binary, cwd=None, extra_env=None, args=(), wrapper=(),
+                 state_home=None):
         self.binary = os.path.abspath(binary)
         self.cwd = cwd
         self.extra_env = extra_env or {}
         self.args = list(args)
+        self.wrapper = list(wrapper)
         self.state_home = state_home
         self.xvfb = None
         self.player = None
@@ -82,6 +85,8 @@ class PlayerSession:
         self.env["DISPLAY"] = ":" + number.decode().strip()
         self.env.pop("QT_QPA_PLATFORM", None)
         self.env.setdefault("SDL_AUDIODRIVER", "dummy")
+        # The station list of the user running the tests stays out of them.
+        self.env["XDG_CONFIG_HOME"] = os.path.join(self.tmp, "config")
         # The player remembers its state per user and is one per session bus: a test's
         # player keeps both to itself (a bus only when the test runs inside its own, see
         # run_inside_private_bus), never the desktop's of the person running the tests.
@@ -96,8 +101,8 @@ class PlayerSession:
         env = dict(self.env)
         env.update(self.extra_env)
         self.started_at = time.monotonic()
-        self.player = subprocess.Popen([self.binary] + self.args, cwd=self.cwd or self.tmp,
-                                       env=env,
+        self.player = subprocess.Popen(self.wrapper + [self.binary] + self.args,
+                                       cwd=self.cwd or self.tmp, env=env,
                                        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         if wait_title:
             self.wait_window(wait_title)
