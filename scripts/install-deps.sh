@@ -36,6 +36,8 @@ PACKAGES=(
     desktop-file-utils appstream dpkg-dev file man-db util-linux
     # a sound server whose devices the tests add and remove
     pulseaudio pulseaudio-utils
+    # desktop bus tests: a private session bus, a real MPRIS client
+    dbus playerctl libglib2.0-bin
     # formatting
     clang-format
 )

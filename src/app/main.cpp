@@ -10,10 +10,10 @@
 int main(int argc, char **argv) {
     char folder[PATH_MAX];
     const std::string currentFolder = getcwd(folder, sizeof folder) ? folder : ".";
-    const CommandLine commandLine =
-        ReadCommandLine(std::vector<std::string>(argv + 1, argv + argc), currentFolder);
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const CommandLine commandLine = ReadCommandLine(arguments, currentFolder);
     // Printing and failing happen before any window could open.
     if (commandLine.action != CommandLine::Action::kStart)
         return PrintCommandLineAnswer(commandLine);
-    StartUp(commandLine);
+    StartUp(commandLine, arguments, currentFolder);
 }

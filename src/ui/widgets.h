@@ -108,6 +108,16 @@ NativeHandle NativeWindowHandle(int window);
 void SetWindowBackgroundImage(NativeHandle window, NativeHandle image);
 void StartWindowDrag(int window);
 void CloseTopWindow(int window);
+// False where the window system keeps windows' places to itself (Wayland): positions are
+// then neither known nor settable.
+bool WindowPlacesKnown();
+// Top-left corner of a window on the screen; (0, 0) for none.
+ScreenPoint WindowPosition(int window);
+// Moves a window's top-left corner to (x, y) when enough of it would then lie on one of the
+// screens to be seen and dragged back; false (window not moved) otherwise.
+bool MoveTopWindowOnScreen(int window, int x, int y);
+// Shows a window, brings it to the front and asks for the input focus for it.
+void RaiseTopWindow(int window);
 
 // --- Controls (created in the current parent) --------------------------------------------
 

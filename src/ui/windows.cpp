@@ -90,3 +90,40 @@ void SetProgramIcon(const std::vector<std::pair<const void *, std::size_t>> &png
     // Windows without an icon of their own, those made later included, show the program's.
     QGuiApplication::setWindowIcon(icon);
 }
+
+bool WindowPlacesKnown() {
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+ScreenPoint WindowPosition(int window) {
+    const TopWindow *widget = WindowAt(window);
+    if (!widget) return {};
+    const QPoint position = widget->pos();
+    return {position.x(), position.y()};
+}
+
+bool MoveTopWindowOnScreen(int window, int x, int y) {
+    // This much of the window (or all of a smaller one) must be on one screen.
+    constexpr int kVisibleSide = 32;
+    TopWindow *widget = WindowAt(window);
+    if (!widget) return false;
+    const QRect place(QPoint(x, y), widget->size());
+    const QSize needed(std::min(kVisibleSide, place.width()),
+                       std::min(kVisibleSide, place.height()));
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        const QRect seen = place.intersected(screen->availableGeometry());
+        if (seen.width() >= needed.width() && seen.height() >= needed.height()) {
+            widget->move(place.topLeft());
+            return true;
+        }
+    }
+    return false;
+}
+
+void RaiseTopWindow(int window) {
+    TopWindow *widget = WindowAt(window);
+    if (!widget) return;
+    widget->show();
+    widget->raise();
+    widget->activateWindow();
+}

@@ -17,6 +17,19 @@ import time
 from PIL import Image
 
 SCREEN_W, SCREEN_H = 1024, 768
+PRIVATE_BUS_MARK = "VOLNAR_E2E_PRIVATE_BUS"
+
+
+def run_inside_private_bus():
+    """Runs this test script again inside a session bus of its own (dbus-run-session), as a
+    desktop session gives the player one; returns when already inside."""
+    if os.environ.get(PRIVATE_BUS_MARK) == "1":
+        return
+    import sys
+    env = dict(os.environ)
+    env[PRIVATE_BUS_MARK] = "1"
+    os.execvpe("dbus-run-session",
+               ["dbus-run-session", "--", sys.executable] + sys.argv, env)
 
 
 def _run(args, env, check=True):
@@ -30,12 +43,14 @@ class PlayerSession:
     """A context manager: Xvfb + the player. `extra_env` adds variables for the player, `args`
     are its command line, `wrapper` a command the player is started through."""
 
-    def __init__(self, binary, cwd=None, extra_env=None, args=(), wrapper=()):
+    def __init__(self, binary, cwd=None, extra_env=None, args=(), wrapper=(),
+                 state_home=None):
         self.binary = os.path.abspath(binary)
         self.cwd = cwd
         self.extra_env = extra_env or {}
         self.args = list(args)
         self.wrapper = list(wrapper)
+        self.state_home = state_home
         self.xvfb = None
         self.player = None
         self.env = None
@@ -73,6 +88,15 @@ class PlayerSession:
         self.env.setdefault("SDL_AUDIODRIVER", "dummy")
         # The station list of the user running the tests stays out of them.
         self.env["XDG_CONFIG_HOME"] = os.path.join(self.tmp, "config")
+        # The player remembers its state per user and is one per session bus: a test's
+        # player keeps both to itself (a bus only when the test runs inside its own, see
+        # run_inside_private_bus), never the desktop's of the person running the tests.
+        self.env["XDG_STATE_HOME"] = self.state_home or os.path.join(self.tmp, "state")
+        runtime = os.path.join(self.tmp, "runtime")
+        os.makedirs(runtime, mode=0o700, exist_ok=True)
+        self.env["XDG_RUNTIME_DIR"] = runtime
+        if os.environ.get(PRIVATE_BUS_MARK) != "1":
+            self.env.pop("DBUS_SESSION_BUS_ADDRESS", None)
 
     def start_player(self, wait_title="Плеер"):
         env = dict(self.env)

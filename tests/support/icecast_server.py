@@ -118,10 +118,16 @@ def set_title(port, admin_user, admin_password, title, mount=MOUNT):
 
 
 class IcecastServer:
-    def __init__(self, title=None, bitrate="128k", frequency=440, codec="mp3"):
+    def __init__(self, title=None, bitrate="128k", frequency=440, codec="mp3",
+                 burst_size=65535, metadata_interval=None):
+        """burst_size: bytes a new listener gets at once (it then lags the source by as
+        much, and hears a new title that much later); metadata_interval: bytes between the
+        title blocks (Icecast's default: 16000)."""
         self.codec = codec
         self.mount, self.encoder, self.content_type = CODECS[codec]
         self.title = title
+        self.burst_size = burst_size
+        self.metadata_interval = metadata_interval
         self.bitrate = bitrate
         self.frequency = frequency
         self.port = None
@@ -176,6 +182,9 @@ class IcecastServer:
         if os.geteuid() == 0:
             owner = ("<changeowner><user>nobody</user><group>nogroup</group>"
                      "</changeowner>")
+        interval = ""
+        if self.metadata_interval:
+            interval = f"<mp3-metadata-interval>{self.metadata_interval}</mp3-metadata-interval>"
         config = f"""<icecast>
   <location>test</location>
   <admin>test@127.0.0.1</admin>
@@ -187,7 +196,7 @@ class IcecastServer:
     <header-timeout>15</header-timeout>
     <source-timeout>10</source-timeout>
     <burst-on-connect>1</burst-on-connect>
-    <burst-size>65535</burst-size>
+    <burst-size>{self.burst_size}</burst-size>
   </limits>
   <authentication>
     <source-password>{self.source_password}</source-password>
@@ -203,6 +212,7 @@ class IcecastServer:
   <mount>
     <mount-name>{self.mount}</mount-name>
     <charset>UTF-8</charset>
+    {interval}
   </mount>
   <fileserve>1</fileserve>
   <paths>
