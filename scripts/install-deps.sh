@@ -28,6 +28,16 @@ PACKAGES=(
     xvfb xdotool imagemagick x11-utils
     # radio tests and media generation
     icecast2 ffmpeg sox procps fluidsynth openssl
+    # MP3 files with the real LAME encoder's gapless header (engine tests)
+    lame
+    # native Wayland, and its tests under a headless Weston driven by a module of the tests
+    qt6-wayland weston libweston-10-dev
+    # installing: menu entry and metadata checks, the Debian package, manual page checks
+    desktop-file-utils appstream dpkg-dev file man-db util-linux
+    # a sound server whose devices the tests add and remove
+    pulseaudio pulseaudio-utils
+    # desktop bus tests: a private session bus, a real MPRIS client
+    dbus playerctl libglib2.0-bin
     # formatting
     clang-format
 )

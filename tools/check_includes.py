@@ -17,6 +17,8 @@ import sys
 ALLOWED = {
     "core": set(),
     "text": set(),
+    "desktop_bus": set(),
+    "saved_state": set(),
     "engine": set(),
     "engine_loader": {"engine"},
     "ui": {"text"},
@@ -24,7 +26,8 @@ ALLOWED = {
     "lists": {"text", "core"},
     "control": {"engine", "lists", "ui", "core"},
     "display": {"engine", "ui", "core"},
-    "app": {"core", "text", "engine", "ui", "skin", "lists", "control", "display"},
+    "app": {"core", "text", "desktop_bus", "saved_state", "engine", "ui", "skin", "lists",
+            "control", "display"},
 }
 # The only engine header that modules above the engine may include.
 ENGINE_INTERFACE = "audio_engine.h"

@@ -1,17 +1,33 @@
 // Speed targets of the audio engine:
 //   MP3 decoding           at least 200 times real time on one core
 //   CPU while playing      under 1 % of one core for a 192 kbit/s MP3
-//   BASS_StreamCreateFile  under 10 ms for an MP3
+//   BASS_StreamCreateFile  under 10 ms for an MP3, also for a 10 MB VBR one without a header
+//   MP3 frame-header scan  under 50 ms for a 100 MB VBR file without a header
 //   the FFT call           under 50 microseconds
 //   play to first frame    under 30 ms from BASS_ChannelPlay to the device
+//   station to first frame under 300 ms from BASS_StreamCreateURL to the device, for an MP3
+//                          and an AAC station of a loopback Icecast server (Icecast itself
+//                          takes about 300 ms to send its first byte), and of a loopback
+//                          server of the benchmark's own that answers at once (the engine's
+//                          own part)
 // Media are made with the ffmpeg command in a temporary folder. Run with
 // SDL_AUDIODRIVER=dummy (set here unless the environment names another driver).
+#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,6 +35,7 @@
 #include "audio_engine.h"
 #include "decoder.h"
 #include "engine_probe.h"
+#include "mp3_frames.h"
 
 namespace {
 
@@ -40,6 +57,44 @@ struct Media {
         }
     }
 };
+
+// VBR MP3 without Xing or VBRI header, made of one encoded piece repeated up to a size: the
+// scan and the stream creation read the whole file's frame headers.
+struct BareVbr {
+    std::string mb10, mb100;
+    BareVbr() {
+        std::string folder = std::filesystem::temp_directory_path() / "volnar-engine-bench";
+        std::filesystem::create_directories(folder);
+        std::string piece = folder + "/bare-vbr-piece.mp3";
+        if (!std::filesystem::exists(piece)) {
+            std::string command =
+                "ffmpeg -nostdin -v error -y -f lavfi -i "
+                "\"sine=frequency=440:sample_rate=44100:duration=180\" -f lavfi -i "
+                "\"anoisesrc=color=pink:amplitude=0.3:sample_rate=44100:duration=180\" "
+                "-filter_complex amix=inputs=2 -ac 2 -c:a libmp3lame -q:a 0 -write_xing 0 "
+                "-id3v2_version 0 '" +
+                piece + "'";
+            if (std::system(command.c_str()) != 0) std::abort();
+        }
+        mb10 = Repeat(piece, folder + "/bare-vbr-10mb.mp3", 10 * 1000 * 1000);
+        mb100 = Repeat(piece, folder + "/bare-vbr-100mb.mp3", 100 * 1000 * 1000);
+    }
+    static std::string Repeat(const std::string &piece, const std::string &out,
+                              std::uintmax_t size) {
+        if (std::filesystem::exists(out) && std::filesystem::file_size(out) >= size) return out;
+        std::filesystem::remove(out);
+        while (!std::filesystem::exists(out) || std::filesystem::file_size(out) < size) {
+            std::string command = "cat '" + piece + "' >> '" + out + "'";
+            if (std::system(command.c_str()) != 0) std::abort();
+        }
+        return out;
+    }
+};
+
+const BareVbr &TheBareVbr() {
+    static const BareVbr media;
+    return media;
+}
 
 const Media &TheMedia() {
     static const Media media;
@@ -117,6 +172,39 @@ void BM_StreamCreateFileMp3(benchmark::State &state) {
 }
 BENCHMARK(BM_StreamCreateFileMp3)->UseManualTime()->Unit(benchmark::kMillisecond);
 
+void BM_Mp3ScanBareVbr100MB(benchmark::State &state) {
+    const std::string &path = TheBareVbr().mb100;
+    std::size_t frames = 0;
+    for (auto _ : state) {
+        auto table = engine::ScanMp3File(path);
+        if (!table) {
+            state.SkipWithError("no frames");
+            return;
+        }
+        frames = table->offsets.size();
+    }
+    state.counters["frames"] = static_cast<double>(frames);
+    state.counters["megabytes"] = std::filesystem::file_size(path) / 1e6;
+}
+BENCHMARK(BM_Mp3ScanBareVbr100MB)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_StreamCreateFileBareVbr10MB(benchmark::State &state) {
+    InitEngine();
+    const char *path = TheBareVbr().mb10.c_str();
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        HSTREAM handle = BASS_StreamCreateFile(FALSE, path, 0, 0, 0);
+        auto end = std::chrono::steady_clock::now();
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+        if (!handle) {
+            state.SkipWithError("cannot create");
+            return;
+        }
+        BASS_StreamFree(handle);
+    }
+}
+BENCHMARK(BM_StreamCreateFileBareVbr10MB)->UseManualTime()->Unit(benchmark::kMillisecond);
+
 void BM_FftCall(benchmark::State &state) {
     InitEngine();
     HSTREAM handle = BASS_StreamCreateFile(FALSE, TheMedia().mp3.c_str(), 0, 0, 0);
@@ -149,6 +237,169 @@ void BM_PlayToFirstFrame(benchmark::State &state) {
     }
 }
 BENCHMARK(BM_PlayToFirstFrame)->UseManualTime()->Iterations(40)->Unit(benchmark::kMillisecond);
+
+extern "C" char **environ;
+
+// An Icecast server of the codec on 127.0.0.1 (tests/support/icecast_server.py), started on
+// first use and stopped when the program ends; its station address, empty when it failed.
+class Station {
+  public:
+    explicit Station(const std::string &codec) {
+        info_ = std::filesystem::temp_directory_path() /
+                ("volnar-bench-icecast-" + codec + "-" + std::to_string(getpid()) + ".json");
+        std::vector<std::string> args = {"/usr/bin/python3",
+                                         VOLNAR_SUPPORT_DIR "/icecast_server.py",
+                                         "serve",
+                                         "--info-file",
+                                         info_,
+                                         "--codec",
+                                         codec};
+        std::vector<char *> argv;
+        for (auto &arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return;
+        for (int i = 0; i < 300 && access(info_.c_str(), R_OK) != 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::ifstream file(info_);
+        std::string json((std::istreambuf_iterator<char>(file)), {});
+        std::smatch match;
+        if (std::regex_search(json, match, std::regex("\"url\": \"([^\"]+)\""))) url_ = match[1];
+    }
+    ~Station() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            int status;
+            waitpid(pid_, &status, 0);
+        }
+        std::filesystem::remove(info_);
+    }
+    const std::string &Url() const { return url_; }
+
+  private:
+    pid_t pid_ = -1;
+    std::string info_, url_;
+};
+
+const Station &StationOf(const std::string &codec) {
+    static std::map<std::string, Station> stations;
+    auto found = stations.find(codec);
+    if (found == stations.end()) found = stations.try_emplace(codec, codec).first;
+    return found->second;
+}
+
+// A station that answers at once: every connection gets an Icecast-like head and ten seconds
+// of the tone in the codec, then is closed. Lives as long as the program.
+class InstantStation {
+  public:
+    explicit InstantStation(const std::string &codec) {
+        const std::string file = TheMedia().folder + "/instant." + codec;
+        const std::string command =
+            "ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=440:sample_rate=44100:"
+            "duration=10 -ac 2 " +
+            std::string(codec == "aac" ? "-c:a aac -b:a 96k -f adts" : "-c:a libmp3lame -f mp3") +
+            " '" + file + "'";
+        if (std::system(command.c_str()) != 0) return;
+        std::ifstream in(file, std::ios::binary);
+        body_.assign(std::istreambuf_iterator<char>(in), {});
+        type_ = codec == "aac" ? "audio/aac" : "audio/mpeg";
+        listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (bind(listener_, reinterpret_cast<sockaddr *>(&address), size) != 0 ||
+            listen(listener_, 8) != 0 ||
+            getsockname(listener_, reinterpret_cast<sockaddr *>(&address), &size) != 0)
+            return;
+        url_ = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/live";
+        std::thread([this] { Serve(); }).detach();
+    }
+    const std::string &Url() const { return url_; }
+
+  private:
+    void Serve() {
+        for (;;) {
+            const int fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0) continue;
+            char request[4096];
+            if (recv(fd, request, sizeof request, 0) > 0) {
+                const std::string head =
+                    "HTTP/1.0 200 OK\r\nContent-Type: " + type_ + "\r\nicy-name: bench\r\n\r\n";
+                const std::string out = head + body_;
+                for (std::size_t sent = 0; sent < out.size();) {
+                    const ssize_t n = send(fd, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
+                    if (n <= 0) break;
+                    sent += static_cast<std::size_t>(n);
+                }
+            }
+            close(fd);
+        }
+    }
+
+    int listener_ = -1;
+    std::string body_, type_, url_;
+};
+
+void StationStartToFirstFrame(benchmark::State &state, const std::string &url) {
+    InitEngine();
+    if (url.empty()) {
+        state.SkipWithError("no station to play");
+        return;
+    }
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        std::int64_t start_ns =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(start.time_since_epoch()).count();
+        HSTREAM handle = BASS_StreamCreateURL(url.c_str(), 0, 0, nullptr, nullptr);
+        if (!handle) {
+            state.SkipWithError("the station did not open");
+            return;
+        }
+        BASS_ChannelPlay(handle, FALSE);
+        std::int64_t first = 0;
+        while ((first = engine::FirstFrameNs(handle)) == 0) {
+            if (std::chrono::steady_clock::now() - start > std::chrono::seconds(5)) break;
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        state.SetIterationTime(first ? (first - start_ns) / 1e9 : 5.0);
+        BASS_StreamFree(handle);
+    }
+}
+
+void BM_StationStartToFirstFrameMp3(benchmark::State &state) {
+    StationStartToFirstFrame(state, StationOf("mp3").Url());
+}
+BENCHMARK(BM_StationStartToFirstFrameMp3)
+    ->UseManualTime()
+    ->Iterations(10)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_StationStartToFirstFrameAac(benchmark::State &state) {
+    StationStartToFirstFrame(state, StationOf("aac").Url());
+}
+BENCHMARK(BM_StationStartToFirstFrameAac)
+    ->UseManualTime()
+    ->Iterations(10)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_InstantStationStartToFirstFrameMp3(benchmark::State &state) {
+    static const InstantStation station("mp3");
+    StationStartToFirstFrame(state, station.Url());
+}
+BENCHMARK(BM_InstantStationStartToFirstFrameMp3)
+    ->UseManualTime()
+    ->Iterations(10)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_InstantStationStartToFirstFrameAac(benchmark::State &state) {
+    static const InstantStation station("aac");
+    StationStartToFirstFrame(state, station.Url());
+}
+BENCHMARK(BM_InstantStationStartToFirstFrameAac)
+    ->UseManualTime()
+    ->Iterations(10)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

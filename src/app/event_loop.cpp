@@ -2,9 +2,14 @@
 // the controls and the looks of the skinned buttons.
 #include "event_loop.h"
 
+#include <cstdint>
+
 #include "button_look.h"
 #include "control_numbers.h"
+#include "desktop_bus.h"
+#include "desktop_service.h"
 #include "playback_controller.h"
+#include "player_memory.h"
 #include "player_state.h"
 #include "time_display.h"
 #include "track_folder.h"
@@ -46,6 +51,7 @@ Dispatch RunControlCommand() {
         StepTrack(+1);
     } else if (control == kSeekBar) {
         SeekToClick();
+        AnnounceSeek();
     } else if (control >= kFirstVolumeDot && control <= kLastVolumeDot) {
         SetVolumeStep(control);
     } else if (control == kMiniVolumeBar) {
@@ -53,6 +59,25 @@ Dispatch RunControlCommand() {
     }
     return Dispatch::kGoOn;
 }
+
+// The events after which the player may show something else: commands, window switches and
+// moves. Ticks, hovers and repaints change nothing the desktop or the state file sees.
+bool MayChangeWhatIsShown(int eventKind) {
+    switch (eventKind) {
+        case kControlEvent:
+        case kLeftDoubleClick:
+        case kRightButtonUp:
+        case kLeftButtonDown:
+        case kWindowMoved:
+        case kCloseRequest:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The stream last looked at; a new one (auto-advance on a tick) is announced at once.
+std::uint64_t g_lookedAtSerial = 0;
 
 void UpdateButtonLooks(int eventKind) {
     for (int button : {kExitButton, kPlayButton, kPreviousButton, kOpenButton, kNextButton,
@@ -88,6 +113,11 @@ bool RunEventLoopTurn() {
         case kControlEvent:
             if (RunControlCommand() == Dispatch::kLeaveAtOnce) return false;
             break;
+        case kCloseRequest:
+            // Closed, the mini window could never be left again (the main window is hidden
+            // and a right click needs a window): its close works as its exit mark does.
+            if (g.eventWindow == kMiniWindow) return false;
+            break;
         default:
             break;
     }
@@ -98,6 +128,24 @@ bool RunEventLoopTurn() {
         CloseTopWindow(g.eventWindow);
         if (g.eventWindow == kMainWindow) return false;
     }
+
+    // The desktop session ends the player by a signal (logging out): as the cross does.
+    if (EndRequested()) return false;
+
+    // The desktop's commands run here, between turns, like the buttons' own.
+    bool desktopCommands = false;
+    if (DesktopCommandsWaiting()) {
+        if (!RunDesktopCommands()) return false;
+        desktopCommands = true;
+    }
+    // Only what can change something is looked at: a plain tick costs three tests here.
+    if (desktopCommands || MayChangeWhatIsShown(g.eventKind) ||
+        g.streamSerial != g_lookedAtSerial) {
+        g_lookedAtSerial = g.streamSerial;
+        PublishPlayerView();
+        RememberIfChanged();
+    }
+    KeepStateFileCurrent();
     return true;
 }
 

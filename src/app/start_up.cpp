@@ -1,10 +1,15 @@
 #include "start_up.h"
 
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "audio_engine.h"
+#include "command_line.h"
 #include "control_numbers.h"
+#include "desktop_service.h"
 #include "event_loop.h"
+#include "player_memory.h"
 #include "player_state.h"
 #include "refresh_tick.h"
 #include "skin_resources.h"
@@ -22,10 +27,13 @@ constexpr int kRefreshPeriodMs = 35;
 
 }  // namespace
 
-void PrepareStartUp() {
-    ResetPlayerState();
-    InitWidgetLayer();
+namespace {
+
+// Start-up after the widget layer is up: the skin, both windows (hidden), the audio engine and
+// the refresh timer.
+void BuildPlayer() {
     RegisterEmbeddedFonts();
+    SetEmbeddedProgramIcon();
     // PNG decoding needs no set-up: the image loader calls libpng directly.
     g.marqueeStep = 1.0f;
     g.volume = 0.5f;
@@ -53,12 +61,47 @@ void PrepareStartUp() {
     CreateTopWindow(kMiniWindow, 0, 0, 225, 52, "мини", hiddenCentred);
     BuildMiniWindow();
     StartRepeatingTimer(NativeWindowHandle(kMainWindow), kRefreshPeriodMs, RefreshTick);
+}
+
+void PublishNewStreamTitle() {
+    PublishPlayerView();
+}
+
+}  // namespace
+
+void PrepareStartUp(const std::string &stationFile) {
+    ResetPlayerState();
+    g.stationFile = stationFile;
+    InitWidgetLayer();
+    BuildPlayer();
     SetWindowVisible(kMainWindow, 1);
 }
 
-void StartUp() {
-    PrepareStartUp();
+void StartUp(const CommandLine &commandLine, const std::vector<std::string> &arguments,
+             const std::string &currentFolder) {
+    ResetPlayerState();
+    g.stationFile = commandLine.stationFile;
+    InitWidgetLayer();
+    // One player at a time: a later start hands its command line to the running one and
+    // ends before it has shown anything. When the running one does not take it (it is
+    // ending just now), this one runs by itself.
+    if (ConnectDesktopBus() == BusStart::kOtherPlayerRuns &&
+        HandArgumentsToRunningPlayer(currentFolder, arguments)) {
+        ReleaseWidgetLayer();
+        std::exit(0);
+    }
+    BuildPlayer();
+    RestoreRememberedState();
+    SetWindowVisible(g.miniMode == 1 ? kMiniWindow : kMainWindow, 1);
+    SetStreamTitleListener(PublishNewStreamTitle);
+    EndOnTerminationSignals();
+    OpenFromCommandLine(commandLine);
+    PublishPlayerView();
     RunEventLoop();
+    // The names go first, so that a start from now on runs a player of its own instead of
+    // handing its arguments to one that is ending.
+    StopDesktopBus();
+    RememberNow();
     ShutDown();
 }
 

@@ -4,6 +4,7 @@
 #include "playback_controller.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -36,6 +37,14 @@ void ForgetStationFailure() {
     g.stationError = 0;
 }
 
+// Dots kFirstVolumeDot up to lastLit show the lit image, the rest none.
+void LightVolumeDots(int lastLit) {
+    for (int dot = kFirstVolumeDot; dot <= kLastVolumeDot; ++dot) {
+        const NativeHandle image = dot <= lastLit ? NativeImageHandle(kVolumeDotImage) : 0;
+        SetControlValue(dot, static_cast<std::intptr_t>(image));
+    }
+}
+
 void SelectTrackAndPlay(int index) {
     SetControlValue(kTrackList, index);
     PlaySelectedTrack();
@@ -51,6 +60,9 @@ void PlaySelectedTrack() {
     if (path.empty()) return;
 
     g.streamHandle = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
+    ++g.streamSerial;
+    g.lastStreamWasStation = 0;
+    g.streamAddress = path;
     BASS_ChannelPlay(g.streamHandle, FALSE);
     SetControlValue(kAutoAdvanceBox, 1);
     ApplyVolume();
@@ -71,6 +83,9 @@ void PlayStation(const std::string &address) {
     ForgetStationFailure();
     g.streamHandle = BASS_StreamCreateURL(address.c_str(), 0, 0, nullptr, nullptr);
     if (g.streamHandle == 0) g.stationError = BASS_ErrorGetCode();
+    ++g.streamSerial;
+    g.lastStreamWasStation = 1;
+    g.streamAddress = address;
     BASS_ChannelPlay(g.streamHandle, FALSE);
     ApplyVolume();
 }
@@ -115,24 +130,19 @@ void SeekToClick() {
 }
 
 void SetVolumeStep(int control) {
-    for (int dot = kFirstVolumeDot; dot <= kLastVolumeDot; ++dot) {
-        const NativeHandle image = dot <= control ? NativeImageHandle(kVolumeDotImage) : 0;
-        SetControlValue(dot, static_cast<std::intptr_t>(image));
-    }
+    LightVolumeDots(control);
     g.volume = static_cast<float>(control - 400) / 10.0f;
     ApplyVolume();
     SetControlValue(kSpeaker, static_cast<std::intptr_t>(NativeImageHandle(kSpeakerLitImage)));
     g.volumePercent = (control - 400) * 10;
+    SetControlText(kMiniVolumeLabel, std::to_string(g.volumePercent));
 }
 
 void SetVolumeFromMiniBar() {
     g.mouseX = PointerXInWindow(kMiniWindow);
     // The pointer query answers -1 outside the window (a right click that has just hidden
-    // the mini window, say): a volume is never below 0 or above 100 percent.
-    g.volumePercent = std::clamp(g.mouseX - ControlLeft(kMiniVolumeBar), 0, 100);
-    g.volume = static_cast<float>(g.volumePercent) / 100.0f;
-    SetControlText(kMiniVolumeLabel, std::to_string(g.volumePercent));
-    ApplyVolume();
+    // the mini window, say): SetVolumePercent keeps a volume within 0 to 100 percent.
+    SetVolumePercent(g.mouseX - ControlLeft(kMiniVolumeBar));
 }
 
 void StepTrack(int step) {
@@ -146,4 +156,112 @@ void AutoAdvance() {
     if (BASS_ChannelIsActive(g.streamHandle) != BASS_ACTIVE_STOPPED) return;
     g.trackIndex = GetControlValue(kTrackList) + 1;
     if (g.trackIndex < g.trackCount) SelectTrackAndPlay(g.trackIndex);
+}
+
+// --- Commands of the desktop's media controls and of a later start --------------------------
+
+namespace {
+
+// The engine counts 16-bit stereo frames at 44100 Hz.
+constexpr std::int64_t kBytesPerSecond = 176400;
+constexpr std::int64_t kBytesPerFrame = 4;
+
+bool StreamIsPaused() {
+    return BASS_ChannelIsActive(g.streamHandle) == BASS_ACTIVE_PAUSED;
+}
+
+bool StreamIsPlaying() {
+    const DWORD active = BASS_ChannelIsActive(g.streamHandle);
+    return active == BASS_ACTIVE_PLAYING || active == BASS_ACTIVE_STALLED;
+}
+
+}  // namespace
+
+void PausePlayback() {
+    if (!StreamIsPlaying()) return;
+    // The pause button's toggle, with its flag made to agree with what is heard (it is not
+    // reset when a new stream starts).
+    g.paused = 0;
+    TogglePause();
+}
+
+void Play() {
+    if (StreamIsPlaying()) return;
+    if (StreamIsPaused()) {
+        g.paused = 1;
+        TogglePause();
+    } else if (g.lastStreamWasStation == 1 && !g.stationUrl.empty()) {
+        PlayStation(g.stationUrl);
+    } else {
+        PlaySelectedTrack();
+    }
+}
+
+void PlayOrPause() {
+    if (StreamIsPlaying()) {
+        PausePlayback();
+    } else {
+        Play();
+    }
+}
+
+void StopPlayback() {
+    BASS_StreamFree(g.streamHandle);
+    g.streamHandle = 0;
+    g.paused = 0;
+    // Stopped stays stopped: the next loop turn must not take the silence for a track's end.
+    SetControlValue(kAutoAdvanceBox, 0);
+}
+
+std::int64_t PlaybackPositionMicroseconds() {
+    const QWORD bytes = BASS_ChannelGetPosition(g.streamHandle, BASS_POS_BYTE);
+    const double seconds = BASS_ChannelBytes2Seconds(g.streamHandle, bytes);
+    if (!(seconds >= 0.0 && seconds < 1e12)) return -1;
+    return static_cast<std::int64_t>(seconds * 1e6);
+}
+
+std::int64_t PlaybackLengthMicroseconds() {
+    const QWORD bytes = BASS_ChannelGetLength(g.streamHandle, BASS_POS_BYTE);
+    if (bytes == static_cast<QWORD>(-1)) return -1;
+    const double seconds = BASS_ChannelBytes2Seconds(g.streamHandle, bytes);
+    if (!(seconds >= 0.0 && seconds < 1e12)) return -1;
+    return static_cast<std::int64_t>(seconds * 1e6);
+}
+
+bool SeekToMicroseconds(std::int64_t position) {
+    const std::int64_t length = PlaybackLengthMicroseconds();
+    if (length < 0) return false;  // a station: nothing to seek in
+    position = std::clamp<std::int64_t>(position, 0, length);
+    const std::int64_t bytes =
+        position / 1000 * kBytesPerSecond / 1000 / kBytesPerFrame * kBytesPerFrame;
+    return BASS_ChannelSetPosition(g.streamHandle, static_cast<QWORD>(bytes), BASS_POS_BYTE) !=
+           FALSE;
+}
+
+void SetVolumePercent(int percent) {
+    percent = std::clamp(percent, 0, 100);
+    // The dots come along, so every volume display agrees: the dot nearest to the volume is
+    // the last one lit (0 to 4 percent lights none).
+    g.volumePercent = percent;
+    g.volume = static_cast<float>(percent) / 100.0f;
+    SetControlText(kMiniVolumeLabel, std::to_string(percent));
+    LightVolumeDots(kFirstVolumeDot - 1 + static_cast<int>(std::lrint(percent / 10.0)));
+    ApplyVolume();
+}
+
+void PlayAddress(const std::string &address) {
+    const auto &entries = g.stations.entries;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].address != address) continue;
+        // A station of the list plays as if double-clicked there.
+        SetControlValue(kStationList, static_cast<std::intptr_t>(i));
+        ActivateStation();
+        return;
+    }
+    SetControlValue(kStationList, -1);
+    g.stations.Select(-1);
+    g.stationUrl = address;
+    g.currentTitle.clear();
+    SetControlText(kInfoLine, "");
+    PlayStation(address);
 }

@@ -15,7 +15,33 @@ void TogglePause();
 void SeekToClick();
 // The byte position SeekToClick asks for: offsetX * (lengthBytes / kSeekBarWidth), in 32 bits.
 std::int32_t SeekBytesForOffset(std::int32_t offsetX, std::int32_t lengthBytes);
+// Both set the volume and show it in both windows: the dots (the nearest one lit last after a
+// mini-bar click) and the mini window's percent number.
 void SetVolumeStep(int control);
 void SetVolumeFromMiniBar();
 void StepTrack(int step);
 void AutoAdvance();
+
+// Commands of the desktop's media controls and of a later start of the player, built on the
+// buttons' commands above.
+
+// Pauses what plays (the pause button's command); nothing when nothing plays.
+void PausePlayback();
+// Resumes a paused stream; with nothing loaded starts what played last: the station, else
+// the selected track (the play button's command). Nothing while something plays.
+void Play();
+// Play when nothing plays, PausePlayback otherwise.
+void PlayOrPause();
+// Ends the current stream; nothing follows it until the next play command.
+void StopPlayback();
+// The heard position and the length of the current stream; -1 when unknown (a station's
+// length, no stream).
+std::int64_t PlaybackPositionMicroseconds();
+std::int64_t PlaybackLengthMicroseconds();
+// Seeks within the current stream, clamped to it; false when it cannot seek (a station).
+bool SeekToMicroseconds(std::int64_t position);
+// Sets the volume (0 to 100, clamped) as the mini bar does, and lights the dots to match.
+void SetVolumePercent(int percent);
+// Plays an address as a station: a station of the list as if double-clicked there, any
+// other address with no title of its own.
+void PlayAddress(const std::string &address);

@@ -8,16 +8,13 @@
 #include "track_names.h"
 #include "widgets.h"
 
-namespace {
-// The picked file is looked for among this many items at most.
-constexpr int kSearchedItems = 1001;
-}  // namespace
-
 void OpenTrackFolder() {
     OpenTrackFile(ChooseFileToOpen("", "", "*.*|*.*", 0));
 }
 
 void OpenTrackFile(const std::string &path) {
+    // A cancelled dialog names no file: the list, its selection and what plays all stay.
+    if (path.empty()) return;
     g.chosenFilePath = path;
     ScanTrackFolder();
     SelectChosenTrack();
@@ -37,11 +34,10 @@ void ScanTrackFolder() {
 
 void SelectChosenTrack() {
     g.chosenFileName = NamePart(g.chosenFilePath);
-    for (int i = 0; i < kSearchedItems; ++i) {
+    // The whole list: a folder of thousands of tracks plays the one picked in it too.
+    for (int i = 0; i < g.trackCount; ++i) {
         SetControlValue(kTrackList, i);
         if (GetControlText(kTrackList) == g.chosenFileName) return;
     }
-    // Not found. A shorter list has cleared its selection at the first index past its end;
-    // a longer one would keep item 1000 selected and play a track nobody picked.
     SetControlValue(kTrackList, -1);
 }

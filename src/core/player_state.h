@@ -66,6 +66,16 @@ struct PlayerState {
     // The scrolling line shows a station's failure in place of marqueeBeforeFailure.
     std::int32_t marqueeShowsFailure = 0;
     std::string marqueeBeforeFailure;
+    // The station file named on the command line; empty: radio.pls is looked for.
+    std::string stationFile;
+
+    // Beyond the desktop player's own fields: what the desktop's media controls and the
+    // remembered state need to know about the current stream.
+    std::uint64_t streamSerial = 0;         // counts the streams started; names the current one
+    std::int32_t lastStreamWasStation = 0;  // 1 when the last stream started was a station
+    std::string streamAddress;              // its file path or station address
+    std::string streamTitle;                // the title the stream streamTitleSerial sent last
+    std::uint64_t streamTitleSerial = 0;    // 0: no stream has sent a title
 };
 
 extern PlayerState g;

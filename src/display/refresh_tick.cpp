@@ -74,6 +74,8 @@ void DrawMarquee(const MarqueeStrip &strip) {
     SetControlValue(strip.control, static_cast<std::intptr_t>(NativeImageHandle(strip.image)));
 }
 
+void (*g_titleListener)() = nullptr;
+
 // A station that failed to open, or has been without sound for long, says why in place of
 // whatever the line showed; once it plays again the line shows that text, or its title.
 bool ShowStationFailure() {
@@ -101,8 +103,15 @@ void ReadStreamTitle() {
     if (g.streamHandle == 0) return;
     const char *metadata = BASS_ChannelGetTags(g.streamHandle, BASS_TAG_META);
     std::string title;
-    if (StreamTitleFromMetadata(metadata, &title) && title != g.marqueeText)
-        g.marqueeText = std::move(title);
+    if (!StreamTitleFromMetadata(metadata, &title)) return;
+    // Kept apart from the scrolling line, which goes on showing the last station's title
+    // until the new one sends its own: here a title belongs to the stream that sent it.
+    if (g.streamTitleSerial != g.streamSerial || title != g.streamTitle) {
+        g.streamTitle = title;
+        g.streamTitleSerial = g.streamSerial;
+        if (g_titleListener) g_titleListener();
+    }
+    if (title != g.marqueeText) g.marqueeText = std::move(title);
 }
 
 }  // namespace
@@ -159,6 +168,10 @@ int SpectrumBarHeight(float magnitude, int barHeight) {
     // magnitudes from overflowing the conversion.
     if (exact >= static_cast<float>(barHeight)) return barHeight;
     return static_cast<int>(std::lrint(exact));
+}
+
+void SetStreamTitleListener(void (*listener)()) {
+    g_titleListener = listener;
 }
 
 void RefreshTick() {

@@ -7,6 +7,9 @@
 // Runs on every firing of the refresh timer, whatever window is shown and whether anything
 // plays.
 void RefreshTick();
+// The function a tick calls when the current stream sends a title other than its last one
+// (streamTitle); nullptr for none. Ticks without a new title call nothing.
+void SetStreamTitleListener(void (*listener)());
 
 // The steps of a tick that draw from given values rather than from the engine.
 void DrawSeekIndicator(std::int32_t positionSeconds, std::int32_t lengthSeconds);

@@ -18,6 +18,8 @@ namespace {
 // SDL rounds buffers to powers of two.
 constexpr int kDeviceFrames = 1024;
 constexpr int kClockFrames = 441;  // the clock ticks every 10 ms
+// How often the watcher looks at an open device: a lost one is replaced well within a second.
+constexpr auto kWatchPeriod = std::chrono::milliseconds(100);
 
 // The device of the process, for the exit handler.
 std::atomic<SDL_AudioDeviceID> open_device{0};
@@ -59,6 +61,8 @@ bool AudioOutput::OpenDevice() {
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (device_ == 0) return false;
     latency_frames_ = have.samples;
+    if (!watcher_.joinable()) watcher_ = std::thread([this] { RunWatcher(); });
+    watcher_wake_.notify_one();
     {
         // The device's thread has not started, but a clock of an earlier period may still
         // be finishing a mix.
@@ -77,8 +81,7 @@ void AudioOutput::CloseDevice() {
     device_ = 0;
 }
 
-void AudioOutput::Start() {
-    if (OpenDevice()) return;
+void AudioOutput::StartClock() {
     latency_frames_ = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -88,7 +91,13 @@ void AudioOutput::Start() {
     clock_wake_.notify_one();
 }
 
+void AudioOutput::Start() {
+    if (OpenDevice()) return;
+    StartClock();
+}
+
 void AudioOutput::Attach(Stream *stream) {
+    std::lock_guard<std::mutex> device_lock(device_mutex_);
     bool first;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -99,6 +108,7 @@ void AudioOutput::Attach(Stream *stream) {
 }
 
 void AudioOutput::Detach(Stream *stream) {
+    std::lock_guard<std::mutex> device_lock(device_mutex_);
     bool idle;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -107,6 +117,30 @@ void AudioOutput::Detach(Stream *stream) {
         if (idle) clock_mode_ = false;
     }
     if (idle) CloseDevice();
+}
+
+// SDL marks a device that went away as stopped (and posts its device-removed event): the
+// callback is no longer called, so the streams would stand still. The default device takes
+// its place, where the streams go on from where they were; with no device at all the silent
+// clock keeps their time, and the next first stream tries a device again (Start).
+void AudioOutput::RunWatcher() {
+    pthread_setname_np(pthread_self(), "volnar-device");
+    std::unique_lock<std::mutex> device_lock(device_mutex_);
+    for (;;) {
+        if (device_ == 0) {
+            watcher_wake_.wait(device_lock, [this] { return device_ != 0; });
+            continue;
+        }
+        watcher_wake_.wait_for(device_lock, kWatchPeriod);
+        if (device_ == 0 || SDL_GetAudioDeviceStatus(device_) != SDL_AUDIO_STOPPED) continue;
+        CloseDevice();
+        bool playing;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            playing = !streams_.empty();
+        }
+        if (playing && !OpenDevice()) StartClock();
+    }
 }
 
 void AudioOutput::SdlCallback(void *user, Uint8 *bytes, int length) {

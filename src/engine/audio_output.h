@@ -3,14 +3,18 @@
 // positions, ends and the spectrum behave the same.
 //
 // Threads: the user-interface thread opens the output and attaches and detaches streams;
-// the audio thread (SDL's callback thread or the clock thread) mixes. mutex_ guards the list
-// of streams and the clock's mode; the user-interface thread holds it only to change them, so
-// a detached stream is never touched again by the audio thread. Lock order: mutex_, then a
-// stream's.
+// the audio thread (SDL's callback thread or the clock thread) mixes; the watcher thread
+// notices a device that went away (unplugged, its sound server's sink removed) and opens the
+// default device in its place, or hands the streams to the clock when there is none. mutex_
+// guards the list of streams and the clock's mode; the user-interface thread holds it only
+// to change them, so a detached stream is never touched again by the audio thread.
+// device_mutex_ guards the device and the starting of the clock and watcher threads; it is
+// never taken while mutex_ is held. Lock order: device_mutex_, then mutex_, then a stream's.
 //
 // The device is open only while a stream is attached, so an idle player wakes no audio
-// thread and holds no sound device. Opening and closing it happen on the user-interface
-// thread without mutex_, since closing waits for a running callback, which takes mutex_.
+// thread and holds no sound device (the watcher sleeps until a device opens). Opening and
+// closing it happen without mutex_, since closing waits for a running callback, which takes
+// mutex_.
 #pragma once
 
 #include <atomic>
@@ -34,22 +38,27 @@ class AudioOutput {
     void Attach(Stream *stream);
     void Detach(Stream *stream);
     // Frames handed to the device but not yet heard.
-    std::int64_t LatencyFrames() const { return latency_frames_; }
+    std::int64_t LatencyFrames() const { return latency_frames_.load(); }
 
   private:
     static void SdlCallback(void *user, Uint8 *bytes, int length);
-    // For the first attached stream: the device, else the clock.
+    // For the first attached stream: the device, else the clock. Callers hold device_mutex_.
     void Start();
     bool OpenDevice();
     void CloseDevice();
+    void StartClock();
     void Mix(float *out, int frames);
     void RunClock();
+    void RunWatcher();
 
-    bool use_device_ = false;          // immutable after open
-    bool sdl_ready_ = false;           // user-interface thread only
-    SDL_AudioDeviceID device_ = 0;     // user-interface thread only
-    std::int64_t latency_frames_ = 0;  // user-interface thread only
-    std::thread clock_;                // started once; never joined (audio_engine.cpp)
+    bool use_device_ = false;                      // immutable after open
+    std::mutex device_mutex_;                      // see the top of the file
+    bool sdl_ready_ = false;                       // guarded by device_mutex_
+    SDL_AudioDeviceID device_ = 0;                 // guarded by device_mutex_
+    std::atomic<std::int64_t> latency_frames_{0};  // atomic; written under device_mutex_
+    std::condition_variable watcher_wake_;  // with device_mutex_: the watcher waits for a device
+    std::thread watcher_;                   // guarded by device_mutex_; started once, never joined
+    std::thread clock_;  // guarded by device_mutex_; started once; never joined (audio_engine.cpp)
     std::mutex mutex_;
     std::condition_variable clock_wake_;  // the clock waits on it while it has nothing to do
     std::vector<Stream *> streams_;       // guarded by mutex_

@@ -44,6 +44,9 @@ class Decoder {
 };
 
 std::unique_ptr<Decoder> OpenFileDecoder(const std::string &path, CancelToken *token);
+// An MP3 file decoded along the table of its frame headers: exact length and seeks. Null
+// when the file is no MP3 stream that the header scan can map.
+std::unique_ptr<Decoder> OpenMp3FileDecoder(const std::string &path);
 // One station address: connects, recognises the stream and decodes its first frame, within
 // the token's deadline. error, when given, receives a BASS_ERROR_* code (BASS_OK on success).
 std::unique_ptr<Decoder> OpenUrlDecoder(const std::string &url, CancelToken *token,

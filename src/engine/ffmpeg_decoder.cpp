@@ -10,11 +10,13 @@
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "audio_engine.h"
 #include "decoder.h"
+#include "ffmpeg_io.h"
 #include "icy_metadata.h"
 
 extern "C" {
@@ -75,9 +77,6 @@ constexpr int kUrlFormatProbeBytes = 16 * 1024;
 constexpr int kUrlProbeBytes = 32 * 1024;
 // A station that sends nothing for this long is taken as gone (microseconds).
 constexpr const char *kUrlReadTimeoutUs = "5000000";
-// Untrusted addresses may reach only these protocols, and nested opens (redirects) inherit
-// the list; a local path can never become another protocol.
-constexpr const char *kStationProtocols = "http,https,tcp,tls";
 // Connections tried for one opening when what arrives cannot be read as audio: each
 // connection joins the station at another point of its stream.
 constexpr int kStationOpenAttempts = 3;
@@ -86,8 +85,52 @@ constexpr int kScanPacketsPerStep = 400;
 // Bad packets tolerated in a row before a source is given up as undecodable.
 constexpr int kMaxBadPacketsInRow = 200;
 
-int InterruptCallback(void *opaque) {
-    return static_cast<const CancelToken *>(opaque)->Expired() ? 1 : 0;
+// https: the peer's chain must lead to a trusted authority and name the host. GnuTLS reads
+// the system's store by itself; SSL_CERT_FILE, the variable other TLS users honour, names a
+// file to trust instead.
+void AddTlsOptions(AVDictionary **options) {
+    av_dict_set(options, "tls_verify", "1", 0);
+    const char *trusted = std::getenv("SSL_CERT_FILE");
+    if (trusted && trusted[0]) av_dict_set(options, "ca_file", trusted, 0);
+}
+
+// Formats whose titles come in the stream itself as Vorbis comments, not as ICY metadata.
+bool CarriesCommentTitles(const AVInputFormat *format) {
+    return format &&
+           (std::strcmp(format->name, "ogg") == 0 || std::strcmp(format->name, "flac") == 0);
+}
+
+// The title a player shows for a set of Vorbis comments: "ARTIST - TITLE", or whichever of the
+// two there is; empty with neither.
+std::string CommentTitle(const AVDictionary *tags) {
+    const AVDictionaryEntry *title = av_dict_get(tags, "title", nullptr, 0);
+    const AVDictionaryEntry *artist = av_dict_get(tags, "artist", nullptr, 0);
+    std::string text;
+    if (artist && artist->value[0]) text = artist->value;
+    if (title && title->value[0]) text += (text.empty() ? "" : " - ") + std::string(title->value);
+    // The same bound as an ICY block, so a hostile comment costs no more than a hostile block.
+    if (text.size() > kMaxIcyBlockBytes) text.resize(kMaxIcyBlockBytes);
+    return text;
+}
+
+using IoOpen = int (*)(AVFormatContext *, AVIOContext **, const char *, int, AVDictionary **);
+
+// The library's own opener, taken from the first context (every context starts with it).
+IoOpen LibraryIoOpen(IoOpen first) {
+    static const IoOpen library = first;
+    return library;
+}
+
+// Every connection a station's format opens, nested ones too (HLS playlists, segments and
+// keys), is checked as the first one is: FFmpeg hands only a few options on by itself.
+int CheckedIoOpen(AVFormatContext *s, AVIOContext **pb, const char *url, int flags,
+                  AVDictionary **options) {
+    AVDictionary *own = nullptr;
+    AVDictionary **used = options ? options : &own;
+    AddTlsOptions(used);
+    const int result = LibraryIoOpen(nullptr)(s, pb, url, flags, used);
+    av_dict_free(&own);
+    return result;
 }
 
 // FFmpeg reports why a connection failed only in its log: a failed host name lookup and a
@@ -180,10 +223,10 @@ FormatPtr OpenStationInput(const std::string &url, CancelToken *token, bool use_
                            int *error) {
     AVIOInterruptCB interrupt{InterruptCallback, token};
     AVDictionary *options = nullptr;
+    // Untrusted addresses may reach only the station protocols, and nested opens (redirects,
+    // HLS parts) inherit the list; a local path can never become another protocol.
     av_dict_set(&options, "protocol_whitelist", kStationProtocols, 0);
-    av_dict_set(&options, "icy", "1", 0);
-    av_dict_set(&options, "rw_timeout", kUrlReadTimeoutUs, 0);
-    av_dict_set(&options, "reconnect", "0", 0);
+    AddStationConnectionOptions(&options);
     AVIOContext *raw_io = nullptr;
     last_error_component[0] = '\0';
     int result = avio_open2(&raw_io, url.c_str(), AVIO_FLAG_READ, &interrupt, &options);
@@ -199,6 +242,7 @@ FormatPtr OpenStationInput(const std::string &url, CancelToken *token, bool use_
         *error = BASS_ERROR_MEM;
         return nullptr;
     }
+    if (LibraryIoOpen(raw->io_open)) raw->io_open = CheckedIoOpen;
     raw->pb = io.get();
     raw->flags |= AVFMT_FLAG_CUSTOM_IO;
     raw->probesize = kUrlProbeBytes;
@@ -235,6 +279,7 @@ class FfmpegDecoder final : public Decoder {
     std::string Metadata() override;
 
   private:
+    void UpdateCommentTitle(const AVPacket *packet);
     bool DecodeMore();
     bool Convert(const AVFrame *frame);
     bool SetUpResampler(const AVFrame *frame);
@@ -262,6 +307,8 @@ class FfmpegDecoder final : public Decoder {
     FormatPtr scan_;                  // a second reader counting the real length
     std::int64_t scan_ticks_ = 0;
     std::int64_t scan_trimmed_ = 0;  // samples at the source rate
+    bool comment_titles_ = false;    // immutable after open: an Ogg or FLAC station
+    std::string comment_title_;      // the current logical stream's title, empty for none
 };
 
 bool FfmpegDecoder::Open(bool use_declared_type, int *error) {
@@ -286,6 +333,8 @@ bool FfmpegDecoder::Open(bool use_declared_type, int *error) {
     packet_.reset(av_packet_alloc());
     frame_.reset(av_frame_alloc());
     if (!packet_ || !frame_) return false;
+    comment_titles_ = is_url_ && CarriesCommentTitles(format_->iformat);
+    UpdateCommentTitle(nullptr);
 
     if (!is_url_) {
         std::int64_t frames = -1;
@@ -428,6 +477,7 @@ bool FfmpegDecoder::DecodeMore() {
             continue;
         }
         if (packet_->stream_index == stream_index_) {
+            UpdateCommentTitle(packet_.get());
             result = avcodec_send_packet(codec_.get(), packet_.get());
             if (result < 0 && result != AVERROR(EAGAIN) && ++bad_packets_ > kMaxBadPacketsInRow)
                 at_end_ = true;
@@ -507,7 +557,30 @@ bool FfmpegDecoder::RefineLengthStep() {
     return false;
 }
 
+// Each logical stream of an Ogg station starts with its own comments; the demuxer marks the
+// stream as updated and hands the new set along with the first packet after them.
+void FfmpegDecoder::UpdateCommentTitle(const AVPacket *packet) {
+    if (!comment_titles_) return;
+    AVStream *stream = format_->streams[stream_index_];
+    std::size_t size = 0;
+    const std::uint8_t *packed =
+        packet ? av_packet_get_side_data(packet, AV_PKT_DATA_METADATA_UPDATE, &size) : nullptr;
+    if (packed) {
+        AVDictionary *tags = nullptr;
+        if (av_packet_unpack_dictionary(packed, size, &tags) == 0)
+            comment_title_ = CommentTitle(tags);
+        av_dict_free(&tags);
+        stream->event_flags &= ~AVSTREAM_EVENT_FLAG_METADATA_UPDATED;
+    } else if (!packet || (stream->event_flags & AVSTREAM_EVENT_FLAG_METADATA_UPDATED)) {
+        comment_title_ = CommentTitle(stream->metadata);
+        stream->event_flags &= ~AVSTREAM_EVENT_FLAG_METADATA_UPDATED;
+    }
+}
+
+// Ogg and FLAC stations get the ICY form of their comment title, so the player reads and shows
+// it as it does every other station's.
 std::string FfmpegDecoder::Metadata() {
+    if (comment_titles_ && !comment_title_.empty()) return "StreamTitle='" + comment_title_ + "';";
     if (!is_url_ || !format_ || !format_->pb) return {};
     std::uint8_t *value = nullptr;
     if (av_opt_get(format_->pb, "icy_metadata_packet", AV_OPT_SEARCH_CHILDREN, &value) < 0 ||
@@ -525,6 +598,19 @@ bool IsRegularFile(const std::string &path) {
 
 }  // namespace
 
+const char *const kStationProtocols = "http,https,tcp,tls,crypto";
+
+int InterruptCallback(void *opaque) {
+    return static_cast<const CancelToken *>(opaque)->Expired() ? 1 : 0;
+}
+
+void AddStationConnectionOptions(AVDictionary **options) {
+    av_dict_set(options, "icy", "1", 0);
+    av_dict_set(options, "rw_timeout", kUrlReadTimeoutUs, 0);
+    av_dict_set(options, "reconnect", "0", 0);
+    AddTlsOptions(options);
+}
+
 bool CancelToken::Expired() const {
     if (cancel.load()) return true;
     if (parent && parent->Expired()) return true;
@@ -537,6 +623,8 @@ bool CancelToken::Expired() const {
 std::unique_ptr<Decoder> OpenFileDecoder(const std::string &path, CancelToken *token) {
     // A FIFO or device would block the open forever; folders are no audio either.
     if (!IsRegularFile(path)) return nullptr;
+    // MP3 files go by their frame table; what the header scan cannot map FFmpeg still opens.
+    if (auto mp3 = OpenMp3FileDecoder(path)) return mp3;
     auto decoder = std::make_unique<FfmpegDecoder>(path, false, token);
     if (!decoder->Open()) return nullptr;
     return decoder;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "audio_engine.h"
+#include "station_playlist.h"
 
 namespace engine {
 namespace {
@@ -55,7 +56,7 @@ std::unique_ptr<Decoder> OpenUrlWithin(const std::string &url,
     std::thread thread([opening, url] {
         pthread_setname_np(pthread_self(), "volnar-connect");
         int code = BASS_ERROR_TIMEOUT;
-        std::unique_ptr<Decoder> decoder = OpenUrlDecoder(url, opening->token.get(), &code);
+        std::unique_ptr<Decoder> decoder = OpenStationAddress(url, opening->token.get(), &code);
         // Nobody waits for an opening given up on: its connection closes here, at once.
         if (opening->token->Expired()) decoder.reset();
         std::lock_guard<std::mutex> lock(opening->mutex);

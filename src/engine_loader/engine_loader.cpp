@@ -46,17 +46,25 @@ EngineCalls *g_engine = nullptr;  // loaded and complete, or nullptr
 bool g_loadTried = false;
 InitCall g_init;
 
-// Next to the executable, as installed; else where the build put it (the tests' programs
-// live in folders of their own).
+bool Readable(const std::string &path) {
+    return access(path.c_str(), R_OK) == 0;
+}
+
+// Next to the executable, where the build puts the player; in the installed tree's engine
+// folder, found from the executable's folder; else, for the test programs in the build's
+// sub-folders, where the build put it. An installed executable never reaches into a build.
 std::string EngineFile() {
     char self[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length > 0) {
-        std::string path(self, static_cast<std::size_t>(length));
-        path = path.substr(0, path.rfind('/') + 1) + VOLNAR_ENGINE_FILE;
-        if (access(path.c_str(), R_OK) == 0) return path;
-    }
-    return VOLNAR_ENGINE_BUILD_PATH;
+    if (length <= 0) return VOLNAR_ENGINE_BUILD_PATH;
+    const std::string executable(self, static_cast<std::size_t>(length));
+    const std::string folder = executable.substr(0, executable.rfind('/') + 1);
+    const std::string beside = folder + VOLNAR_ENGINE_FILE;
+    if (Readable(beside)) return beside;
+    const std::string installed = folder + VOLNAR_ENGINE_FROM_BIN "/" VOLNAR_ENGINE_FILE;
+    if (Readable(installed)) return installed;
+    if (executable.starts_with(VOLNAR_BUILD_FOLDER "/")) return VOLNAR_ENGINE_BUILD_PATH;
+    return installed;
 }
 
 template <typename Function>

@@ -1,6 +1,7 @@
 #include "settings_text.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "ascii.h"
 #include "text_encoding.h"
@@ -30,17 +31,38 @@ std::string_view TrimLeadingBlanks(std::string_view s) {
 std::string SettingsBytesToUtf8(std::string bytes) {
     if (bytes.starts_with(kByteOrderMark)) {
         bytes.erase(0, kByteOrderMark.size());
-        return bytes;
+        return Utf8WithReplacements(bytes);
     }
     if (IsValidUtf8(bytes)) return bytes;
-    return Cp1251ToUtf8(bytes);
+    // Line by line: one title pasted in another encoding must not change how the group line
+    // and every other title are read.
+    std::string text;
+    text.reserve(bytes.size() + bytes.size() / 2);
+    const std::string_view all(bytes);
+    for (std::size_t pos = 0; pos < all.size();) {
+        std::size_t next = pos;
+        const std::string_view line = NextSettingsLine(all, &next);
+        const std::size_t end = pos + line.size();
+        if (IsValidUtf8(line))
+            text += line;
+        else
+            text += Cp1251ToUtf8(line);
+        if (end < all.size()) text += all[end];
+        pos = end + 1;
+    }
+    return text;
 }
 
 std::string_view NextSettingsLine(std::string_view text, std::size_t *pos) {
     const std::size_t start = *pos < text.size() ? *pos : text.size();
-    std::size_t end = start;
-    while (end < text.size() && text[end] != '\n' && text[end] != '\r')
-        ++end;
+    // memchr scans many bytes at a time: lines of kilobytes are read as fast as short ones.
+    const char *begin = text.data() + start;
+    std::size_t length = text.size() - start;
+    if (const void *lf = std::memchr(begin, '\n', length))
+        length = static_cast<std::size_t>(static_cast<const char *>(lf) - begin);
+    if (const void *cr = std::memchr(begin, '\r', length))
+        length = static_cast<std::size_t>(static_cast<const char *>(cr) - begin);
+    const std::size_t end = start + length;
     *pos = end + 1;
     return text.substr(start, end - start);
 }

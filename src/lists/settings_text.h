@@ -6,8 +6,9 @@
 #include <string>
 #include <string_view>
 
-// The file's bytes as UTF-8: after a UTF-8 byte-order mark the rest is taken as it is; without
-// the mark, bytes that are valid UTF-8 are kept and anything else is read as Windows-1251.
+// The file's bytes as UTF-8: after a UTF-8 byte-order mark the rest is UTF-8, each ill-formed
+// byte becoming U+FFFD; without the mark, each line (ended by LF or CR) that is valid UTF-8 is
+// kept and every other line is read as Windows-1251. Line ends are kept as they were.
 std::string SettingsBytesToUtf8(std::string bytes);
 
 // The line starting at *pos, without its line end (LF or CR); *pos moves past that end.

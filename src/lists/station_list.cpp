@@ -4,14 +4,12 @@
 
 #include "player_state.h"
 #include "settings_file.h"
-
-namespace {
-constexpr char kStationFile[] = "radio.pls";
-}  // namespace
+#include "station_file_lookup.h"
 
 void LoadStationList() {
     g.stations = StationList{};
-    if (!OpenSettingsFile(kStationFile)) return;
+    const std::string file = g.stationFile.empty() ? FindStationFile() : g.stationFile;
+    if (!OpenSettingsFile(file)) return;
     SelectSettingsGroup(g.stationGroup);
     // Both keys are read on every turn, so the turn that ends the list leaves its empty
     // address, and whatever title it had, in the state.

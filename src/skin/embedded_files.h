@@ -1,4 +1,5 @@
-// The skin files linked into the executable (see CMakeLists.txt), each between two symbols.
+// The skin files and the icon linked into the executable (see CMakeLists.txt), each between two
+// symbols.
 #pragma once
 
 #include <cstddef>
@@ -31,5 +32,11 @@ VOLNAR_EMBEDDED_FILE(skin_seek_knob_png)
 VOLNAR_EMBEDDED_FILE(skin_mini_skin_png)
 VOLNAR_EMBEDDED_FILE(skin_microtech_ttf)
 VOLNAR_EMBEDDED_FILE(skin_digital7_ttf)
+VOLNAR_EMBEDDED_FILE(icon_16_png)
+VOLNAR_EMBEDDED_FILE(icon_24_png)
+VOLNAR_EMBEDDED_FILE(icon_32_png)
+VOLNAR_EMBEDDED_FILE(icon_48_png)
+VOLNAR_EMBEDDED_FILE(icon_64_png)
+VOLNAR_EMBEDDED_FILE(icon_128_png)
 
 #undef VOLNAR_EMBEDDED_FILE

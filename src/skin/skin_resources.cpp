@@ -50,3 +50,12 @@ void LoadSkinImages() {
     }
     CreateBlankImage(kMarqueeImage, kMarqueeWidth, kMarqueeHeight);
 }
+
+void SetEmbeddedProgramIcon() {
+    std::vector<std::pair<const void *, std::size_t>> files;
+    for (const EmbeddedFile icon :
+         {Embedded_icon_16_png(), Embedded_icon_24_png(), Embedded_icon_32_png(),
+          Embedded_icon_48_png(), Embedded_icon_64_png(), Embedded_icon_128_png()})
+        files.emplace_back(icon.data, icon.size);
+    SetProgramIcon(files);
+}

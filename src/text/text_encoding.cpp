@@ -1,6 +1,9 @@
 #include "text_encoding.h"
 
 #include <cstdint>
+#include <cstring>
+
+#include "combining_marks.h"
 
 namespace {
 
@@ -22,8 +25,13 @@ void AppendUtf8(std::string &out, char32_t cp) {
     } else if (cp < 0x800) {
         out += static_cast<char>(0xC0 | (cp >> 6));
         out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
+    } else if (cp < 0x10000) {
         out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
         out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
@@ -58,10 +66,26 @@ int SequenceLength(std::string_view text, std::size_t i) {
     return length;
 }
 
+char32_t DecodeSequence(std::string_view text, std::size_t i, int length) {
+    const auto b0 = static_cast<std::uint8_t>(text[i]);
+    if (length == 1) return b0;
+    char32_t cp = b0 & (0x7F >> length);
+    for (int k = 1; k < length; ++k)
+        cp = (cp << 6) | (static_cast<std::uint8_t>(text[i + k]) & 0x3F);
+    return cp;
+}
+
 // Well-formed up to the end; *cut is set to where a sequence cut off by the end begins.
 bool ScanUtf8(std::string_view text, std::size_t *cut) {
     *cut = text.size();
     for (std::size_t i = 0; i < text.size();) {
+        // Titles are mostly ASCII: eight bytes at a time while no byte has its top bit set.
+        std::uint64_t word;
+        if (i + 8 <= text.size() &&
+            (std::memcpy(&word, text.data() + i, 8), (word & 0x8080808080808080ull) == 0)) {
+            i += 8;
+            continue;
+        }
         const int n = SequenceLength(text, i);
         if (n == 0) return false;
         if (n < 0) {
@@ -101,4 +125,58 @@ std::string DisplayTextToUtf8(std::string_view text) {
     std::size_t cut;
     if (ScanUtf8(text, &cut)) return std::string(text.substr(0, cut));
     return Cp1251ToUtf8(text);
+}
+
+std::string Utf8WithReplacements(std::string_view text) {
+    if (IsValidUtf8(text)) return std::string(text);
+    std::string out;
+    out.reserve(text.size() + text.size() / 4);
+    for (std::size_t i = 0; i < text.size();) {
+        const int n = SequenceLength(text, i);
+        if (n > 0) {
+            out.append(text, i, static_cast<std::size_t>(n));
+            i += static_cast<std::size_t>(n);
+        } else {
+            AppendUtf8(out, 0xFFFD);
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::string ShownText(std::string_view text) {
+    std::size_t cut;
+    if (!ScanUtf8(text, &cut)) {
+        // One byte is one code point, and Windows-1251 has no combining marks.
+        return Cp1251ToUtf8(text.substr(0, kMaxShownCodePoints));
+    }
+    text = text.substr(0, cut);
+    std::string out;
+    out.reserve(text.size() < 4 * kMaxShownCodePoints ? text.size() : 4 * kMaxShownCodePoints);
+    std::size_t shown = 0;       // code points in out
+    std::size_t run = 0;         // combining marks kept after the last character
+    std::size_t clusterEnd = 0;  // where the last complete character and its marks end in out
+    for (std::size_t i = 0; i < text.size();) {
+        const int n = SequenceLength(text, i);  // > 0: the text is well-formed up to cut
+        const char32_t cp = DecodeSequence(text, i, n);
+        const bool mark = IsCombiningMark(cp);
+        if (!mark) {
+            clusterEnd = out.size();
+            if (shown == kMaxShownCodePoints) return out;
+            run = 0;
+        } else if (run == kMaxCombiningRun) {
+            i += static_cast<std::size_t>(n);
+            continue;
+        } else if (shown == kMaxShownCodePoints) {
+            // The last character would lose marks: it goes as a whole.
+            out.resize(clusterEnd);
+            return out;
+        } else {
+            ++run;
+        }
+        out.append(text, i, static_cast<std::size_t>(n));
+        ++shown;
+        i += static_cast<std::size_t>(n);
+    }
+    return out;
 }

@@ -100,6 +100,8 @@ void ReleaseImagesAndFonts() {
 }
 
 QString DecodeDisplayText(std::string_view text) {
-    const std::string utf8 = DisplayTextToUtf8(text);
+    // Bounded here, where every shown text passes: a title of megabytes or of thousands of
+    // stacked accents would otherwise cost seconds of shaping in the list, labels and marquee.
+    const std::string utf8 = ShownText(text);
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }

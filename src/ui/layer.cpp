@@ -31,6 +31,9 @@ void InitWidgetLayer() {
     if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB")) qputenv("QT_NO_GLIB", "1");
     g_application = std::make_unique<QApplication>(g_argc, g_argv);
+    // The name of the installed menu entry: Wayland compositors find the icon and the task
+    // bar entry through it, X11 ones match the windows' class "volnar" against it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("volnar"));
     // Windows are closed by the player alone; closing the last one ends nothing here.
     QGuiApplication::setQuitOnLastWindowClosed(false);
 }

@@ -13,6 +13,8 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 // Opaque, non-zero for a live object: the address of the layer's record of it.
 using NativeHandle = std::uintptr_t;
@@ -106,6 +108,16 @@ NativeHandle NativeWindowHandle(int window);
 void SetWindowBackgroundImage(NativeHandle window, NativeHandle image);
 void StartWindowDrag(int window);
 void CloseTopWindow(int window);
+// False where the window system keeps windows' places to itself (Wayland): positions are
+// then neither known nor settable.
+bool WindowPlacesKnown();
+// Top-left corner of a window on the screen; (0, 0) for none.
+ScreenPoint WindowPosition(int window);
+// Moves a window's top-left corner to (x, y) when enough of it would then lie on one of the
+// screens to be seen and dragged back; false (window not moved) otherwise.
+bool MoveTopWindowOnScreen(int window, int x, int y);
+// Shows a window, brings it to the front and asks for the input focus for it.
+void RaiseTopWindow(int window);
 
 // --- Controls (created in the current parent) --------------------------------------------
 
@@ -168,6 +180,9 @@ NativeHandle NativeImageHandle(int slot);
 NativeHandle CreateFontInSlot(int slot, const std::string &face, int points, int style);
 NativeHandle NativeFontHandle(int slot);
 void RegisterFontFromMemory(const void *data, std::size_t length);
+// The program's icon, one PNG file in memory per size: every window carries it (task bar,
+// window switcher). Files that do not decode are left out.
+void SetProgramIcon(const std::vector<std::pair<const void *, std::size_t>> &pngFiles);
 
 // --- Drawing (one drawing at a time) -----------------------------------------------------
 

@@ -1,10 +1,13 @@
 // Top-level windows: creation, visibility, background, close, and the overlay that drawing
 // on a window paints into.
 #include <QGuiApplication>
+#include <QIcon>
+#include <QPixmap>
 #include <QScreen>
 #include <algorithm>
 
 #include "layer_tables.h"
+#include "png_decode.h"
 #include "top_window.h"
 #include "ui_internal.h"
 
@@ -39,7 +42,18 @@ NativeHandle CreateTopWindow(int window, int x, int y, int width, int height,
 }
 
 void SetWindowVisible(int window, int visible) {
-    if (TopWindow *widget = WindowAt(window)) widget->setVisible(visible != 0);
+    TopWindow *widget = WindowAt(window);
+    if (!widget) return;
+    if (visible == 0) {
+        widget->hide();
+        return;
+    }
+    // Shown in its normal state, in front and with the keyboard focus. Qt asks the window
+    // manager for the activation (on Wayland through the compositor's activation protocol,
+    // which may refuse); a window not yet mapped is activated once it is.
+    widget->showNormal();
+    widget->raise();
+    widget->activateWindow();
 }
 
 NativeHandle NativeWindowHandle(int window) {
@@ -64,4 +78,52 @@ QImage *WindowOverlayImage(int window) {
 
 void WindowOverlayChanged(int window, const QRect &area) {
     if (TopWindow *widget = WindowAt(window)) widget->OverlayChanged(area);
+}
+
+void SetProgramIcon(const std::vector<std::pair<const void *, std::size_t>> &pngFiles) {
+    if (!QCoreApplication::instance()) return;
+    QIcon icon;
+    for (const auto &[data, length] : pngFiles) {
+        const QImage image = DecodePng(data, length);
+        if (!image.isNull()) icon.addPixmap(QPixmap::fromImage(image));
+    }
+    // Windows without an icon of their own, those made later included, show the program's.
+    QGuiApplication::setWindowIcon(icon);
+}
+
+bool WindowPlacesKnown() {
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+ScreenPoint WindowPosition(int window) {
+    const TopWindow *widget = WindowAt(window);
+    if (!widget) return {};
+    const QPoint position = widget->pos();
+    return {position.x(), position.y()};
+}
+
+bool MoveTopWindowOnScreen(int window, int x, int y) {
+    // This much of the window (or all of a smaller one) must be on one screen.
+    constexpr int kVisibleSide = 32;
+    TopWindow *widget = WindowAt(window);
+    if (!widget) return false;
+    const QRect place(QPoint(x, y), widget->size());
+    const QSize needed(std::min(kVisibleSide, place.width()),
+                       std::min(kVisibleSide, place.height()));
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        const QRect seen = place.intersected(screen->availableGeometry());
+        if (seen.width() >= needed.width() && seen.height() >= needed.height()) {
+            widget->move(place.topLeft());
+            return true;
+        }
+    }
+    return false;
+}
+
+void RaiseTopWindow(int window) {
+    TopWindow *widget = WindowAt(window);
+    if (!widget) return;
+    widget->show();
+    widget->raise();
+    widget->activateWindow();
 }

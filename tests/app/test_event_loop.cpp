@@ -74,18 +74,16 @@ TEST_F(EventLoop, LeftClickOnExit_EndsTheLoop_RightClickDoesNot) {
     EXPECT_FALSE(RunTurns());
 }
 
-TEST_F(EventLoop, CloseRequestForMiniWindow_LoopGoesOn) {
+// With the main window hidden a closed mini window would leave the player running with no
+// window at all: its close request ends the player as its exit mark does.
+TEST_F(EventLoop, CloseRequestForMiniWindow_EndsTheLoop) {
+    ToggleMiniMode();
     QWidget *mini = nullptr;
     for (QWidget *w : QApplication::topLevelWidgets())
         if (w->windowTitle() == QStringLiteral("мини")) mini = w;
     ASSERT_NE(mini, nullptr);
     mini->close();  // the platform's close command
-    EXPECT_TRUE(RunTurns());
-    EXPECT_EQ(NativeWindowHandle(kMiniWindow), 0u);
-    // Switching now only hides and shows the main window.
-    ToggleMiniMode();
-    ToggleMiniMode();
-    EXPECT_NE(NativeWindowHandle(kMainWindow), 0u);
+    EXPECT_FALSE(RunTurns());
 }
 
 TEST_F(EventLoop, CloseRequestForMainWindow_EndsTheLoop) {

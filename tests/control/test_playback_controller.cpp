@@ -18,6 +18,7 @@
 #include "playback_controller.h"
 #include "player_state.h"
 #include "test_media.h"
+#include "track_folder.h"
 #include "widgets.h"
 
 namespace fs = std::filesystem;
@@ -166,6 +167,22 @@ TEST_F(Controller, PlaySelectedTrack_EmptyPath_ReleasesTheStreamAndStops) {
     EXPECT_EQ(GetControlValue(kAutoAdvanceBox), 0);
 }
 
+TEST_F(Controller, OpenTrackFile_EmptyPath_TrackKeepsPlayingListKept) {
+    ListFolder({"a.wav", "b.wav"});
+    SetControlValue(kTrackList, 1);
+    PlaySelectedTrack();
+    const auto playing = g.streamHandle;
+    ASSERT_NE(playing, 0u);
+    OpenTrackFile("");  // what a cancelled dialog hands on
+    EXPECT_EQ(g.streamHandle, playing);
+    EXPECT_EQ(BASS_ChannelIsActive(playing), BASS_ACTIVE_PLAYING);
+    EXPECT_EQ(GetControlText(kFolderLabel), dir_.string() + "/");
+    EXPECT_EQ(GetControlValue(kTrackList), 1);
+    EXPECT_EQ(g.trackCount, 2);
+    AutoAdvance();  // nothing ended: auto-advance starts nothing either
+    EXPECT_EQ(g.streamHandle, playing);
+}
+
 TEST_F(Controller, StepTrack_BothEndsOfTheList) {
     ListFolder({"a.wav", "b.wav"});
     SetControlValue(kTrackList, -1);
@@ -229,11 +246,12 @@ TEST_F(Controller, SeekToClick_UnknownLength_SendsZero) {
     EXPECT_EQ(g.streamLengthBytes, -1);
 }
 
-TEST_F(Controller, SetVolumeStep_DotsVolumeSpeaker_NotTheMiniLabel) {
+// The dots and the mini window's number show one volume whichever window set it.
+TEST_F(Controller, SetVolumeStep_DotsVolumeSpeakerAndMiniLabel) {
     SetVolumeStep(408);
     EXPECT_FLOAT_EQ(g.volume, 0.8f);
     EXPECT_EQ(g.volumePercent, 80);
-    EXPECT_EQ(GetControlText(kMiniVolumeLabel), "50");
+    EXPECT_EQ(GetControlText(kMiniVolumeLabel), "80");
     const QImage shown = MainWindowPixels();
     for (int dot = 401; dot <= 410; ++dot)
         EXPECT_EQ(shown.pixel(139 + 8 * (dot - 401) + 2, 100) == kLitDot, dot <= 408) << dot;
@@ -241,18 +259,25 @@ TEST_F(Controller, SetVolumeStep_DotsVolumeSpeaker_NotTheMiniLabel) {
     SetVolumeStep(401);
     EXPECT_FLOAT_EQ(g.volume, 0.1f);
     EXPECT_EQ(g.volumePercent, 10);
+    EXPECT_EQ(GetControlText(kMiniVolumeLabel), "10");
 }
 
-TEST_F(Controller, SetVolumeFromMiniBar_PercentFromPointer_DotsUnchanged) {
+TEST_F(Controller, SetVolumeFromMiniBar_PercentFromPointer_NearestDotLitLast) {
     PointAt(kMiniWindow, 150, 40);
     SetVolumeFromMiniBar();
     EXPECT_EQ(g.volumePercent, 50);
     EXPECT_FLOAT_EQ(g.volume, 0.5f);
     EXPECT_EQ(GetControlText(kMiniVolumeLabel), "50");
-    PointAt(kMiniWindow, 173, 40);
-    SetVolumeFromMiniBar();
-    EXPECT_EQ(g.volumePercent, 73);
-    EXPECT_EQ(GetControlText(kMiniVolumeLabel), "73");
+    for (auto [x, lastLit] : {std::pair{173, 407}, {134, 403}, {135, 404}, {104, 400}}) {
+        PointAt(kMiniWindow, x, 40);
+        SetVolumeFromMiniBar();
+        EXPECT_EQ(g.volumePercent, x - 100);
+        EXPECT_EQ(GetControlText(kMiniVolumeLabel), std::to_string(x - 100));
+        const QImage shown = MainWindowPixels();
+        for (int dot = 401; dot <= 410; ++dot)
+            EXPECT_EQ(shown.pixel(139 + 8 * (dot - 401) + 2, 100) == kLitDot, dot <= lastLit)
+                << x << " dot " << dot;
+    }
 }
 
 TEST_F(Controller, SetVolumeFromMiniBar_PointerOutside_ClampedToZero) {

@@ -104,25 +104,26 @@ class LargeTrackFolder : public TrackFolder {
   protected:
     void SetUp() override {
         TrackFolder::SetUp();
-        for (int i = 0; i < 1002; ++i)
+        for (int i = 0; i < 1200; ++i)
             Touch(Name(i));
     }
     static std::string Name(int i) { return "t" + std::to_string(10000 + i) + ".mp3"; }
 };
 
-TEST_F(LargeTrackFolder, Select_PickAtIndex1000_Found) {
-    Pick(Name(1000));
-    ScanTrackFolder();
-    ASSERT_EQ(g.trackCount, 1002);
-    SelectChosenTrack();
-    EXPECT_EQ(GetControlValue(13), 1000);
-    EXPECT_EQ(GetControlText(13), Name(1000));
+TEST_F(LargeTrackFolder, Select_PickAnywhereInTheList_Found) {
+    for (int index : {0, 1000, 1001, 1099, 1199}) {
+        Pick(Name(index));
+        ScanTrackFolder();
+        ASSERT_EQ(g.trackCount, 1200);
+        SelectChosenTrack();
+        EXPECT_EQ(GetControlValue(13), index);
+        EXPECT_EQ(GetControlText(13), Name(index));
+    }
 }
 
-TEST_F(LargeTrackFolder, Select_PickAtIndex1001_NotFoundNothingSelected) {
-    Pick(Name(1001));
+TEST_F(LargeTrackFolder, Select_NameNotInTheList_NothingSelected) {
+    Pick("t99999.mp3");
     ScanTrackFolder();
-    ASSERT_EQ(g.trackCount, 1002);
     SelectChosenTrack();
     EXPECT_EQ(GetControlValue(13), -1);
     EXPECT_EQ(GetControlText(13), "");
@@ -141,29 +142,35 @@ TEST_F(TrackFolder, Open_ChosenFile_FolderListedAndFileSelected) {
     EXPECT_EQ(GetControlText(13), "y.wav");
 }
 
-TEST_F(TrackFolder, Open_Cancelled_CurrentFolderListedNothingSelected) {
+// A cancel leaves everything as the last pick left it: path, label, list and selection.
+TEST_F(TrackFolder, Open_Cancelled_NothingChanges) {
+    Touch("x.mp3");
+    Touch("y.wav");
+    const std::string picked = folder_.Path() + "y.wav";
+    SetFileChooserForTesting([picked] { return picked; });
+    OpenTrackFolder();
+    ScratchFolder elsewhere;
+    elsewhere.Write("here.mp3", "");
+    CurrentFolder cwd(elsewhere.Path());
+    SetFileChooserForTesting([] { return std::string(); });
+    OpenTrackFolder();
+    EXPECT_EQ(g.chosenFilePath, picked);
+    EXPECT_EQ(g.chosenFileName, "y.wav");
+    EXPECT_EQ(GetControlText(12), folder_.Path());
+    EXPECT_EQ(ListItems(13), (Names{"x.mp3", "y.wav"}));
+    EXPECT_EQ(g.trackCount, 2);
+    EXPECT_EQ(GetControlValue(13), 1);
+}
+
+TEST_F(TrackFolder, Open_CancelledBeforeAnyPick_ListStaysEmpty) {
     Touch("here.mp3");
-    Touch("there.mid");
     SetFileChooserForTesting([] { return std::string(); });
     CurrentFolder cwd(folder_.Path());
     OpenTrackFolder();
     EXPECT_EQ(g.chosenFilePath, "");
-    EXPECT_EQ(g.chosenFileName, "");
-    EXPECT_EQ(GetControlText(12), "");
-    EXPECT_EQ(ListItems(13), (Names{"here.mp3", "there.mid"}));
-    EXPECT_EQ(g.trackCount, 2);
-    EXPECT_EQ(GetControlValue(13), -1);
-}
-
-TEST_F(TrackFolder, Open_CancelledInFolderWithoutTracks_EmptyListNothingSelected) {
-    Touch("readme.txt");
-    SetFileChooserForTesting([] { return std::string(); });
-    CurrentFolder cwd(folder_.Path());
-    OpenTrackFolder();
     EXPECT_TRUE(ListItems(13).empty());
     EXPECT_EQ(g.trackCount, 0);
     EXPECT_EQ(GetControlValue(13), -1);
-    EXPECT_EQ(GetControlText(13), "");
 }
 
 }  // namespace

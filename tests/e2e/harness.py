@@ -5,6 +5,7 @@ the player binary in a folder of the test's choice, and offers pointer actions t
 xdotool, window queries and screenshots read with PIL.
 """
 
+import ctypes
 import os
 import re
 import shutil
@@ -16,6 +17,19 @@ import time
 from PIL import Image
 
 SCREEN_W, SCREEN_H = 1024, 768
+PRIVATE_BUS_MARK = "VOLNAR_E2E_PRIVATE_BUS"
+
+
+def run_inside_private_bus():
+    """Runs this test script again inside a session bus of its own (dbus-run-session), as a
+    desktop session gives the player one; returns when already inside."""
+    if os.environ.get(PRIVATE_BUS_MARK) == "1":
+        return
+    import sys
+    env = dict(os.environ)
+    env[PRIVATE_BUS_MARK] = "1"
+    os.execvpe("dbus-run-session",
+               ["dbus-run-session", "--", sys.executable] + sys.argv, env)
 
 
 def _run(args, env, check=True):
@@ -26,12 +40,17 @@ def _run(args, env, check=True):
 
 
 class PlayerSession:
-    """A context manager: Xvfb + the player. `extra_env` adds variables for the player."""
+    """A context manager: Xvfb + the player. `extra_env` adds variables for the player, `args`
+    are its command line, `wrapper` a command the player is started through."""
 
-    def __init__(self, binary, cwd=None, extra_env=None):
+    def __init__(self, binary, cwd=None, extra_env=None, args=(), wrapper=(),
+                 state_home=None):
         self.binary = os.path.abspath(binary)
         self.cwd = cwd
         self.extra_env = extra_env or {}
+        self.args = list(args)
+        self.wrapper = list(wrapper)
+        self.state_home = state_home
         self.xvfb = None
         self.player = None
         self.env = None
@@ -67,12 +86,24 @@ class PlayerSession:
         self.env["DISPLAY"] = ":" + number.decode().strip()
         self.env.pop("QT_QPA_PLATFORM", None)
         self.env.setdefault("SDL_AUDIODRIVER", "dummy")
+        # The station list of the user running the tests stays out of them.
+        self.env["XDG_CONFIG_HOME"] = os.path.join(self.tmp, "config")
+        # The player remembers its state per user and is one per session bus: a test's
+        # player keeps both to itself (a bus only when the test runs inside its own, see
+        # run_inside_private_bus), never the desktop's of the person running the tests.
+        self.env["XDG_STATE_HOME"] = self.state_home or os.path.join(self.tmp, "state")
+        runtime = os.path.join(self.tmp, "runtime")
+        os.makedirs(runtime, mode=0o700, exist_ok=True)
+        self.env["XDG_RUNTIME_DIR"] = runtime
+        if os.environ.get(PRIVATE_BUS_MARK) != "1":
+            self.env.pop("DBUS_SESSION_BUS_ADDRESS", None)
 
     def start_player(self, wait_title="Плеер"):
         env = dict(self.env)
         env.update(self.extra_env)
         self.started_at = time.monotonic()
-        self.player = subprocess.Popen([self.binary], cwd=self.cwd or self.tmp, env=env,
+        self.player = subprocess.Popen(self.wrapper + [self.binary] + self.args,
+                                       cwd=self.cwd or self.tmp, env=env,
                                        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         if wait_title:
             self.wait_window(wait_title)
@@ -129,6 +160,36 @@ class PlayerSession:
         return (values["Absolute upper-left X"], values["Absolute upper-left Y"],
                 values["Width"], values["Height"])
 
+    def close_request(self, window):
+        """Sends the window the close request a window manager sends for Alt+F4 or its close
+        button: a WM_PROTOCOLS client message with WM_DELETE_WINDOW."""
+        x11 = ctypes.cdll.LoadLibrary("libX11.so.6")
+        x11.XOpenDisplay.restype = ctypes.c_void_p
+        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x11.XInternAtom.restype = ctypes.c_ulong
+        x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                                   ctypes.c_void_p]
+        x11.XFlush.argtypes = [ctypes.c_void_p]
+        x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        display = x11.XOpenDisplay(self.env["DISPLAY"].encode())
+        if not display:
+            raise RuntimeError("cannot open the X display")
+        try:
+            event = _XClientMessageEvent()
+            event.type = 33  # ClientMessage
+            event.window = window
+            event.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
+            event.format = 32
+            event.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+            event.data[1] = 0  # CurrentTime
+            padded = _XEvent()
+            padded.message = event
+            x11.XSendEvent(display, window, 0, 0, ctypes.byref(padded))
+            x11.XFlush(display)
+        finally:
+            x11.XCloseDisplay(display)
+
     def window_property(self, window, name):
         return _run(["xprop", "-id", str(window), name], self.env, check=False)
 
@@ -165,6 +226,17 @@ class PlayerSession:
 
     def alive(self):
         return self.player.poll() is None
+
+
+class _XClientMessageEvent(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
+                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
+                ("data", ctypes.c_long * 5)]
+
+
+class _XEvent(ctypes.Union):
+    _fields_ = [("message", _XClientMessageEvent), ("pad", ctypes.c_long * 24)]
 
 
 def wait_until(condition, timeout=10, step=0.05):

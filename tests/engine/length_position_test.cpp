@@ -58,16 +58,15 @@ TEST_F(LengthPosition, Wav22050Mono_LengthCountsOutputFrames) {
     EXPECT_EQ(BASS_ChannelGetLength(handle, BASS_POS_BYTE) % 4, 0u);
 }
 
-TEST_F(LengthPosition, CbrMp3_LengthWithinAThousandth) {
+TEST_F(LengthPosition, CbrMp3_LengthExactAtOnce) {
     std::string wav = Wav("c.wav", 10.0);
     std::string mp3 = dir_.Path("c.mp3");
     ASSERT_TRUE(testmedia::Ffmpeg(wav, "-c:a libmp3lame -b:a 192k", mp3));
     HSTREAM handle = Create(mp3);
     ASSERT_NE(handle, 0u);
-    // The header's count includes the encoder's delay and padding; the counted length soon
-    // replaces it (the player asks every 35 ms).
-    EXPECT_TRUE(testmedia::WaitUntil([&] { return std::abs(Length(handle) - 10.0) < 0.01; }, 1s))
-        << Length(handle);
+    // The encoder's delay and padding, which the header counts, are no part of the length,
+    // from the moment the stream exists.
+    EXPECT_EQ(BASS_ChannelGetLength(handle, BASS_POS_BYTE), QWORD(10 * 44100) * 4);
 }
 
 TEST_F(LengthPosition, CbrMp3WithId3v1AndNoHeader_LengthWithinAThousandth) {
@@ -84,16 +83,13 @@ TEST_F(LengthPosition, CbrMp3WithId3v1AndNoHeader_LengthWithinAThousandth) {
         << Length(handle);
 }
 
-TEST_F(LengthPosition, VbrMp3WithXing_LengthWithinAThousandth) {
+TEST_F(LengthPosition, VbrMp3WithXing_LengthExactAtOnce) {
     std::string wav = Wav("e.wav", 10.0);
     std::string mp3 = dir_.Path("e.mp3");
     ASSERT_TRUE(testmedia::Ffmpeg(wav, "-c:a libmp3lame -q:a 4", mp3));
     HSTREAM handle = Create(mp3);
     ASSERT_NE(handle, 0u);
-    // The header's count includes the encoder's delay and padding; the counted length soon
-    // replaces it (the player asks every 35 ms).
-    EXPECT_TRUE(testmedia::WaitUntil([&] { return std::abs(Length(handle) - 10.0) < 0.01; }, 1s))
-        << Length(handle);
+    EXPECT_EQ(BASS_ChannelGetLength(handle, BASS_POS_BYTE), QWORD(10 * 44100) * 4);
 }
 
 TEST_F(LengthPosition, VbrMp3WithoutXing_LengthCountedFromFrames) {
@@ -110,8 +106,8 @@ TEST_F(LengthPosition, VbrMp3WithoutXing_LengthCountedFromFrames) {
     ASSERT_TRUE(testmedia::Ffmpeg(wav, "-c:a libmp3lame -q:a 2 -write_xing 0", mp3));
     HSTREAM handle = Create(mp3);
     ASSERT_NE(handle, 0u);
-    EXPECT_TRUE(testmedia::WaitUntil([&] { return std::abs(Length(handle) - 12.05) < 0.05; }, 3s))
-        << Length(handle);
+    // Counted from the frame headers when the stream is created.
+    EXPECT_NEAR(Length(handle), 12.05, 0.05);
 }
 
 TEST_F(LengthPosition, Playing_PositionAdvancesAtRealTimeRate) {

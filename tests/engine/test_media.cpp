@@ -111,6 +111,11 @@ bool Ffmpeg(const std::string &in, const std::string &args, const std::string &o
     return std::system(command.c_str()) == 0;
 }
 
+bool Lame(const std::string &in, const std::string &args, const std::string &out) {
+    std::string command = "lame --quiet " + args + " '" + in + "' '" + out + "'";
+    return std::system(command.c_str()) == 0;
+}
+
 bool WriteBytes(const std::string &path, const std::vector<std::uint8_t> &bytes) {
     std::ofstream file(path, std::ios::binary);
     file.write(reinterpret_cast<const char *>(bytes.data()),

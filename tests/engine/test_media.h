@@ -1,5 +1,6 @@
 // Media and helpers the engine's tests make for themselves: WAV files written here, MP3
-// files encoded by the ffmpeg command, a MIDI file, a temporary folder, polling waits.
+// files encoded by the ffmpeg command or the LAME encoder, a MIDI file, a temporary folder,
+// polling waits.
 #pragma once
 
 #include <chrono>
@@ -33,6 +34,8 @@ std::vector<float> Sine(double frequency, double seconds, int rate, int channels
                         double amplitude = 1.0);
 // Runs the ffmpeg command "ffmpeg -v error -y -i in <args> out"; true on success.
 bool Ffmpeg(const std::string &in, const std::string &args, const std::string &out);
+// Runs the LAME encoder "lame --quiet <args> in out"; true on success.
+bool Lame(const std::string &in, const std::string &args, const std::string &out);
 bool WriteBytes(const std::string &path, const std::vector<std::uint8_t> &bytes);
 std::vector<std::uint8_t> ReadBytes(const std::string &path);
 // A format-0 MIDI file: one note a beat at 120 beats a minute for `beats` beats.

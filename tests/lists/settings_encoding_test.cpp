@@ -1,5 +1,6 @@
-// Which encoding a settings file is read in: UTF-8 after a byte-order mark, UTF-8 when the
-// bytes are valid UTF-8, Windows-1251 otherwise. Names, keys and values are UTF-8 throughout.
+// Which encoding a settings file is read in: UTF-8 after a byte-order mark (ill-formed bytes
+// replaced), otherwise line by line: UTF-8 when the line is valid UTF-8, Windows-1251 if not.
+// Names, keys and values are UTF-8 throughout.
 
 #include <gtest/gtest.h>
 
@@ -45,12 +46,49 @@ TEST_F(SettingsEncoding, Open_MarkBeforeKeyBeforeHeader_KeyNameHasNoMark) {
     EXPECT_EQ(ReadSettingsString("File1", "d"), "x");
 }
 
-TEST_F(SettingsEncoding, Open_Utf8WithOneStrayCp1251Byte_WholeFileReadAsCp1251) {
-    // A single byte that is not UTF-8 decides for the whole file, so no half-decoded text.
-    const std::string bytes = "[g]\nTitle1=caf\xE9\n";
+TEST_F(SettingsEncoding, Open_Utf8WithOneStrayCp1251Byte_OnlyThatLineReadAsCp1251) {
+    // One bad byte in one title once made the whole file Windows-1251: the group name no
+    // longer matched and every station was lost.
+    const std::string bytes =
+        "[Всё подряд]\r\nFile1=http://a/\r\nTitle1=caf\xE9\r\nFile2=http://b/\r\n"
+        "Title2=Радио Ёлка\r\n";
     ASSERT_TRUE(OpenSettingsFromMemory(bytes));
-    ASSERT_TRUE(SelectSettingsGroup("g"));
+    ASSERT_TRUE(SelectSettingsGroup(kGroup));
     EXPECT_EQ(ReadSettingsString("Title1", ""), "caf\xD0\xB9");  // 0xE9 is "й"
+    EXPECT_EQ(ReadSettingsString("File2", ""), "http://b/");
+    EXPECT_EQ(ReadSettingsString("Title2", ""), "Радио Ёлка");
+}
+
+TEST_F(SettingsEncoding, Open_MixedLines_EachLineInItsOwnEncoding) {
+    // A UTF-8 group with Windows-1251 titles, then a Windows-1251 group with UTF-8 titles.
+    const std::string bytes =
+        "[Всё подряд]\nTitle1=\xD0\xE0\xE4\xE8\xEE\nTitle2=Эфир\n"
+        "[\xCD\xEE\xE2\xEE\xE5]\rTitle1=Ёлка\rTitle2=\xC4\xE0\r";
+    ASSERT_TRUE(OpenSettingsFromMemory(bytes));
+    ASSERT_TRUE(SelectSettingsGroup(kGroup));
+    EXPECT_EQ(ReadSettingsString("Title1", ""), "Радио");
+    EXPECT_EQ(ReadSettingsString("Title2", ""), "Эфир");
+    ASSERT_TRUE(SelectSettingsGroup("Новое"));
+    EXPECT_EQ(ReadSettingsString("Title1", ""), "Ёлка");
+    EXPECT_EQ(ReadSettingsString("Title2", ""), "Да");
+}
+
+TEST_F(SettingsEncoding, Open_LineWithCutOffSequence_ReadAsCp1251NotDropped) {
+    // "\xD0" alone is the start of a two-byte sequence cut off by the line end.
+    ASSERT_TRUE(OpenSettingsFromMemory("[Всё подряд]\nTitle1=A\xD0\nTitle2=B\n"));
+    ASSERT_TRUE(SelectSettingsGroup(kGroup));
+    EXPECT_EQ(ReadSettingsString("Title1", ""), "AР");
+    EXPECT_EQ(ReadSettingsString("Title2", ""), "B");
+}
+
+TEST_F(SettingsEncoding, Open_MarkWithInvalidBytes_ReplacementCharactersAndEveryLineKept) {
+    const std::string bytes =
+        kBom + "[Всё подряд]\nTitle1=a\xFF\xC0z\nTitle2=Ёлка\xE2\x82\nTitle3=ok\n";
+    ASSERT_TRUE(OpenSettingsFromMemory(bytes));
+    ASSERT_TRUE(SelectSettingsGroup(kGroup));
+    EXPECT_EQ(ReadSettingsString("Title1", ""), "a\uFFFD\uFFFDz");
+    EXPECT_EQ(ReadSettingsString("Title2", ""), "Ёлка\uFFFD\uFFFD");
+    EXPECT_EQ(ReadSettingsString("Title3", ""), "ok");
 }
 
 TEST_F(SettingsEncoding, Open_Cp1251File_CallerUtf8KeyMatchesCyrillicKey) {

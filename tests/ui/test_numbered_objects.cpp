@@ -6,6 +6,7 @@
 #include <QCursor>
 #include <QLabel>
 #include <QScreen>
+#include <QTest>
 #include <QWidget>
 #include <climits>
 
@@ -40,6 +41,26 @@ TEST_F(NumberedObjectsTest, CreateTopWindow_Centred_IsHiddenFramelessCentredAndT
     EXPECT_TRUE(window->isVisible());
     SetWindowVisible(0, 0);
     EXPECT_FALSE(window->isVisible());
+}
+
+// The right click shows one window and hides the other: the one shown must take the keyboard
+// and come in front, or the user's keys go nowhere.
+TEST_F(NumberedObjectsTest, SetWindowVisible_Shown_ActiveNormalAndInFront) {
+    const int flags = kWindowBorderless | kWindowHidden | kWindowCentred;
+    QWidget *first = Widget(CreateTopWindow(0, 0, 0, 600, 400, "Плеер", flags));
+    QWidget *second = Widget(CreateTopWindow(1, 0, 0, 225, 52, "мини", flags));
+    SetWindowVisible(0, 1);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(first));
+    second->showMinimized();
+    SetWindowVisible(1, 1);
+    SetWindowVisible(0, 0);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(second));
+    EXPECT_EQ(QApplication::activeWindow(), second);
+    EXPECT_FALSE(second->isMinimized());
+    SetWindowVisible(0, 1);
+    SetWindowVisible(1, 0);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(first));
+    EXPECT_EQ(QApplication::activeWindow(), first);
 }
 
 TEST_F(NumberedObjectsTest, CreateTopWindow_LargerThanScreen_IsClippedToIt) {

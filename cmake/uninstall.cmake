@@ -1,0 +1,53 @@
+# Removes what the last "cmake --install" of the build folder VOLNAR_BINARY_DIR installed
+# (its install_manifest.txt), then every folder that leaves empty, up to the prefix. The
+# prefix's top folders (bin, lib, share, share/man) stay for the other programs they serve.
+cmake_minimum_required(VERSION 3.25)
+set(manifest "${VOLNAR_BINARY_DIR}/install_manifest.txt")
+if(NOT EXISTS "${manifest}")
+    message(FATAL_ERROR "Nothing to uninstall: ${manifest} does not exist")
+endif()
+file(STRINGS "${manifest}" installed)
+
+# The prefix the manifest was installed to: the folder above bin/volnar.
+set(prefix "")
+foreach(file IN LISTS installed)
+    if(file MATCHES "^(.*)/${VOLNAR_BINDIR}/volnar$")
+        set(prefix "${CMAKE_MATCH_1}")
+    endif()
+endforeach()
+if(prefix STREQUAL "")
+    message(FATAL_ERROR "${manifest} names no ${VOLNAR_BINDIR}/volnar")
+endif()
+set(kept "${prefix}" "${prefix}/${VOLNAR_BINDIR}" "${prefix}/lib" "${prefix}/share"
+    "${prefix}/share/man")
+
+set(folders)
+foreach(file IN LISTS installed)
+    if(EXISTS "${file}" OR IS_SYMLINK "${file}")
+        message(STATUS "Removing ${file}")
+        file(REMOVE "${file}")
+    endif()
+    get_filename_component(folder "${file}" DIRECTORY)
+    list(APPEND folders "${folder}")
+endforeach()
+
+# Deepest first, so that a folder emptied by removing its last sub-folder goes too.
+while(folders)
+    list(REMOVE_DUPLICATES folders)
+    set(parents)
+    foreach(folder IN LISTS folders)
+        string(FIND "${folder}/" "${prefix}/" at)
+        if(NOT at EQUAL 0 OR folder IN_LIST kept OR NOT IS_DIRECTORY "${folder}")
+            continue()
+        endif()
+        file(GLOB children LIST_DIRECTORIES true "${folder}/*" "${folder}/.*")
+        if(children)
+            continue()
+        endif()
+        message(STATUS "Removing ${folder}/")
+        file(REMOVE_RECURSE "${folder}")
+        get_filename_component(parent "${folder}" DIRECTORY)
+        list(APPEND parents "${parent}")
+    endforeach()
+    set(folders ${parents})
+endwhile()

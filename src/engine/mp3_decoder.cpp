@@ -1,0 +1,313 @@
+// The MP3 file decoder: the frames its header scan found, read straight from the file and
+// handed one by one to FFmpeg's MP3 decoder. The scan's table gives the exact length (the
+// encoder's delay and padding trimmed as its LAME header says) and lets a seek start on the
+// right frame, so positions and lengths agree with the samples played, to the sample.
+// Opened on the user-interface thread, then used only by its stream's decoder thread.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <iterator>
+#include <utility>
+#include <vector>
+
+#include "decoder.h"
+#include "mp3_frames.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/channel_layout.h>
+#include <libswresample/swresample.h>
+}
+
+namespace engine {
+namespace {
+
+struct CodecFreer {
+    void operator()(AVCodecContext *c) const { avcodec_free_context(&c); }
+};
+struct PacketFreer {
+    void operator()(AVPacket *p) const { av_packet_free(&p); }
+};
+struct FrameFreer {
+    void operator()(AVFrame *f) const { av_frame_free(&f); }
+};
+struct SwrFreer {
+    void operator()(SwrContext *s) const { swr_free(&s); }
+};
+
+class FileHandle {
+  public:
+    explicit FileHandle(int fd) : fd_(fd) {}
+    ~FileHandle() {
+        if (fd_ >= 0) close(fd_);
+    }
+    FileHandle(const FileHandle &) = delete;
+    FileHandle &operator=(const FileHandle &) = delete;
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+
+  private:
+    int fd_;
+};
+
+// Main data of a frame may start up to 511 bytes back, in the frames before it, and the
+// frame before the target must decode whole for the target's overlap: a seek starts decoding
+// one frame early plus as many as hold this many bytes, at most kMaxPrerollFrames.
+constexpr std::int64_t kReservoirBytes = 1024;
+constexpr std::size_t kMaxPrerollFrames = 16;
+// The resampler may end a few frames short of the length; that much is made up in silence.
+constexpr std::int64_t kMaxEndShortfall = 4096;
+constexpr int kMaxFrameBytes = 1441;  // 320 kbit/s at 32000 Hz or 160 kbit/s at 8000 Hz, padded
+
+class Mp3FileDecoder final : public Decoder {
+  public:
+    Mp3FileDecoder(Mp3FrameTable table, int fd) : table_(std::move(table)), file_(fd) {}
+
+    bool Open();
+    int Read(float *out, int max_frames) override;
+    bool Seek(std::int64_t frame) override;
+    bool Seekable() const override { return true; }
+    std::int64_t LengthFrames() const override { return length_frames_; }
+
+  private:
+    bool DecodeMore();
+    bool DecodeFrame(std::size_t index);
+    bool SetUpResampler(const AVFrame *frame);
+    void Append(const AVFrame *frame, int skip, int count);
+    void AppendSilence(std::int64_t source_samples);
+    void FinishAtEnd();
+    std::int64_t ToOutput(std::int64_t source_samples) const;
+
+    const Mp3FrameTable table_;  // immutable after open
+    FileHandle file_;
+    std::unique_ptr<AVCodecContext, CodecFreer> codec_;
+    std::unique_ptr<AVPacket, PacketFreer> packet_;
+    std::unique_ptr<AVFrame, FrameFreer> frame_;
+    std::unique_ptr<SwrContext, SwrFreer> swr_;
+    int swr_channels_ = 0, swr_format_ = -1;
+    std::int64_t first_sample_ = 0;   // decoded samples before it are the encoder's delay
+    std::int64_t end_sample_ = 0;     // decoded samples from it on are its padding
+    std::int64_t length_frames_ = 0;  // output frames
+    std::size_t next_frame_ = 0;      // the table's index of the frame decoded next
+    std::int64_t discard_until_ = 0;  // decoded samples before it are not handed out
+    std::int64_t out_position_ = 0;   // output frame of the next frame that pending_ gains
+    bool at_end_ = false;
+    std::vector<float> converted_;
+    std::vector<float> pending_;   // stereo frames decoded but not yet read
+    std::size_t pending_pos_ = 0;  // frames of pending_ already read
+};
+
+std::int64_t Mp3FileDecoder::ToOutput(std::int64_t source_samples) const {
+    if (table_.sample_rate == kSampleRate) return source_samples;
+    return av_rescale_rnd(source_samples, kSampleRate, table_.sample_rate, AV_ROUND_NEAR_INF);
+}
+
+bool Mp3FileDecoder::Open() {
+    const AVCodec *decoder = avcodec_find_decoder(AV_CODEC_ID_MP3);
+    if (!decoder) return false;
+    codec_.reset(avcodec_alloc_context3(decoder));
+    if (!codec_) return false;
+    codec_->thread_count = 1;
+    if (avcodec_open2(codec_.get(), decoder, nullptr) < 0) return false;
+    packet_.reset(av_packet_alloc());
+    frame_.reset(av_frame_alloc());
+    if (!packet_ || !frame_) return false;
+    first_sample_ = table_.FirstAudioSample();
+    end_sample_ = table_.EndAudioSample();
+    length_frames_ = ToOutput(end_sample_ - first_sample_);
+    discard_until_ = first_sample_;
+    // Something must decode: a file of frame headers around garbage is no stream.
+    if (!DecodeMore() && length_frames_ > 0) return false;
+    return true;
+}
+
+bool Mp3FileDecoder::SetUpResampler(const AVFrame *frame) {
+    const int channels = frame->ch_layout.nb_channels;
+    if (channels < 1 || channels > 2 || frame->sample_rate != table_.sample_rate) return false;
+    if (swr_ && swr_channels_ == channels && swr_format_ == frame->format) return true;
+    // Mono stays mono through the resampler and is copied to both sides afterwards.
+    AVChannelLayout layout{};
+    av_channel_layout_default(&layout, channels);
+    SwrContext *raw = nullptr;
+    const int result = swr_alloc_set_opts2(&raw, &layout, AV_SAMPLE_FMT_FLT, kSampleRate, &layout,
+                                           static_cast<AVSampleFormat>(frame->format),
+                                           frame->sample_rate, 0, nullptr);
+    av_channel_layout_uninit(&layout);
+    std::unique_ptr<SwrContext, SwrFreer> swr(raw);
+    if (result < 0 || !swr || swr_init(swr.get()) < 0) return false;
+    swr_ = std::move(swr);
+    swr_channels_ = channels;
+    swr_format_ = frame->format;
+    return true;
+}
+
+// Resamples `count` samples of the frame from `skip` on (or, with null, the resampler's
+// tail) and appends them to pending_, never past the length.
+void Mp3FileDecoder::Append(const AVFrame *frame, int skip, int count) {
+    if (!swr_) return;
+    const std::uint8_t *in[2] = {nullptr, nullptr};
+    if (frame) {
+        const int bytes = av_get_bytes_per_sample(static_cast<AVSampleFormat>(frame->format));
+        const bool planar = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(frame->format));
+        for (int c = 0; c < (planar ? swr_channels_ : 1); ++c)
+            in[c] = frame->extended_data[c] +
+                    static_cast<std::size_t>(skip) * bytes * (planar ? 1 : swr_channels_);
+    }
+    const int capacity = swr_get_out_samples(swr_.get(), frame ? count : 0);
+    if (capacity <= 0) return;
+    converted_.resize(static_cast<std::size_t>(capacity) * swr_channels_);
+    auto *out = reinterpret_cast<std::uint8_t *>(converted_.data());
+    const int produced =
+        swr_convert(swr_.get(), &out, capacity, frame ? in : nullptr, frame ? count : 0);
+    if (produced <= 0) return;
+    const auto take =
+        static_cast<int>(std::min<std::int64_t>(produced, length_frames_ - out_position_));
+    if (take <= 0) return;
+    if (pending_pos_ > 0) {
+        pending_.erase(pending_.begin(), pending_.begin() + pending_pos_ * 2);
+        pending_pos_ = 0;
+    }
+    for (int i = 0; i < take; ++i) {
+        const float left = converted_[static_cast<std::size_t>(i) * swr_channels_];
+        const float right =
+            converted_[static_cast<std::size_t>(i) * swr_channels_ + (swr_channels_ == 2 ? 1 : 0)];
+        pending_.push_back(left);
+        pending_.push_back(right);
+    }
+    out_position_ += take;
+}
+
+void Mp3FileDecoder::AppendSilence(std::int64_t source_samples) {
+    const std::int64_t frames = std::min(ToOutput(source_samples), length_frames_ - out_position_);
+    if (frames <= 0) return;
+    pending_.insert(pending_.end(), static_cast<std::size_t>(frames) * 2, 0.0f);
+    out_position_ += frames;
+}
+
+// Decodes frame `index` and appends what of it is audio and not before discard_until_. A
+// frame that does not decode stands in as silence, so what follows keeps its place in time.
+// False when the file can no longer be read.
+bool Mp3FileDecoder::DecodeFrame(std::size_t index) {
+    const std::int64_t start = static_cast<std::int64_t>(index) * table_.samples_per_frame;
+    const std::int64_t keep_from = std::max(discard_until_, first_sample_);
+    std::uint8_t header[4];
+    const off_t offset = table_.offsets[index];
+    if (pread(file_.get(), header, 4, offset) != 4) return false;
+    const int bytes = Mp3FrameBytes(header);
+    const std::uint32_t fixed = (std::uint32_t{header[0]} << 24 | std::uint32_t{header[1]} << 16 |
+                                 std::uint32_t{header[2]} << 8 | header[3]) &
+                                kMp3FixedHeaderMask;
+    if (bytes <= 0 || bytes > kMaxFrameBytes || fixed != table_.fixed_header) return false;
+    if (av_new_packet(packet_.get(), bytes) < 0) return false;
+    const bool read = pread(file_.get(), packet_->data, bytes, offset) == bytes;
+    int result = read ? avcodec_send_packet(codec_.get(), packet_.get()) : -1;
+    av_packet_unref(packet_.get());
+    if (!read) return false;
+
+    bool decoded = false;
+    while (result >= 0 || result == AVERROR(EAGAIN)) {
+        result = avcodec_receive_frame(codec_.get(), frame_.get());
+        if (result < 0) break;
+        if (!decoded && SetUpResampler(frame_.get())) {
+            decoded = true;
+            const std::int64_t from = std::max(keep_from, start);
+            const std::int64_t to = std::min(end_sample_, start + std::int64_t{frame_->nb_samples});
+            if (to > from)
+                Append(frame_.get(), static_cast<int>(from - start), static_cast<int>(to - from));
+        }
+        av_frame_unref(frame_.get());
+    }
+    if (!decoded) {
+        const std::int64_t from = std::max(keep_from, start);
+        const std::int64_t to = std::min(end_sample_, start + table_.samples_per_frame);
+        if (to > from) AppendSilence(to - from);
+    }
+    return true;
+}
+
+void Mp3FileDecoder::FinishAtEnd() {
+    at_end_ = true;
+    if (table_.sample_rate != kSampleRate) Append(nullptr, 0, 0);
+    // The resampler's rounding may leave the last few frames missing.
+    const std::int64_t short_by = length_frames_ - out_position_;
+    if (short_by > 0 && short_by <= kMaxEndShortfall) {
+        pending_.insert(pending_.end(), static_cast<std::size_t>(short_by) * 2, 0.0f);
+        out_position_ = length_frames_;
+    }
+}
+
+// Decodes until pending_ holds at least one unread frame; false at the end.
+bool Mp3FileDecoder::DecodeMore() {
+    while (pending_.size() / 2 <= pending_pos_) {
+        if (at_end_) return false;
+        const std::int64_t next_start =
+            static_cast<std::int64_t>(next_frame_) * table_.samples_per_frame;
+        if (next_frame_ >= table_.offsets.size() || next_start >= end_sample_ ||
+            out_position_ >= length_frames_) {
+            FinishAtEnd();
+            continue;
+        }
+        if (!DecodeFrame(next_frame_)) {
+            FinishAtEnd();
+            continue;
+        }
+        ++next_frame_;
+    }
+    return true;
+}
+
+int Mp3FileDecoder::Read(float *out, int max_frames) {
+    int produced = 0;
+    while (produced < max_frames) {
+        if (pending_.size() / 2 <= pending_pos_ && !DecodeMore()) break;
+        const std::size_t available = pending_.size() / 2 - pending_pos_;
+        const std::size_t take = std::min<std::size_t>(available, max_frames - produced);
+        std::copy_n(pending_.begin() + static_cast<std::ptrdiff_t>(pending_pos_ * 2), take * 2,
+                    out + static_cast<std::ptrdiff_t>(produced) * 2);
+        pending_pos_ += take;
+        produced += static_cast<int>(take);
+    }
+    return produced;
+}
+
+bool Mp3FileDecoder::Seek(std::int64_t frame) {
+    if (frame < 0 || frame > length_frames_) return false;
+    std::int64_t source = frame;
+    if (table_.sample_rate != kSampleRate)
+        source = av_rescale_rnd(frame, table_.sample_rate, kSampleRate, AV_ROUND_DOWN);
+    const std::int64_t target = first_sample_ + source;
+    std::size_t index = static_cast<std::size_t>(
+        std::min<std::int64_t>(target / table_.samples_per_frame, std::ssize(table_.offsets)));
+    // Back to a frame from which the decoder's reservoir and overlap are whole at the target.
+    std::size_t start = index > 0 ? index - 1 : 0;
+    std::int64_t bytes = 0;
+    while (start > 0 && bytes < kReservoirBytes && index - start < kMaxPrerollFrames) {
+        bytes += std::int64_t{table_.offsets[start]} - table_.offsets[start - 1];
+        --start;
+    }
+    avcodec_flush_buffers(codec_.get());
+    swr_.reset();
+    swr_format_ = -1;
+    pending_.clear();
+    pending_pos_ = 0;
+    next_frame_ = start;
+    discard_until_ = target;
+    out_position_ = frame;
+    at_end_ = false;
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<Decoder> OpenMp3FileDecoder(const std::string &path) {
+    FileHandle file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (file.get() < 0) return nullptr;
+    std::optional<Mp3FrameTable> table = ScanMp3File(file.get());
+    if (!table) return nullptr;
+    auto decoder = std::make_unique<Mp3FileDecoder>(std::move(*table), file.release());
+    if (!decoder->Open()) return nullptr;
+    return decoder;
+}
+
+}  // namespace engine

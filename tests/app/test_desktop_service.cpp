@@ -1,0 +1,143 @@
+// The player's side of the desktop bus: what the desktop is shown, the queued commands run
+// between loop turns, and a later start's arguments.
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "audio_engine.h"
+#include "desktop_service.h"
+#include "mpris_adaptors.h"
+#include "playback_controller.h"
+#include "player_fixture.h"
+
+namespace {
+
+using DesktopService = PlayerTest;
+
+void Queue(BusCommandKind kind, double volume = 0.0, std::vector<std::string> arguments = {}) {
+    BusCommand command;
+    command.kind = kind;
+    command.volume = volume;
+    command.arguments = std::move(arguments);
+    QueueBusCommand(std::move(command));
+}
+
+TEST_F(DesktopService, Describe_NothingPlaying_StoppedWithoutTrack) {
+    const BusPlayerView view = DescribePlayer();
+    EXPECT_EQ(view.status, BusPlaybackStatus::kStopped);
+    EXPECT_EQ(view.trackNumber, 0u);
+    EXPECT_DOUBLE_EQ(view.volume, 0.5);
+    EXPECT_EQ(MetadataOf(view).value("mpris:trackid").value<QDBusObjectPath>().path(),
+              QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"));
+}
+
+TEST_F(DesktopService, Describe_AFile_NameAddressLengthAndStatus) {
+    FillTrackList(2, 1);
+    PlaySelectedTrack();
+    BusPlayerView view = DescribePlayer();
+    EXPECT_EQ(view.status, BusPlaybackStatus::kPlaying);
+    EXPECT_EQ(view.title, "t1.wav");
+    EXPECT_EQ(view.url.rfind("file:///", 0), 0u);
+    EXPECT_EQ(view.url.substr(view.url.size() - 7), "/t1.wav");
+    EXPECT_EQ(view.lengthMicroseconds, 3000000);
+    EXPECT_TRUE(view.canSeek);
+    EXPECT_EQ(TrackObjectPath(view.trackNumber),
+              "/org/volnar/Track/" + std::to_string(g.streamSerial));
+    TogglePause();
+    EXPECT_EQ(DescribePlayer().status, BusPlaybackStatus::kPaused);
+}
+
+TEST_F(DesktopService, Describe_AStationsTitleBelongsToItsStream_ANewStationStartsWithoutIt) {
+    // A station as the controller leaves it (no server needed to see the naming rule).
+    g.streamHandle = 1;  // any non-zero handle: the engine answers "stopped" for it
+    g.lastStreamWasStation = 1;
+    g.streamSerial = 7;
+    g.streamAddress = "http://127.0.0.1:1/a";
+    g.currentTitle = "Станция А";
+    EXPECT_EQ(DescribePlayer().title, "Станция А");
+    EXPECT_EQ(DescribePlayer().artist, "Станция А");
+    EXPECT_EQ(DescribePlayer().lengthMicroseconds, -1);
+    EXPECT_FALSE(DescribePlayer().canSeek);
+    g.streamTitle = "Песня";
+    g.streamTitleSerial = 7;
+    EXPECT_EQ(DescribePlayer().title, "Песня");
+    // The next station: the last one's song is not its title.
+    g.streamSerial = 8;
+    g.streamAddress = "http://127.0.0.1:1/b";
+    g.currentTitle = "";
+    EXPECT_EQ(DescribePlayer().title, "http://127.0.0.1:1/b");
+    // A title in Windows-1251 reaches the desktop as UTF-8.
+    g.streamTitle = "\xcf\xe5\xf1\xed\xff";
+    g.streamTitleSerial = 8;
+    EXPECT_EQ(DescribePlayer().title, "Песня");
+    g.streamHandle = 0;
+}
+
+TEST_F(DesktopService, QueuedCommands_RunOnTheNextTurn_QuitEndsTheLoop) {
+    FillTrackList(3, 0);
+    Queue(BusCommandKind::kPlay);
+    Queue(BusCommandKind::kNext);
+    Queue(BusCommandKind::kSetVolume, 0.3);
+    EXPECT_TRUE(DesktopCommandsWaiting());
+    ASSERT_TRUE(RunTurns(100));
+    EXPECT_FALSE(DesktopCommandsWaiting());
+    EXPECT_EQ(GetControlValue(kTrackList), 1);
+    EXPECT_EQ(g.volumePercent, 30);
+    EXPECT_EQ(GetControlText(kMiniVolumeLabel), "30");
+    Queue(BusCommandKind::kSetVolume, std::nan(""));  // ignored
+    Queue(BusCommandKind::kSetVolume, 7.5);           // clamped
+    ASSERT_TRUE(RunTurns(100));
+    EXPECT_EQ(g.volumePercent, 100);
+    Queue(BusCommandKind::kQuit);
+    EXPECT_FALSE(RunTurns(500));
+}
+
+TEST_F(DesktopService, ForwardedCommandLine_MeansWhatItMeansAtStart_RelativeToItsFolder) {
+    FillTrackList(3, 2);
+    const std::string folder = GetControlText(kFolderLabel);
+    // A line the starting side would have refused opens nothing.
+    HandleForwardedArguments("/", {"--unknown", folder + "t1.wav"});
+    EXPECT_EQ(GetControlValue(kTrackList), 2);
+    EXPECT_EQ(g.streamHandle, 0u);
+
+    // A file named relative to the folder the later start ran in plays.
+    HandleForwardedArguments(folder, {"t1.wav"});
+    EXPECT_EQ(GetControlValue(kTrackList), 1);
+    EXPECT_EQ(g.trackCount, 3);
+    EXPECT_EQ(g.streamAddress, folder + "t1.wav");
+    EXPECT_EQ(BASS_ChannelIsActive(g.streamHandle), BASS_ACTIVE_PLAYING);
+
+    // A station list does not replace the running player's: what plays goes on.
+    const std::uint32_t playing = g.streamHandle;
+    std::ofstream(folder + "other.pls") << "[Всё подряд]\nFile1=http://127.0.0.1:1/y\n";
+    HandleForwardedArguments(folder, {"other.pls"});
+    EXPECT_EQ(g.streamHandle, playing);
+    EXPECT_EQ(BASS_ChannelIsActive(g.streamHandle), BASS_ACTIVE_PLAYING);
+    EXPECT_TRUE(g.stations.entries.empty() ||
+                g.stations.entries[0].address != "http://127.0.0.1:1/y");
+
+    StopPlayback();
+    HandleForwardedArguments("/", {folder});  // a folder: listed, first track selected
+    EXPECT_EQ(GetControlValue(kTrackList), 0);
+    EXPECT_EQ(g.streamHandle, 0u);
+
+    HandleForwardedArguments("/", {"https://127.0.0.1:1/x"});
+    EXPECT_EQ(g.stationUrl, "https://127.0.0.1:1/x");
+    EXPECT_EQ(g.lastStreamWasStation, 1);
+}
+
+TEST(DesktopAddresses, FileAddressesArePercentDecoded_OtherSchemesAreNotFiles) {
+    EXPECT_EQ(PathOfFileAddress("file:///home/u/a%20b%D0%AF.mp3"), "/home/u/a bЯ.mp3");
+    EXPECT_EQ(PathOfFileAddress("FILE://localhost/x%2"), "/x%2");
+    EXPECT_EQ(PathOfFileAddress("/plain/path"), "/plain/path");
+    EXPECT_EQ(PathOfFileAddress("file://otherhost/x"), "");
+    EXPECT_EQ(PathOfFileAddress("file:///a%00b"), "");
+    EXPECT_EQ(PathOfFileAddress("ftp://h/x"), "");
+    EXPECT_EQ(PathOfFileAddress("relative"), "");
+    EXPECT_TRUE(IsStationAddress("https://x"));
+    EXPECT_TRUE(IsStationAddress("HtTp://x"));
+    EXPECT_FALSE(IsStationAddress("http:/x"));
+    EXPECT_FALSE(IsStationAddress("rtsp://x"));
+}
+
+}  // namespace

@@ -1,0 +1,211 @@
+"""The player as a native Wayland client (Qt's wayland platform) of a headless Weston: the
+main window maps, a right click brings the mini window and a second one the main window
+back, dragging the background moves the window through the compositor, the open-file
+dialog opens and picks a track, and a track given on the command line plays (heard through
+SDL's disk driver).
+
+Weston's headless back-end has no input devices; the test's own Weston module
+(tests/support/weston_input) adds a seat that this test drives through a socket, the way a
+real pointer and keyboard drive the compositor.
+
+Arguments: the player binary, the module."""
+
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+from harness import Results, wait_until
+from sound import disk_env, dominant_frequency, make_tone, recent_samples
+
+BTN_LEFT, BTN_RIGHT = 272, 273
+# Evdev key codes for typing a path.
+KEYS = {**{c: code for c, code in zip("1234567890", range(2, 12))},
+        **{c: code for c, code in zip("qwertyuiop", range(16, 26))},
+        **{c: code for c, code in zip("asdfghjkl", range(30, 39))},
+        **{c: code for c, code in zip("zxcvbnm", range(44, 51))},
+        "-": 12, ".": 52, "/": 53, " ": 57, "\n": 28}
+KEY_LEFTSHIFT = 42
+
+
+class Weston:
+    def __init__(self, module, runtime):
+        self.runtime = runtime
+        self.control = os.path.join(runtime, "input")
+        self.socket_name = "volnar-test"
+        env = dict(os.environ, XDG_RUNTIME_DIR=runtime, VOLNAR_WESTON_INPUT=self.control)
+        self.log = open(os.path.join(runtime, "weston.log"), "w")
+        self.process = subprocess.Popen(
+            ["weston", "--backend=headless-backend.so", "--use-pixman", "--width=1024",
+             "--height=768", "--idle-time=0", "--socket=" + self.socket_name,
+             "--modules=" + os.path.abspath(module)],
+            env=env, stdout=self.log, stderr=subprocess.STDOUT)
+        if not wait_until(lambda: os.path.exists(self.control) and os.path.exists(
+                os.path.join(runtime, self.socket_name)), timeout=20):
+            raise RuntimeError("weston did not start: " + self.read_log())
+
+    def read_log(self):
+        with open(os.path.join(self.runtime, "weston.log")) as f:
+            return f.read()[-2000:]
+
+    def command(self, line):
+        with socket.socket(socket.AF_UNIX) as s:
+            s.settimeout(10)
+            s.connect(self.control)
+            s.sendall(line.encode() + b"\n")
+            reply = b""
+            while True:
+                chunk = s.recv(4096)
+                if not chunk:
+                    break
+                reply += chunk
+        return reply.decode()
+
+    def views(self):
+        """[(title, x, y, width, height)] of the shown windows, top first."""
+        shown = []
+        for line in self.command("views").splitlines():
+            if line == "ok":
+                continue
+            x, y, w, h, title = line.split(" ", 4)
+            shown.append((title, int(x), int(y), int(w), int(h)))
+        return shown
+
+    def window(self, title):
+        return next((v for v in self.views() if v[0] == title), None)
+
+    def move(self, x, y):
+        self.command(f"move {x} {y}")
+        time.sleep(0.05)
+
+    def click(self, x, y, button=BTN_LEFT):
+        self.move(x, y)
+        self.command(f"button {button} 1")
+        time.sleep(0.05)
+        self.command(f"button {button} 0")
+
+    def type_text(self, text):
+        for c in text:
+            shifted = c.isupper()
+            code = KEYS[c.lower()]
+            if shifted:
+                self.command(f"key {KEY_LEFTSHIFT} 1")
+            self.command(f"key {code} 1")
+            self.command(f"key {code} 0")
+            if shifted:
+                self.command(f"key {KEY_LEFTSHIFT} 0")
+            time.sleep(0.02)
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        self.log.close()
+
+
+def heard(out, frequency, timeout=10):
+    return wait_until(lambda: abs(dominant_frequency(recent_samples(out)) - frequency) < 8,
+                      timeout=timeout, step=0.2)
+
+
+def main(binary, module):
+    r = Results()
+    top = tempfile.mkdtemp(prefix="volnar-wayland-")
+    runtime = os.path.join(top, "runtime")
+    os.makedirs(runtime, mode=0o700)
+    music = os.path.join(top, "music")
+    os.makedirs(music)
+    make_tone(os.path.join(music, "a tone.mp3"), 440, 30)
+    make_tone(os.path.join(music, "b tone.wav"), 990, 30)
+    sound = os.path.join(top, "sound.raw")
+    weston = player = None
+    try:
+        weston = Weston(module, runtime)
+        env = dict(os.environ, XDG_RUNTIME_DIR=runtime, WAYLAND_DISPLAY=weston.socket_name,
+                   QT_QPA_PLATFORM="wayland", XDG_CONFIG_HOME=os.path.join(top, "config"),
+                   **disk_env(sound))
+        env.pop("DISPLAY", None)  # nothing to fall back to: Wayland or nothing
+        player = subprocess.Popen([os.path.abspath(binary), os.path.join(music, "a tone.mp3")],
+                                  cwd=top, env=env, stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.PIPE)
+
+        r.check(wait_until(lambda: weston.window("Плеер") is not None, timeout=20),
+                f"main window mapped: {weston.views()}")
+        main_view = weston.window("Плеер")
+        r.check(main_view is not None and main_view[3:] == (600, 400),
+                f"main window 600 x 400: {main_view}")
+        r.check(heard(sound, 440), "track from the command line heard")
+        if main_view is None:
+            raise RuntimeError("no main window")
+
+        # Right click on the main window: the mini window alone.
+        _, x, y, _, _ = main_view
+        weston.click(x + 300, y + 60, BTN_RIGHT)
+        r.check(wait_until(lambda: [v[0] for v in weston.views()] == ["мини"], timeout=10),
+                f"right click: the mini window alone: {weston.views()}")
+        mini = weston.window("мини")
+        r.check(mini is not None and mini[3:] == (225, 52), f"mini window 225 x 52: {mini}")
+
+        # Right click on the mini window: the main window back.
+        if mini:
+            weston.click(mini[1] + 100, mini[2] + 10, BTN_RIGHT)
+        r.check(wait_until(lambda: [v[0] for v in weston.views()] == ["Плеер"], timeout=10),
+                f"second right click: the main window back: {weston.views()}")
+
+        # Dragging the background: the compositor moves the window with the pointer.
+        main_view = weston.window("Плеер")
+        if main_view:
+            _, x, y, _, _ = main_view
+            weston.move(x + 300, y + 60)
+            weston.command(f"button {BTN_LEFT} 1")
+            for step in range(1, 11):
+                weston.move(x + 300 + 4 * step, y + 60 + 3 * step)
+            time.sleep(0.3)
+            weston.command(f"button {BTN_LEFT} 0")
+            wait_until(lambda: weston.window("Плеер")[1:3] != (x, y), timeout=5)
+            moved = weston.window("Плеер")
+            r.check(moved is not None and (moved[1] - x, moved[2] - y) == (40, 30),
+                    f"dragged by (40, 30): from {(x, y)} to {moved[1:3] if moved else None}")
+
+            # The open-file dialog: a window of its own; typing a path picks the track.
+            _, x, y, _, _ = moved
+            weston.click(x + 373, y + 221)
+            dialog = wait_until(lambda: len(weston.views()) > 1, timeout=10)
+            r.check(dialog, f"open-file dialog shown: {weston.views()}")
+            if dialog:
+                time.sleep(1.0)
+                weston.type_text(os.path.join(music, "b tone.wav") + "\n")
+                r.check(heard(sound, 990), "track picked in the dialog heard")
+                r.check(wait_until(lambda: [v[0] for v in weston.views()] == ["Плеер"],
+                                   timeout=10), f"dialog closed: {weston.views()}")
+        r.check(player.poll() is None, "player still running")
+    except Exception as error:  # reported as a failed check, with Weston's view of it
+        r.check(False, f"{type(error).__name__}: {error}")
+    finally:
+        if player and player.poll() is None:
+            player.send_signal(signal.SIGTERM)
+            try:
+                player.wait(5)
+            except subprocess.TimeoutExpired:
+                player.kill()
+                player.wait()
+        if weston:
+            weston.stop()
+            if r.failed:
+                print(weston.read_log())
+        if player and r.failed:
+            print(player.stderr.read().decode(errors="replace")[-2000:])
+        shutil.rmtree(top, ignore_errors=True)
+    r.finish()
+
+
+if __name__ == "__main__":
+    main(sys.argv[1], sys.argv[2])
