@@ -37,6 +37,7 @@ void InitWidgetLayer() {
 
 void ReleaseWindowsAndEvents() {
     StopRepeatingTimer();
+    SetWindowShownCallback(nullptr);
     RestorePointerShape();
     DestroyAllWindows();
     ClearEventQueue();

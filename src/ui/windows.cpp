@@ -38,8 +38,41 @@ NativeHandle CreateTopWindow(int window, int x, int y, int width, int height,
     return reinterpret_cast<NativeHandle>(created);
 }
 
+namespace {
+
+WindowShownCallback g_shownCallback = nullptr;
+bool g_inShownCallback = false;
+
+}  // namespace
+
+void ReportWindowShown() {
+    // A callback that waits for events itself must not be entered again from inside.
+    if (!g_shownCallback || g_inShownCallback) return;
+    g_inShownCallback = true;
+    g_shownCallback();
+    g_inShownCallback = false;
+}
+
+void SetWindowShownCallback(WindowShownCallback callback) {
+    g_shownCallback = callback;
+}
+
 void SetWindowVisible(int window, int visible) {
-    if (TopWindow *widget = WindowAt(window)) widget->setVisible(visible != 0);
+    TopWindow *widget = WindowAt(window);
+    if (!widget) return;
+    if (visible && !widget->Showing()) {
+        widget->ExpectShown();
+        ReportWindowShown();
+        // The callback may have closed the window.
+        widget = WindowAt(window);
+        if (!widget) return;
+    }
+    widget->setVisible(visible != 0);
+}
+
+int WindowShowing(int window) {
+    const TopWindow *widget = WindowAt(window);
+    return widget && widget->Showing() ? 1 : 0;
 }
 
 NativeHandle NativeWindowHandle(int window) {
