@@ -53,6 +53,7 @@ void PrepareStartUp() {
     CreateTopWindow(kMiniWindow, 0, 0, 225, 52, "мини", hiddenCentred);
     BuildMiniWindow();
     StartRepeatingTimer(NativeWindowHandle(kMainWindow), kRefreshPeriodMs, RefreshTick);
+    SetWindowShownCallback(RedrawAfterHiding);
     SetWindowVisible(kMainWindow, 1);
 }
 

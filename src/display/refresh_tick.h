@@ -7,6 +7,8 @@
 // Runs on every firing of the refresh timer, whatever window is shown and whether anything
 // plays.
 void RefreshTick();
+// Draws what ticks skipped while it was not in view; for SetWindowShownCallback.
+void RedrawAfterHiding();
 
 // The steps of a tick that draw from given values rather than from the engine.
 void DrawSeekIndicator(std::int32_t positionSeconds, std::int32_t lengthSeconds);
