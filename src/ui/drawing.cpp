@@ -16,6 +16,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -196,10 +197,13 @@ QRect FillPixels(QImage &image, std::int64_t left, std::int64_t top, std::int64_
     const QRgb pixel = OpaquePixel(colour);
     uchar *bits = image.bits();  // detaches a copy an image control still holds
     const qsizetype stride = image.bytesPerLine();
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        auto *row = reinterpret_cast<QRgb *>(bits + y * stride);
-        std::fill(row + area.left(), row + area.left() + area.width(), pixel);
-    }
+    // The first row word by word; the others are copies of it, which the C library does
+    // many words at a time (the scrolling strips fill thousands of pixels every tick).
+    auto *first = reinterpret_cast<QRgb *>(bits + area.top() * stride) + area.left();
+    std::fill(first, first + area.width(), pixel);
+    const std::size_t rowBytes = static_cast<std::size_t>(area.width()) * sizeof(QRgb);
+    for (int y = area.top() + 1; y <= area.bottom(); ++y)
+        std::memcpy(reinterpret_cast<QRgb *>(bits + y * stride) + area.left(), first, rowBytes);
     return area;
 }
 
