@@ -222,8 +222,11 @@ void Stream::MixInto(float *out, float *scratch, int frames) {
                 stalled_ = true;
             }
         }
-        // Only when a whole chunk fits: the decoder has nothing to do before that.
-        wake = !eof_ && ring_.Space() >= kChunkFrames;
+        // Only once half the ring is free: the decoder then fills it again in one run of
+        // several chunks instead of waking for each one, and half the ring still holds
+        // more than a scheduling hiccup needs (a quarter second of a file, a second of a
+        // station).
+        wake = !eof_ && ring_.Space() >= std::max<std::size_t>(kChunkFrames, ring_.Capacity() / 2);
     }
     if (wake) wake_decoder_.notify_one();
     if (count > 0 && first_frame_ns_.load(std::memory_order_relaxed) == 0)
