@@ -61,6 +61,7 @@ void BuildPlayer() {
     CreateTopWindow(kMiniWindow, 0, 0, 225, 52, "мини", hiddenCentred);
     BuildMiniWindow();
     StartRepeatingTimer(NativeWindowHandle(kMainWindow), kRefreshPeriodMs, RefreshTick);
+    SetWindowShownCallback(RedrawAfterHiding);
 }
 
 void PublishNewStreamTitle() {

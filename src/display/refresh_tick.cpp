@@ -1,8 +1,16 @@
-// Every tick redraws each moving part from nothing into its image slot and hands the image to
-// the control that shows it. Drawing goes to small off-screen images only; the widget layer
-// repaints a control only when the pixels it is given differ from what it shows.
+// Every tick redraws each moving part that changed from nothing into its image slot and hands
+// the image to the control that shows it. Drawing goes to small off-screen images only; the
+// widget layer repaints a control only when the pixels it is given differ from what it shows.
+//
+// Most ticks change little: with nothing playing only the scrolling lines move. So each
+// drawing remembers the values it last drew for which control (by the control's serial), and
+// a drawing whose values and control are unchanged is skipped: its control already shows
+// those pixels. While neither window is in view nothing is drawn at all; the tick still moves
+// the scrolling line and reads the position and title, and the windows' return redraws
+// everything from those before the window is painted.
 #include "refresh_tick.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -60,16 +68,28 @@ std::int32_t RoundSeconds(double seconds) {
     return static_cast<std::int32_t>(std::lrint(seconds));
 }
 
-void DrawMarquee(const MarqueeStrip &strip) {
+// The text's place on each strip as the last tick left it, for a redraw without a tick.
+float g_mainStripX = 0.0f, g_miniStripX = 0.0f;
+// Set while ticks pass with nothing in view: the windows' return must redraw.
+bool g_drawingSkipped = false;
+
+// Moves the text one step and starts it over beyond the strip's limit. The text's width is
+// measured in the font every drawing starts with, on the strip's image.
+float StepMarquee(const MarqueeStrip &strip) {
+    BeginDrawing(ImageDrawingTarget(strip.image));
+    g.marqueeX -= g.marqueeStep;
+    const float textWidth = static_cast<float>(TextPixelWidth(g.marqueeText));
+    if (g.marqueeX < -textWidth - strip.limitBeyondText) g.marqueeX = strip.restartX;
+    EndDrawing();
+    return g.marqueeX;
+}
+
+void DrawMarquee(const MarqueeStrip &strip, float x) {
     BeginDrawing(ImageDrawingTarget(strip.image));
     FillBox(0, 0, strip.width, strip.height, kDisplayColour);
     SetTextBackColour(kDisplayColour);
-    g.marqueeX -= g.marqueeStep;
-    // Measured before the strip's font is chosen, in the font every drawing starts with.
-    const float textWidth = static_cast<float>(TextPixelWidth(g.marqueeText));
-    if (g.marqueeX < -textWidth - strip.limitBeyondText) g.marqueeX = strip.restartX;
     SetDrawingFont(NativeFontHandle(strip.font));
-    DrawTextAt(RoundToInt(g.marqueeX), 0, g.marqueeText, kMarqueeTextColour);
+    DrawTextAt(RoundToInt(x), 0, g.marqueeText, kMarqueeTextColour);
     EndDrawing();
     SetControlValue(strip.control, static_cast<std::intptr_t>(NativeImageHandle(strip.image)));
 }
@@ -98,11 +118,39 @@ bool ShowStationFailure() {
     return false;
 }
 
+// What a control was last given by the drawing that owns it: the control's serial and the
+// values the drawing depended on. A new control under the number has another serial.
+struct Shown {
+    std::uint64_t serial = 0;
+    std::int64_t values[5] = {};
+};
+
+// True (and remembered) when the control shows something other than these values.
+bool NeedsDrawing(Shown &shown, int control, std::int64_t a, std::int64_t b = 0, std::int64_t c = 0,
+                  std::int64_t d = 0, std::int64_t e = 0) {
+    const std::uint64_t serial = ControlSerial(control);
+    const Shown now{serial, {a, b, c, d, e}};
+    if (serial != 0 && serial == shown.serial &&
+        std::equal(std::begin(now.values), std::end(now.values), std::begin(shown.values)))
+        return false;
+    shown = now;
+    return true;
+}
+
+constexpr int kMaxRememberedBars = 64;  // bars beyond these are drawn every time
+Shown g_shownBars[kMaxRememberedBars];
+Shown g_shownSeek;
+Shown g_shownVolume;
+
+// The seek position and length of the last tick, for a redraw without a tick.
+std::int32_t g_positionSeconds = 0, g_lengthSeconds = -1;
+
 void ReadStreamTitle() {
     if (ShowStationFailure()) return;
     if (g.streamHandle == 0) return;
     const char *metadata = BASS_ChannelGetTags(g.streamHandle, BASS_TAG_META);
-    std::string title;
+    // Kept from tick to tick, so that reading the same title again allocates nothing.
+    static std::string title;
     if (!StreamTitleFromMetadata(metadata, &title)) return;
     // Kept apart from the scrolling line, which goes on showing the last station's title
     // until the new one sends its own: here a title belongs to the stream that sent it.
@@ -111,18 +159,23 @@ void ReadStreamTitle() {
         g.streamTitleSerial = g.streamSerial;
         if (g_titleListener) g_titleListener();
     }
-    if (title != g.marqueeText) g.marqueeText = std::move(title);
+    if (title != g.marqueeText) g.marqueeText = title;
 }
 
 }  // namespace
 
 void DrawSeekIndicator(std::int32_t positionSeconds, std::int32_t lengthSeconds) {
+    const int p = lengthSeconds > 0 ? static_cast<int>(static_cast<std::int64_t>(positionSeconds) *
+                                                       kSeekBarWidth / lengthSeconds)
+                                    : -1;
+    if (!NeedsDrawing(g_shownSeek, kSeekBar, p,
+                      static_cast<std::int64_t>(NativeImageHandle(kSeekImage)),
+                      static_cast<std::int64_t>(NativeImageHandle(kSeekKnobImage))))
+        return;
     BeginDrawing(ImageDrawingTarget(kSeekImage));
     for (int row = 0; row < kSeekBarHeight; ++row)
         FillBox(0, row, kSeekBarWidth, 1, kSeekRows[row]);
     if (lengthSeconds > 0) {
-        const int p = static_cast<int>(static_cast<std::int64_t>(positionSeconds) * kSeekBarWidth /
-                                       lengthSeconds);
         FillBox(0, 4, p, 3, kSeekProgress);
         FillBox(0, 5, p, 1, kSeekProgressMiddle);
         DrawImageScaled(NativeImageHandle(kSeekKnobImage), p, 0, kKnobWidth, kKnobHeight);
@@ -136,6 +189,10 @@ void DrawSpectrum(const float *fft) {
     const NativeHandle bar = NativeImageHandle(kBarImage);
     for (int i = 0; i <= g.spectrumLastBar; ++i) {
         const int height = SpectrumBarHeight(fft[i], g.barHeight);
+        if (i < kMaxRememberedBars &&
+            !NeedsDrawing(g_shownBars[i], kFirstBar + i, height, g.barWidth, g.barHeight,
+                          g.barColour, static_cast<std::int64_t>(bar)))
+            continue;
         BeginDrawing(ImageDrawingTarget(kBarImage));
         FillBox(0, 0, g.barWidth, g.barHeight, kDisplayColour);
         FillBox(0, g.barHeight - height, g.barWidth, height, g.barColour);
@@ -146,6 +203,9 @@ void DrawSpectrum(const float *fft) {
 }
 
 void DrawMiniVolumeBar() {
+    if (!NeedsDrawing(g_shownVolume, kMiniVolumeBar, g.volumePercent,
+                      static_cast<std::int64_t>(NativeImageHandle(kMiniVolumeImage))))
+        return;
     BeginDrawing(ImageDrawingTarget(kMiniVolumeImage));
     FillBox(0, 0, kMiniVolumeBarWidth, kMiniVolumeBarHeight, kVolumeBack);
     FillBox(0, 0, g.volumePercent, 5, kVolumeLit);
@@ -174,24 +234,51 @@ void SetStreamTitleListener(void (*listener)()) {
     g_titleListener = listener;
 }
 
+namespace {
+
+// Everything the tick shows, from the values the last tick computed. The spectrum is read
+// only for bars in view (or about to come into view): the FFT is the largest part of a tick
+// while a stream plays.
+void DrawTick(bool windowComingIntoView) {
+    DrawMarquee(kMainStrip, g_mainStripX);
+    DrawMarquee(kMiniStrip, g_miniStripX);
+    DrawSeekIndicator(g_positionSeconds, g_lengthSeconds);
+    if (windowComingIntoView || WindowShowing(kMainWindow)) {
+        // Zero-filled, so that a failed request leaves every bar unlit.
+        float fft[kFftValues] = {};
+        BASS_ChannelGetData(g.streamHandle, fft, BASS_DATA_FFT2048);
+        DrawSpectrum(fft);
+    } else {
+        g_drawingSkipped = true;  // the bars wait for the main window's return
+    }
+    DrawMiniVolumeBar();
+}
+
+}  // namespace
+
 void RefreshTick() {
-    DrawMarquee(kMainStrip);
-    DrawMarquee(kMiniStrip);
+    g_mainStripX = StepMarquee(kMainStrip);
+    g_miniStripX = StepMarquee(kMiniStrip);
 
     const QWORD length = BASS_ChannelGetLength(g.streamHandle, BASS_POS_BYTE);
     g.streamLengthBytes = static_cast<std::int32_t>(static_cast<std::uint32_t>(length));
-    const std::int32_t lengthSeconds = RoundSeconds(BASS_ChannelBytes2Seconds(
+    g_lengthSeconds = RoundSeconds(BASS_ChannelBytes2Seconds(
         g.streamHandle, static_cast<QWORD>(static_cast<std::int64_t>(g.streamLengthBytes))));
-    const std::int32_t positionSeconds = RoundSeconds(BASS_ChannelBytes2Seconds(
+    g_positionSeconds = RoundSeconds(BASS_ChannelBytes2Seconds(
         g.streamHandle, BASS_ChannelGetPosition(g.streamHandle, BASS_POS_BYTE)));
 
-    DrawSeekIndicator(positionSeconds, lengthSeconds);
-
-    // Zero-filled, so that a failed request leaves every bar unlit.
-    float fft[kFftValues] = {};
-    BASS_ChannelGetData(g.streamHandle, fft, BASS_DATA_FFT2048);
-    DrawSpectrum(fft);
+    // Nothing in view: nothing drawn and nothing sent to the window system.
+    g_drawingSkipped = false;
+    if (WindowShowing(kMainWindow) || WindowShowing(kMiniWindow))
+        DrawTick(false);
+    else
+        g_drawingSkipped = true;
 
     ReadStreamTitle();
-    DrawMiniVolumeBar();
+}
+
+void RedrawAfterHiding() {
+    if (!g_drawingSkipped) return;
+    g_drawingSkipped = false;
+    DrawTick(true);
 }

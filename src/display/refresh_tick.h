@@ -10,6 +10,8 @@ void RefreshTick();
 // The function a tick calls when the current stream sends a title other than its last one
 // (streamTitle); nullptr for none. Ticks without a new title call nothing.
 void SetStreamTitleListener(void (*listener)());
+// Draws what ticks skipped while it was not in view; for SetWindowShownCallback.
+void RedrawAfterHiding();
 
 // The steps of a tick that draw from given values rather than from the engine.
 void DrawSeekIndicator(std::int32_t positionSeconds, std::int32_t lengthSeconds);

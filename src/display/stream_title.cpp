@@ -9,6 +9,6 @@ bool StreamTitleFromMetadata(const char *metadata, std::string *title) {
     const std::size_t key = text.find(kKey);
     if (key == std::string_view::npos) return false;
     const std::string_view rest = text.substr(key + kKey.size());
-    *title = std::string(rest.substr(0, rest.find("';")));
+    title->assign(rest.substr(0, rest.find("';")));  // keeps the string's buffer
     return true;
 }

@@ -22,8 +22,17 @@ bool Spectrum::Compute(const float *samples, float *out) {
         input_[i] = samples[i] * window_[i];
     fftwf_execute(plan_.get());
     constexpr float kScale = 4.0f / kFftSize;
-    for (int i = 0; i < kFftBins; ++i)
-        out[i] = std::hypot(output_[i][0], output_[i][1]) * kScale;
+    for (int i = 0; i < kFftBins; ++i) {
+        const float re = output_[i][0], im = output_[i][1];
+        // What the C library's hypotf computes for finite parts (exact squares summed in
+        // double, one square root, rounded to float), without a call for each of the bins;
+        // infinities and NaN keep its rules.
+        const float magnitude = std::isfinite(re) && std::isfinite(im)
+                                    ? static_cast<float>(std::sqrt(static_cast<double>(re) * re +
+                                                                   static_cast<double>(im) * im))
+                                    : std::hypot(re, im);
+        out[i] = magnitude * kScale;
+    }
     return true;
 }
 

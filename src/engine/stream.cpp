@@ -283,10 +283,18 @@ bool Stream::CopyHeard(float *mono, std::int64_t latency_frames) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (play_state_ != PlayState::kPlaying || ended_ || stalled_) return false;
     latency_frames = std::clamp<std::int64_t>(latency_frames, 0, kMaxLatencyFrames);
-    std::int64_t end = static_cast<std::int64_t>(history_written_) - latency_frames;
-    for (int i = 0; i < kFftSize; ++i) {
-        std::int64_t index = end - kFftSize + i;
-        mono[i] = index < 0 ? 0.0f : history_[index % kHistoryFrames];
+    const std::int64_t start =
+        static_cast<std::int64_t>(history_written_) - latency_frames - kFftSize;
+    // Zeros before the first frame, then at most two runs of the circular history.
+    int i = 0;
+    for (; i < kFftSize && start + i < 0; ++i)
+        mono[i] = 0.0f;
+    while (i < kFftSize) {
+        const auto at = static_cast<std::size_t>(start + i) % kHistoryFrames;
+        const int run = static_cast<int>(
+            std::min<std::size_t>(static_cast<std::size_t>(kFftSize - i), kHistoryFrames - at));
+        std::copy_n(history_ + at, run, mono + i);
+        i += run;
     }
     return true;
 }
@@ -332,8 +340,11 @@ void Stream::MixInto(float *out, float *scratch, int frames) {
                 stalled_since_ns_ = NowNs();
             }
         }
-        // Only when a whole chunk fits: the decoder has nothing to do before that.
-        wake = !eof_ && ring_.Space() >= kChunkFrames;
+        // Only once half the ring is free: the decoder then fills it again in one run of
+        // several chunks instead of waking for each one, and half the ring still holds
+        // more than a scheduling hiccup needs (a quarter second of a file, a second of a
+        // station).
+        wake = !eof_ && ring_.Space() >= std::max<std::size_t>(kChunkFrames, ring_.Capacity() / 2);
     }
     if (wake) wake_decoder_.notify_one();
     if (count > 0 && first_frame_ns_.load(std::memory_order_relaxed) == 0)

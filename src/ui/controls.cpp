@@ -162,6 +162,11 @@ void ClearListItems(int control) {
     if (auto *list = ControlAs<ListControl>(control, ControlKind::kList)) list->RemoveAllItems();
 }
 
+std::uint64_t ControlSerial(int control) {
+    ControlRecord *record = ControlAt(control);
+    return record ? record->serial : 0;
+}
+
 NativeHandle NativeControlHandle(int control) {
     ControlRecord *record = ControlAt(control);
     return record ? reinterpret_cast<NativeHandle>(record->widget.data()) : 0;

@@ -16,6 +16,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -62,6 +63,14 @@ struct Drawing {
     Colour pen = 0;
     Colour textBack = 0xFFFFFF;
     QRect changed;  // window targets: the area EndDrawing asks the window to repaint
+    // Set while the whole target is known to hold one opaque pixel value (a fill of all of
+    // it and nothing since): text on it then needs no look at its surroundings. The image's
+    // cache key tells a replaced or otherwise changed image.
+    struct Plain {
+        qint64 imageKey = 0;
+        QRgb pixel = 0;
+    };
+    std::optional<Plain> plain;
     std::array<MeasuredText, kMeasuredTexts> measured;  // kept from drawing to drawing
     std::uint64_t uses = 0;
 };
@@ -196,10 +205,13 @@ QRect FillPixels(QImage &image, std::int64_t left, std::int64_t top, std::int64_
     const QRgb pixel = OpaquePixel(colour);
     uchar *bits = image.bits();  // detaches a copy an image control still holds
     const qsizetype stride = image.bytesPerLine();
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        auto *row = reinterpret_cast<QRgb *>(bits + y * stride);
-        std::fill(row + area.left(), row + area.left() + area.width(), pixel);
-    }
+    // The first row word by word; the others are copies of it, which the C library does
+    // many words at a time (the scrolling strips fill thousands of pixels every tick).
+    auto *first = reinterpret_cast<QRgb *>(bits + area.top() * stride) + area.left();
+    std::fill(first, first + area.width(), pixel);
+    const std::size_t rowBytes = static_cast<std::size_t>(area.width()) * sizeof(QRgb);
+    for (int y = area.top() + 1; y <= area.bottom(); ++y)
+        std::memcpy(reinterpret_cast<QRgb *>(bits + y * stride) + area.left(), first, rowBytes);
     return area;
 }
 
@@ -333,9 +345,13 @@ void DrawTextInColour(int x, int y, const std::string &text, Colour colour) {
     // Opaque text whose surroundings are its back colour, as on the scrolling strips: the
     // same pixels come from the text rendered once.
     const QRect box(x, y, static_cast<int>(width), static_cast<int>(height));
+    const QRgb back = OpaquePixel(drawing->textBack);
+    const bool allBack = drawing->plain && drawing->plain->imageKey == image->cacheKey() &&
+                         drawing->plain->pixel == back;
+    drawing->plain.reset();
     if (!drawing->transparentText && image->format() == QImage::Format_RGB32 &&
         (width + 2 * margin) * (height + 2 * margin) <= kMaxRenderedPixels &&
-        MarginIsPlain(*image, box, static_cast<int>(margin), OpaquePixel(drawing->textBack))) {
+        (allBack || MarginIsPlain(*image, box, static_cast<int>(margin), back))) {
         const QImage &rendered =
             RenderedText(measured, metrics, colour, drawing->textBack, static_cast<int>(margin));
         NoteChanged(*drawing, CopyPixels(*image, rendered, x - margin, y - margin));
@@ -385,6 +401,7 @@ int BeginDrawing(DrawingTarget target) {
     drawing.pen = 0;
     drawing.textBack = 0xFFFFFF;
     drawing.changed = QRect();
+    drawing.plain.reset();
     return 1;
 }
 
@@ -427,8 +444,12 @@ void FillBox(int x, int y, int width, int height, Colour colour) {
     // A negative size spans the same number of pixels on the other side of x or y.
     const std::int64_t x1 = x, x2 = static_cast<std::int64_t>(x) + width;
     const std::int64_t y1 = y, y2 = static_cast<std::int64_t>(y) + height;
-    NoteChanged(*drawing, FillPixels(*image, std::min(x1, x2), std::min(y1, y2), std::max(x1, x2),
-                                     std::max(y1, y2), colour));
+    const QRect filled = FillPixels(*image, std::min(x1, x2), std::min(y1, y2), std::max(x1, x2),
+                                    std::max(y1, y2), colour);
+    NoteChanged(*drawing, filled);
+    drawing->plain.reset();
+    if (filled == image->rect() && HasDirectPixels(*image))
+        drawing->plain = Drawing::Plain{image->cacheKey(), OpaquePixel(colour)};
 }
 
 void DrawLine(int x1, int y1, int x2, int y2, Colour colour) {
@@ -438,6 +459,7 @@ void DrawLine(int x1, int y1, int x2, int y2, Colour colour) {
     if (!image) return;
     const std::int64_t dx = std::abs(static_cast<std::int64_t>(x2) - x1);
     const std::int64_t dy = std::abs(static_cast<std::int64_t>(y2) - y1);
+    drawing->plain.reset();
     NoteChanged(*drawing, dx >= dy ? PlotLine(*image, x1, y1, x2, y2, false, colour)
                                    : PlotLine(*image, y1, x1, y2, x2, true, colour));
 }
@@ -469,6 +491,7 @@ void DrawImageScaled(NativeHandle imageHandle, int x, int y, int width, int heig
     const QRect visible = ClipToImage(*target, x, y, static_cast<std::int64_t>(x) + width,
                                       static_cast<std::int64_t>(y) + height);
     if (visible.isEmpty()) return;
+    drawing->plain.reset();
 
     if (width == source.width() && height == source.height() &&
         source.format() == QImage::Format_RGB32 && HasDirectPixels(*target)) {

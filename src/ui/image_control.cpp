@@ -1,7 +1,9 @@
 // Image controls. The refresh timer hands dozens of images to these controls every 35 ms,
 // so an assignment that changes nothing costs a comparison only, and one that changes the
 // pixels copies them into the control's own buffer once it has one (no allocation) and
-// repaints just the control's rectangle.
+// repaints just the rows of the control that changed: the scrolling strips' text and a
+// bar's moving top are a part of their images, and every repainted row is also sent to the
+// window system.
 #include "image_control.h"
 
 #include <QApplication>
@@ -17,12 +19,14 @@ bool SameLayout(const QImage &a, const QImage &b) {
     return a.size() == b.size() && a.format() == b.format() && a.bytesPerLine() == b.bytesPerLine();
 }
 
-bool SamePixels(const QImage &shown, const QImage &given) {
-    if (shown.isNull()) return false;
-    if (shown.cacheKey() == given.cacheKey()) return true;
-    return SameLayout(shown, given) &&
-           std::memcmp(shown.constBits(), given.constBits(),
-                       static_cast<std::size_t>(given.sizeInBytes())) == 0;
+// The bytes of a row that hold pixels (not the padding after them).
+std::size_t UsedRowBytes(const QImage &image) {
+    return (static_cast<std::size_t>(image.width()) * static_cast<std::size_t>(image.depth()) + 7) /
+           8;
+}
+
+bool SameRow(const QImage &a, const QImage &b, int y, std::size_t bytes) {
+    return std::memcmp(a.constScanLine(y), b.constScanLine(y), bytes) == 0;
 }
 
 }  // namespace
@@ -42,17 +46,32 @@ void ImageControl::ShowImage(const QImage &image) {
         return;
     }
     if (size() != image.size()) resize(image.size());
-    if (SamePixels(image_, image)) return;
-    if (image_.isDetached() && SameLayout(image_, image)) {
-        std::memcpy(image_.bits(), image.constBits(),
-                    static_cast<std::size_t>(image.sizeInBytes()));
-    } else {
+    if (image_.isNull() || !SameLayout(image_, image)) {
         // Shares the pixels until the image slot is drawn on again; from then on the
         // control owns this buffer and later assignments copy into it.
         image_ = image;
         UpdateOpacity();
+        update();
+        return;
     }
-    update();
+    if (image_.cacheKey() == image.cacheKey()) return;
+    const std::size_t used = UsedRowBytes(image);
+    int top = 0;
+    while (top < image.height() && SameRow(image_, image, top, used))
+        ++top;
+    if (top == image.height()) return;  // the same pixels
+    int bottom = image.height() - 1;
+    while (bottom > top && SameRow(image_, image, bottom, used))
+        --bottom;
+    if (image_.isDetached()) {
+        const auto line = static_cast<std::size_t>(image.bytesPerLine());
+        std::memcpy(image_.scanLine(top), image.constScanLine(top),
+                    line * static_cast<std::size_t>(bottom - top + 1));
+    } else {
+        image_ = image;
+        UpdateOpacity();
+    }
+    update(QRect(0, top, width(), bottom - top + 1));
 }
 
 // An image without alpha that covers the whole control hides everything below it, so Qt

@@ -40,6 +40,7 @@ void InitWidgetLayer() {
 
 void ReleaseWindowsAndEvents() {
     StopRepeatingTimer();
+    SetWindowShownCallback(nullptr);
     RestorePointerShape();
     DestroyAllWindows();
     ClearEventQueue();

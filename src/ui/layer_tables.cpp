@@ -13,6 +13,8 @@ std::vector<std::unique_ptr<TopWindow>> g_windows;
 std::vector<ControlRecord> g_controls;
 std::unordered_map<NativeHandle, int> g_controlOfHandle;
 
+std::uint64_t g_lastSerial = 0;  // never reset, so a serial is never given twice
+
 int g_currentWindow = -1;
 QPointer<QWidget> g_currentContainer;
 
@@ -88,6 +90,7 @@ NativeHandle StoreControl(int control, ControlKind kind, QWidget *widget, int wi
     record.kind = kind;
     record.widget = widget;
     record.window = window;
+    record.serial = ++g_lastSerial;
     const auto handle = reinterpret_cast<NativeHandle>(widget);
     g_controlOfHandle[handle] = control;
     return handle;

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QPointer>
 #include <QWidget>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -26,6 +27,7 @@ struct ControlRecord {
     QPointer<QWidget> widget;  // null once Qt destroyed it with its window or container
     int window = -1;           // number of the top window that holds it
     std::string text;          // label and check box texts exactly as the player gave them
+    std::uint64_t serial = 0;  // see ControlSerial
 };
 
 // nullptr when the number holds no window.

@@ -41,6 +41,10 @@ void TopWindow::WatchNativeWindow() {
     if (QWindow *native = windowHandle()) native->installEventFilter(this);
 }
 
+bool TopWindow::Showing() const {
+    return isVisible() && !isMinimized() && systemShown_;
+}
+
 bool TopWindow::eventFilter(QObject *watched, QEvent *event) {
     if (watched == windowHandle()) HandleNativeInput(event);
     return false;
@@ -82,10 +86,15 @@ void TopWindow::HandleNativeInput(QEvent *event) {
         case QEvent::Leave:
             RestorePointerShape();
             break;
-        case QEvent::Expose:
-            if (windowHandle() && windowHandle()->isExposed())
-                QueueWindowEvent(kWindowRepainted, number_);
+        case QEvent::Expose: {
+            const bool wasShowing = Showing();
+            systemShown_ = windowHandle() && windowHandle()->isExposed();
+            // Qt paints the window right after this filter returns: the images it shows
+            // must be current by then.
+            if (!wasShowing && Showing()) ReportWindowShown();
+            if (systemShown_) QueueWindowEvent(kWindowRepainted, number_);
             break;
+        }
         default:
             break;
     }

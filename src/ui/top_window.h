@@ -19,6 +19,10 @@ class TopWindow : public QWidget {
     void OverlayChanged(const QRect &area);
     // Creates the native window and starts watching the input that reaches it.
     void WatchNativeWindow();
+    // Visible, not minimised, and not taken out of view by the window system.
+    bool Showing() const;
+    // The player shows the window: whatever the window system said before no longer holds.
+    void ExpectShown() { systemShown_ = true; }
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -33,4 +37,9 @@ class TopWindow : public QWidget {
     int number_;
     QPixmap background_;
     QImage overlay_;
+    // What the last expose event said; a window counts as in view until told otherwise.
+    bool systemShown_ = true;
 };
+
+// See SetWindowShownCallback.
+void ReportWindowShown();

@@ -104,6 +104,15 @@ void ReleaseWidgetLayer();
 NativeHandle CreateTopWindow(int window, int x, int y, int width, int height,
                              const std::string &title, int flags);
 void SetWindowVisible(int window, int visible);
+// 1 while the window is visible and the window system has not taken it out of view
+// (minimised, unmapped); 0 otherwise and for a number that holds no window.
+int WindowShowing(int window);
+// Called on the user-interface thread, inside the layer's waits like the timer, whenever a
+// window comes into view again: before SetWindowVisible shows it, and when the window
+// system brings it back, before it is painted. A caller that stopped drawing while nothing
+// was in view brings its images up to date here. nullptr: none.
+using WindowShownCallback = void (*)();
+void SetWindowShownCallback(WindowShownCallback callback);
 NativeHandle NativeWindowHandle(int window);
 void SetWindowBackgroundImage(NativeHandle window, NativeHandle image);
 void StartWindowDrag(int window);
@@ -146,6 +155,10 @@ void SetControlColours(int control, Colour text, Colour background);
 int ControlLeft(int control);
 void ResizeControl(int control, int x, int y, int width, int height);
 NativeHandle NativeControlHandle(int control);
+// A number given to each control when it is created, never given again (0: no control), so
+// that a caller that remembers what it last showed in a control can tell a new control
+// under the same number from the old one.
+std::uint64_t ControlSerial(int control);
 ScreenRect ControlScreenRect(NativeHandle control);
 
 // --- Events and pointer ------------------------------------------------------------------

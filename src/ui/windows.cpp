@@ -41,6 +41,25 @@ NativeHandle CreateTopWindow(int window, int x, int y, int width, int height,
     return reinterpret_cast<NativeHandle>(created);
 }
 
+namespace {
+
+WindowShownCallback g_shownCallback = nullptr;
+bool g_inShownCallback = false;
+
+}  // namespace
+
+void ReportWindowShown() {
+    // A callback that waits for events itself must not be entered again from inside.
+    if (!g_shownCallback || g_inShownCallback) return;
+    g_inShownCallback = true;
+    g_shownCallback();
+    g_inShownCallback = false;
+}
+
+void SetWindowShownCallback(WindowShownCallback callback) {
+    g_shownCallback = callback;
+}
+
 void SetWindowVisible(int window, int visible) {
     TopWindow *widget = WindowAt(window);
     if (!widget) return;
@@ -48,12 +67,24 @@ void SetWindowVisible(int window, int visible) {
         widget->hide();
         return;
     }
+    if (!widget->Showing()) {
+        widget->ExpectShown();
+        ReportWindowShown();
+        // The callback may have closed the window.
+        widget = WindowAt(window);
+        if (!widget) return;
+    }
     // Shown in its normal state, in front and with the keyboard focus. Qt asks the window
     // manager for the activation (on Wayland through the compositor's activation protocol,
     // which may refuse); a window not yet mapped is activated once it is.
     widget->showNormal();
     widget->raise();
     widget->activateWindow();
+}
+
+int WindowShowing(int window) {
+    const TopWindow *widget = WindowAt(window);
+    return widget && widget->Showing() ? 1 : 0;
 }
 
 NativeHandle NativeWindowHandle(int window) {

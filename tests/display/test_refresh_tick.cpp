@@ -7,6 +7,7 @@
 
 #include "audio_engine.h"
 #include "control_numbers.h"
+#include "image_control.h"
 #include "player_state.h"
 #include "refresh_tick.h"
 #include "skin_resources.h"
@@ -245,6 +246,62 @@ TEST_F(RefreshTickTest, AddressRefusedAtCreation_SaysWhyWithoutStream) {
     g.stationError = 0;
     RefreshTick();
     EXPECT_EQ(g.marqueeText, "Старый текст");
+}
+
+// Neither window in view: ticks move the line and draw nothing; the return of a window
+// draws the line where the ticks have moved it, before the window shows.
+TEST_F(RefreshTickTest, BothWindowsHidden_NothingDrawnUntilAWindowReturns) {
+    RefreshTick();
+    SetWindowVisible(kMainWindow, 0);
+    const QImage mainBefore = Slot(kMarqueeImage).copy();
+    const QImage miniBefore = Slot(kMiniMarqueeImage).copy();
+    const QImage seekBefore = Slot(kSeekImage).copy();
+    for (int tick = 0; tick < 3; ++tick)
+        RefreshTick();
+    EXPECT_FLOAT_EQ(g.marqueeX, 42.0f);  // 48, then two steps a tick
+    EXPECT_EQ(Slot(kMarqueeImage), mainBefore);
+    EXPECT_EQ(Slot(kMiniMarqueeImage), miniBefore);
+    EXPECT_EQ(Slot(kSeekImage), seekBefore);
+
+    SetWindowShownCallback(RedrawAfterHiding);
+    SetWindowVisible(kMainWindow, 1);
+    SetWindowShownCallback(nullptr);
+    const QImage mainNow = ExpectedStrip(267, 25, kMarqueeFont, 43);
+    const QImage miniNow = ExpectedStrip(201, 13, kMiniMarqueeFont, 42);
+    EXPECT_EQ(Slot(kMarqueeImage), mainNow);
+    EXPECT_EQ(Slot(kMiniMarqueeImage), miniNow);
+    const auto *strip = reinterpret_cast<ImageControl *>(NativeControlHandle(kMarqueeStrip));
+    EXPECT_EQ(strip->ShownImage(), mainNow);
+    // The next tick goes on from there.
+    RefreshTick();
+    EXPECT_EQ(Slot(kMarqueeImage), ExpectedStrip(267, 25, kMarqueeFont, 41));
+}
+
+// A drawing whose values are unchanged is skipped, but only for the control it was drawn
+// for: new controls under the same numbers are drawn again.
+TEST_F(RefreshTickTest, Spectrum_NewBarControlsSameHeights_DrawnAgain) {
+    float magnitudes[1026] = {};
+    magnitudes[0] = 1.0f;
+    magnitudes[5] = 0.01f;  // 4 pixels
+    DrawSpectrum(magnitudes);
+    DrawSpectrum(magnitudes);
+    QImage window = MainWindowPixels();
+    EXPECT_EQ(LitRowsOfBar(window, 0), 12);
+    EXPECT_EQ(LitRowsOfBar(window, 5), 4);
+    EXPECT_EQ(LitRowsOfBar(window, 41), 0);
+    // Created (in the mini window, the newest) from the bar image as it is now: the last
+    // bar drawn.
+    for (int i = 0; i <= 41; ++i)
+        CreateImageControl(kFirstBar + i, 0, 0, 0, 0, NativeImageHandle(kBarImage));
+    DrawSpectrum(magnitudes);
+    for (int i = 0; i <= 41; ++i) {
+        const auto *bar = reinterpret_cast<ImageControl *>(NativeControlHandle(kFirstBar + i));
+        ASSERT_NE(bar, nullptr);
+        int lit = 0;
+        for (int y = 0; y < 12; ++y)
+            lit += Opaque(bar->ShownImage().pixel(2, y)) == kBar;
+        EXPECT_EQ(lit, i == 0 ? 12 : i == 5 ? 4 : 0) << i;
+    }
 }
 
 }  // namespace

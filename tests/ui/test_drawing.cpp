@@ -578,3 +578,39 @@ TEST_F(WindowDrawingTest, DrawOnWindow_WindowClosedMidway_LaterOperationsDoNothi
     EXPECT_EQ(WindowDrawingTarget(kWindow), 0u);
     EXPECT_EQ(BeginDrawing(target), 0);
 }
+
+// Opaque text on a target filled all over with its back colour draws exactly as on any plain
+// surroundings; anything drawn after the fill (a line, an image, a partial fill) keeps its
+// pixels around the text.
+TEST_F(DrawingTest, DrawTextAt_AfterWholeFillThenMore_KeepsWhatWasDrawnAround) {
+    const NativeHandle font = CreateFontInSlot(4, "DejaVu Sans", 12, 0);
+    const std::string text = "Hx";
+    auto draw = [&](int extra) {
+        Begin(80, 40);
+        FillBox(0, 0, 80, 40, kGreen);
+        if (extra == 1) DrawLine(0, 2, 79, 2, kBlue);
+        if (extra == 2) FillBox(0, 2, 80, 1, kBlue);
+        if (extra == 3) {
+            EndDrawing();
+            ImageInSlot(kCanvas)->image.setPixel(0, 2, qRgb(0, 0, 255));  // outside a drawing
+            BeginDrawing(ImageDrawingTarget(kCanvas));
+            FillBox(1, 2, 79, 1, kBlue);
+        }
+        SetDrawingFont(font);
+        SetTextBackColour(kGreen);
+        DrawTextAt(20, 10, text, kRed);
+        EndDrawing();
+        return Canvas().copy();
+    };
+    const QImage plain = draw(0);
+    EXPECT_EQ(plain.pixel(5, 2), qRgb(0, 255, 0));
+    for (int extra : {1, 2, 3}) {
+        const QImage drawn = draw(extra);
+        for (int x = 0; x < 80; ++x)
+            EXPECT_EQ(drawn.pixel(x, 2), qRgb(0, 0, 255)) << extra << " " << x;
+        // Away from the blue row, the text is the same as on the plain canvas.
+        for (int y = 5; y < 40; ++y)
+            for (int x = 0; x < 80; ++x)
+                ASSERT_EQ(drawn.pixel(x, y), plain.pixel(x, y)) << extra << " " << x << "," << y;
+    }
+}

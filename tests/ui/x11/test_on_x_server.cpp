@@ -134,3 +134,37 @@ TEST_F(OnXServerTest, PointerXInWindow_RealPointer_MinusOneFromTheWidthOn) {
 }
 
 }  // namespace
+
+// A window manager minimises a window by unmapping it. The window then counts as out of view;
+// when it is mapped again the shown callback runs, before Qt handles the exposure, so what
+// the callback changes is painted with it.
+int g_shownCalls = 0;
+bool g_showingDuringCall = false;
+
+TEST_F(OnXServerTest, WindowShowing_UnmappedByOthersThenMapped_CallbackOnReturn) {
+    g_shownCalls = 0;
+    SetWindowShownCallback([] {
+        ++g_shownCalls;
+        g_showingDuringCall = WindowShowing(0) != 0;
+    });
+    const std::string id = std::to_string(Window(0)->winId());
+    EXPECT_EQ(WindowShowing(0), 1);
+
+    Xdotool("windowunmap --sync " + id);
+    QElapsedTimer clock;
+    clock.start();
+    while (WindowShowing(0) && clock.elapsed() < 2000)
+        QTest::qWait(5);
+    EXPECT_EQ(WindowShowing(0), 0);
+    EXPECT_EQ(g_shownCalls, 0);
+
+    Xdotool("windowmap --sync " + id);
+    clock.restart();
+    while (!WindowShowing(0) && clock.elapsed() < 2000)
+        QTest::qWait(5);
+    QTest::qWait(50);
+    EXPECT_EQ(WindowShowing(0), 1);
+    EXPECT_EQ(g_shownCalls, 1);
+    EXPECT_TRUE(g_showingDuringCall);
+    SetWindowShownCallback(nullptr);
+}
