@@ -277,6 +277,7 @@ class FfmpegDecoder final : public Decoder {
     std::int64_t LengthFrames() const override { return length_frames_; }
     bool RefineLengthStep() override;
     std::string Metadata() override;
+    bool Finished() const override;
 
   private:
     void UpdateCommentTitle(const AVPacket *packet);
@@ -298,6 +299,7 @@ class FfmpegDecoder final : public Decoder {
     std::vector<float> converted_;  // mono or stereo frames from the resampler
     std::vector<float> pending_;    // stereo frames decoded but not yet read
     std::size_t pending_pos_ = 0;   // frames of pending_ already read
+    bool source_ended_ = false;     // the demuxer reported the end of its input
     bool draining_ = false;
     bool at_end_ = false;
     int bad_packets_ = 0;
@@ -439,6 +441,12 @@ bool FfmpegDecoder::Convert(const AVFrame *frame) {
     return true;
 }
 
+bool FfmpegDecoder::Finished() const {
+    // A live station has no length; a finished HLS playlist has one (FFmpeg gives it only for
+    // playlists that end), and its end is the end of the stream, not a dropped connection.
+    return is_url_ && at_end_ && source_ended_ && format_ && format_->duration > 0;
+}
+
 // Decodes until pending_ holds at least one frame; false at the end of the source.
 bool FfmpegDecoder::DecodeMore() {
     while (pending_.size() / 2 <= pending_pos_) {
@@ -469,6 +477,7 @@ bool FfmpegDecoder::DecodeMore() {
             continue;
         }
         result = av_read_frame(format_.get(), packet_.get());
+        if (result == AVERROR_EOF) source_ended_ = true;
         if (result < 0) {
             // End of file, a dropped connection or a cancel: let the decoder give what it holds.
             draining_ = true;

@@ -178,7 +178,8 @@ std::unique_ptr<Decoder> TryEntries(const std::vector<std::string> &entries, Can
 }
 
 // Addresses named like playlists are read as playlists first; any other is opened as a stream,
-// and read as a playlist only when that fails: a station costs no extra connection.
+// and read as a playlist only when what it answers is no audio: a station costs no extra
+// connection, and a dead one no second try.
 // error: why the address (or the last entry tried) does not play, a BASS_ERROR_* code.
 std::unique_ptr<Decoder> OpenAtDepth(const std::string &url, CancelToken *token, int depth,
                                      std::vector<std::string> *visited, int *error) {
@@ -187,6 +188,9 @@ std::unique_ptr<Decoder> OpenAtDepth(const std::string &url, CancelToken *token,
     const bool named_playlist = EndsWithNoCase(path, ".pls") || EndsWithNoCase(path, ".m3u");
     if (!named_playlist) {
         if (auto decoder = OpenUrlDecoder(url, token, error)) return decoder;
+        // Only an answer that is no audio can be a playlist; an address that does not
+        // answer, or answers with an error, is not asked again.
+        if (*error != BASS_ERROR_FILEFORM) return nullptr;
     }
     if (token->Expired()) return nullptr;
     std::string body, content_type;

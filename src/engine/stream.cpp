@@ -178,7 +178,7 @@ void Stream::DecodeLoop() {
         if (serial != serial_) continue;  // a seek came in meanwhile: these frames are stale
         if (count > 0) {
             ring_.Write(chunk.data(), static_cast<std::size_t>(count));
-        } else if (is_url_) {
+        } else if (is_url_ && !decoder_->Finished()) {
             // Dropped, ended or silent for 5 s: the station is reached again. The ring plays
             // out what it holds, then the stream stalls until sound comes back.
             if (!Reconnect(lock)) break;
