@@ -2,6 +2,7 @@
 real Icecast station in the station list, each heard through SDL's disk driver."""
 
 import os
+import shutil
 import signal
 import sys
 import time
@@ -39,6 +40,9 @@ def main(binary):
             for start in range(STARTS):
                 if start > 0:
                     stop_player(s)
+                    # A fresh start: nothing remembered from the one before (its open
+                    # station panel would be closed by this start's click).
+                    shutil.rmtree(s.env["XDG_STATE_HOME"], ignore_errors=True)
                     s.start_player()
                 if os.path.exists(out):
                     os.remove(out)

@@ -1,6 +1,6 @@
 // A healthy station opens every time: 300 starts in a row of one real Icecast station
 // (create, play, first audio within 2 s, free), with the usual source, with a small metadata
-// interval, and with the source at 32 and at 320 kbit/s. Each start joins the stream at
+// interval, with the source at 32 and at 320 kbit/s, and as AAC. Each start joins the stream at
 // another point, so a rare bad point (an unlucky first byte, a metadata block at a read
 // boundary) shows up here. A program of its own, each case a CTest test of its own. At
 // 32 kbit/s Icecast itself takes over a second to send a new listener its first audio, so
@@ -30,6 +30,7 @@ struct Source {
     const char *name;
     const char *bitrate;
     int metaint;  // 0: Icecast's own
+    const char *codec = "mp3";
 };
 
 class RadioStress : public ::testing::TestWithParam<Source> {
@@ -46,6 +47,8 @@ class RadioStress : public ::testing::TestWithParam<Source> {
                                          "Stress",
                                          "--bitrate",
                                          GetParam().bitrate};
+        args.push_back("--codec");
+        args.push_back(GetParam().codec);
         if (GetParam().metaint > 0) {
             args.push_back("--metaint");
             args.push_back(std::to_string(GetParam().metaint));
@@ -103,7 +106,8 @@ INSTANTIATE_TEST_SUITE_P(Sources, RadioStress,
                          ::testing::Values(Source{"Mp3At128", "128k", 0},
                                            Source{"SmallMetadataInterval", "128k", 512},
                                            Source{"Mp3At32", "32k", 0},
-                                           Source{"Mp3At320", "320k", 0}),
+                                           Source{"Mp3At320", "320k", 0},
+                                           Source{"AacAt128", "128k", 0, "aac"}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 }  // namespace
