@@ -30,6 +30,13 @@ void ApplyVolume() {
     BASS_ChannelSetAttribute(g.streamHandle, BASS_ATTRIB_VOL, g.volume);
 }
 
+// A new stream ends what the scrolling line said about the last station's failure.
+void ForgetStationFailure() {
+    if (g.marqueeShowsFailure != 0) g.marqueeText = g.marqueeBeforeFailure;
+    g.marqueeShowsFailure = 0;
+    g.stationError = 0;
+}
+
 // Dots kFirstVolumeDot up to lastLit show the lit image, the rest none.
 void LightVolumeDots(int lastLit) {
     for (int dot = kFirstVolumeDot; dot <= kLastVolumeDot; ++dot) {
@@ -47,6 +54,7 @@ void SelectTrackAndPlay(int index) {
 
 void PlaySelectedTrack() {
     BASS_StreamFree(g.streamHandle);
+    ForgetStationFailure();
     const std::string path = GetControlText(kFolderLabel) + GetControlText(kTrackList);
     g.marqueeText = NamePart(path);
     if (path.empty()) return;
@@ -68,9 +76,13 @@ void PlaySelectedTrack() {
     }
 }
 
+// Returns at once: the station connects in the background. One that fails, at once (an
+// address the engine does not take) or later, says why in the scrolling line (RefreshTick).
 void PlayStation(const std::string &address) {
     BASS_StreamFree(g.streamHandle);
+    ForgetStationFailure();
     g.streamHandle = BASS_StreamCreateURL(address.c_str(), 0, 0, nullptr, nullptr);
+    if (g.streamHandle == 0) g.stationError = BASS_ErrorGetCode();
     ++g.streamSerial;
     g.lastStreamWasStation = 1;
     g.streamAddress = address;

@@ -60,6 +60,12 @@ struct PlayerState {
     std::int32_t plHover = 0;
     std::int32_t fmHover = 0;
     StationList stations;
+    // Why the current station does not play, when its creation already failed (the engine's
+    // error code; 0 otherwise). Later failures are asked of the engine on every tick.
+    std::int32_t stationError = 0;
+    // The scrolling line shows a station's failure in place of marqueeBeforeFailure.
+    std::int32_t marqueeShowsFailure = 0;
+    std::string marqueeBeforeFailure;
     // The station file named on the command line; empty: radio.pls is looked for.
     std::string stationFile;
 

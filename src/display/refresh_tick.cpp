@@ -18,6 +18,7 @@
 #include "control_numbers.h"
 #include "drawing_sizes.h"
 #include "player_state.h"
+#include "station_failure.h"
 #include "stream_title.h"
 #include "widgets.h"
 
@@ -95,6 +96,28 @@ void DrawMarquee(const MarqueeStrip &strip, float x) {
 
 void (*g_titleListener)() = nullptr;
 
+// A station that failed to open, or has been without sound for long, says why in place of
+// whatever the line showed; once it plays again the line shows that text, or its title.
+bool ShowStationFailure() {
+    int code = g.stationError;
+    if (g.streamHandle != 0) {
+        BASS_ChannelIsActive(g.streamHandle);
+        code = BASS_ErrorGetCode();
+    }
+    std::string reason;
+    if (StationFailureText(code, &reason)) {
+        if (g.marqueeShowsFailure == 0) g.marqueeBeforeFailure = g.marqueeText;
+        g.marqueeShowsFailure = 1;
+        g.marqueeText = std::move(reason);
+        return true;
+    }
+    if (g.marqueeShowsFailure != 0) {
+        g.marqueeShowsFailure = 0;
+        g.marqueeText = g.marqueeBeforeFailure;
+    }
+    return false;
+}
+
 // What a control was last given by the drawing that owns it: the control's serial and the
 // values the drawing depended on. A new control under the number has another serial.
 struct Shown {
@@ -123,6 +146,7 @@ Shown g_shownVolume;
 std::int32_t g_positionSeconds = 0, g_lengthSeconds = -1;
 
 void ReadStreamTitle() {
+    if (ShowStationFailure()) return;
     if (g.streamHandle == 0) return;
     const char *metadata = BASS_ChannelGetTags(g.streamHandle, BASS_TAG_META);
     // Kept from tick to tick, so that reading the same title again allocates nothing.

@@ -45,10 +45,6 @@ constexpr std::size_t kMaxStreams = kIndexMask;
 constexpr QWORD kUnknown = ~QWORD{0};
 constexpr DWORD kDataFailed = 0xFFFFFFFFu;
 constexpr std::size_t kMaxAddressBytes = 4096;
-// FFmpeg gives up at the first time; the caller stops waiting at the second, when a host
-// name lookup (which nothing can interrupt) holds the opening up. Both stay under 5 s.
-constexpr unsigned kStreamCreateUrlTimeoutMs = 4500;
-constexpr unsigned kStreamCreateUrlLimitMs = 4800;
 
 struct Slot {
     DWORD generation = 1;
@@ -57,6 +53,7 @@ struct Slot {
 
 struct EngineState {
     bool initialised = false;
+    int error = BASS_OK;  // BASS_ErrorGetCode
     engine::AudioOutput output;
     std::vector<Slot> slots;
     std::unique_ptr<engine::Spectrum> spectrum;
@@ -71,7 +68,7 @@ void EnsureOutput(bool use_device) {
     EngineState &state = State();
     if (state.initialised) return;
     state.initialised = true;
-    av_log_set_level(AV_LOG_QUIET);  // the player logs nothing
+    engine::KeepLibraryErrorsQuiet();  // the player logs nothing
     // Sets up the TLS library once, before openings may run on several threads.
     avformat_network_init();
     state.output.Open(use_device);
@@ -120,6 +117,16 @@ bool AcceptableAddress(const char *url) {
     return StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://");
 }
 
+HSTREAM Fail(int code) {
+    State().error = code;
+    return 0;
+}
+
+HSTREAM Succeed(HSTREAM handle) {
+    State().error = BASS_OK;
+    return handle;
+}
+
 }  // namespace
 
 std::int64_t engine::FirstFrameNs(DWORD handle) {
@@ -140,8 +147,9 @@ BOOL BASS_Init(int device, DWORD, DWORD, void *, const void *) {
 BOOL BASS_StreamFree(HSTREAM handle) {
     engine::ReapUrlOpeners();
     engine::Stream *stream = Find(handle);
-    if (!stream) return FALSE;
+    if (!stream) return Fail(BASS_ERROR_HANDLE);
     EngineState &state = State();
+    state.error = BASS_OK;
     Slot &slot = state.slots[(handle & kIndexMask) - 1];
     // Detached first: the output stops touching it at once, then the decoder is joined.
     state.output.Detach(stream);
@@ -153,32 +161,32 @@ BOOL BASS_StreamFree(HSTREAM handle) {
 
 HSTREAM BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD length, DWORD) {
     // Streams from memory and parts of files are not supported.
-    if (mem || !file || offset != 0 || length != 0) return 0;
+    if (mem || !file || offset != 0 || length != 0) return Fail(BASS_ERROR_ILLPARAM);
     std::string path(static_cast<const char *>(file));
-    if (path.empty()) return 0;
+    if (path.empty()) return Fail(BASS_ERROR_FILEOPEN);
     EnsureOutput(true);
     auto token = std::make_shared<engine::CancelToken>();
     std::unique_ptr<engine::Decoder> decoder = engine::LooksLikeMidi(path)
                                                    ? engine::OpenMidiDecoder(path)
                                                    : engine::OpenFileDecoder(path, token.get());
-    if (!decoder) return 0;
+    if (!decoder) return Fail(BASS_ERROR_FILEFORM);
     auto stream = std::make_unique<engine::Stream>(std::move(token), std::move(decoder), false,
                                                    engine::ReadId3v1(path));
-    return Register(std::move(stream));
+    HSTREAM handle = Register(std::move(stream));
+    return handle ? Succeed(handle) : Fail(BASS_ERROR_MEM);
 }
 
+// Returns at once: the stream connects on its own thread and reads as stalled meanwhile; a
+// station that cannot be opened within 5 s ends (activity 0, with the reason).
 HSTREAM BASS_StreamCreateURL(const char *url, DWORD offset, DWORD, void *, void *) {
-    if (!url || offset != 0 || !AcceptableAddress(url)) return 0;
+    engine::ReapUrlOpeners();
+    if (!url || offset != 0) return Fail(BASS_ERROR_ILLPARAM);
+    if (!AcceptableAddress(url)) return Fail(BASS_ERROR_PROTOCOL);
     EnsureOutput(true);
-    auto token = std::make_shared<engine::CancelToken>();
-    token->deadline_ns = NowNs() + std::int64_t{kStreamCreateUrlTimeoutMs} * 1000000;
-    std::unique_ptr<engine::Decoder> decoder =
-        engine::OpenUrlWithin(url, token, std::chrono::milliseconds(kStreamCreateUrlLimitMs));
-    if (!decoder) return 0;
-    token->deadline_ns = 0;  // from here on only a free interrupts it
     auto stream =
-        std::make_unique<engine::Stream>(std::move(token), std::move(decoder), true, std::nullopt);
-    return Register(std::move(stream));
+        std::make_unique<engine::Stream>(std::make_shared<engine::CancelToken>(), std::string(url));
+    HSTREAM handle = Register(std::move(stream));
+    return handle ? Succeed(handle) : Fail(BASS_ERROR_MEM);
 }
 
 BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
@@ -200,7 +208,18 @@ BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value) {
 
 DWORD BASS_ChannelIsActive(DWORD handle) {
     engine::Stream *stream = Find(handle);
-    return stream ? stream->CurrentActivity() : DWORD{BASS_ACTIVE_STOPPED};
+    if (!stream) {
+        State().error = BASS_ERROR_HANDLE;
+        return BASS_ACTIVE_STOPPED;
+    }
+    int reason = BASS_OK;
+    DWORD activity = stream->CurrentActivity(&reason);
+    State().error = reason;
+    return activity;
+}
+
+int BASS_ErrorGetCode() {
+    return State().error;
 }
 
 BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode) {

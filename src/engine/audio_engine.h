@@ -1,7 +1,8 @@
 // The player's audio engine: file and radio streams decoded on threads of their own, mixed
 // into one output, with position, length, volume, spectrum data and tags. The calls keep the
 // names, types and meaning of the small audio-library interface the player was written
-// against. Every call comes from the user-interface thread.
+// against. Every call comes from the user-interface thread and returns without waiting on
+// the network: a station's stream connects in the background.
 //
 // Failures: FALSE, handle 0, all bits set for a length or position, a negative number of
 // seconds, 0xFFFFFFFF from the data call, a null tag pointer.
@@ -35,6 +36,21 @@ enum : DWORD {
     BASS_ACTIVE_PAUSED = 3,
 };
 
+// Error codes of BASS_ErrorGetCode.
+enum : int {
+    BASS_OK = 0,
+    BASS_ERROR_MEM = 1,
+    BASS_ERROR_FILEOPEN = 2,  // a station address that does not exist (404, unknown host)
+    BASS_ERROR_HANDLE = 5,
+    BASS_ERROR_SSL = 10,  // a secure connection that could not be made or verified
+    BASS_ERROR_ILLPARAM = 20,
+    BASS_ERROR_NONET = 32,     // a station that refused or dropped the connection
+    BASS_ERROR_TIMEOUT = 40,   // a station that did not answer in time, or sends nothing
+    BASS_ERROR_FILEFORM = 41,  // a stream in no format the engine plays
+    BASS_ERROR_PROTOCOL = 48,  // an address of a protocol the engine does not speak
+    BASS_ERROR_UNKNOWN = -1,
+};
+
 BOOL BASS_Init(int device, DWORD freq, DWORD flags, void *win, const void *clsid);
 BOOL BASS_StreamFree(HSTREAM handle);
 HSTREAM BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD length, DWORD flags);
@@ -49,5 +65,9 @@ QWORD BASS_ChannelGetPosition(DWORD handle, DWORD mode);
 double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos);
 DWORD BASS_ChannelGetData(DWORD handle, void *buffer, DWORD length);
 const char *BASS_ChannelGetTags(DWORD handle, DWORD tags);
+// The error of the last stream creation, free or activity query: for a station's stream whose
+// activity reads 0 or stalled, why it does not play (BASS_ERROR_TIMEOUT, _NONET, _FILEOPEN,
+// _SSL, _FILEFORM); BASS_OK while it plays or is still connecting.
+int BASS_ErrorGetCode(void);
 
 }  // extern "C"

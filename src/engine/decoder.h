@@ -16,10 +16,13 @@ constexpr int kChannels = 2;
 constexpr std::int64_t kBytesPerFrame = 4;
 
 // Lets a blocking library call give up. The stream sets `cancel` when it is freed; the
-// deadline (steady clock, nanoseconds, 0 for none) bounds the opening of a station.
+// deadline (steady clock, nanoseconds, 0 for none) bounds the opening of a station. Each
+// connection to a station has a token of its own whose parent is the stream's: freeing the
+// stream ends every connection, giving up on one connection ends only that one.
 struct CancelToken {
-    std::atomic<bool> cancel{false};           // atomic
-    std::atomic<std::int64_t> deadline_ns{0};  // atomic
+    std::atomic<bool> cancel{false};            // atomic
+    std::atomic<std::int64_t> deadline_ns{0};   // atomic
+    std::shared_ptr<const CancelToken> parent;  // immutable after creation
     bool Expired() const;
 };
 
@@ -38,13 +41,22 @@ class Decoder {
     virtual bool RefineLengthStep() { return true; }
     // The latest metadata packet of a station as sent, empty when there is none.
     virtual std::string Metadata() { return {}; }
+    // True once Read has given all of a station that has an end of its own (a finished HLS
+    // playlist): such a station ends there instead of being reached again.
+    virtual bool Finished() const { return false; }
 };
 
 std::unique_ptr<Decoder> OpenFileDecoder(const std::string &path, CancelToken *token);
 // An MP3 file decoded along the table of its frame headers: exact length and seeks. Null
 // when the file is no MP3 stream that the header scan can map.
 std::unique_ptr<Decoder> OpenMp3FileDecoder(const std::string &path);
-std::unique_ptr<Decoder> OpenUrlDecoder(const std::string &url, CancelToken *token);
+// One station address: connects, recognises the stream and decodes its first frame, within
+// the token's deadline. error, when given, receives a BASS_ERROR_* code (BASS_OK on success).
+std::unique_ptr<Decoder> OpenUrlDecoder(const std::string &url, CancelToken *token,
+                                        int *error = nullptr);
+// FFmpeg's log: nothing printed; the causes of failed connections are kept for
+// OpenUrlDecoder. Called once, before any opening.
+void KeepLibraryErrorsQuiet();
 // A Standard MIDI File rendered by FluidSynth; null when no SoundFont or bad data.
 std::unique_ptr<Decoder> OpenMidiDecoder(const std::string &path);
 

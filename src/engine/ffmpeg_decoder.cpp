@@ -1,15 +1,20 @@
 // The FFmpeg decoder: MP3, WAV and whatever else FFmpeg recognises by content, from local
-// files or from http/https station addresses. Opened on the user-interface thread, then used
-// only by its stream's decoder thread. Every blocking FFmpeg call goes through the interrupt
-// callback, which reads the stream's CancelToken (atomics only).
+// files or from http/https station addresses. A file is opened on the user-interface thread,
+// a station on a connecting thread (url_opener.cpp); from then on the decoder is used only by
+// its stream's decoder thread. Every blocking FFmpeg call goes through the interrupt
+// callback, which reads a CancelToken (atomics only).
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "audio_engine.h"
 #include "decoder.h"
 #include "ffmpeg_io.h"
 #include "icy_metadata.h"
@@ -26,8 +31,14 @@ extern "C" {
 namespace engine {
 namespace {
 
+// A station's connection is opened by us and handed to the demuxer as custom I/O, which
+// avformat_close_input leaves open: it is closed here after the demuxer is gone.
 struct FormatCloser {
-    void operator()(AVFormatContext *c) const { avformat_close_input(&c); }
+    void operator()(AVFormatContext *c) const {
+        AVIOContext *own_io = (c->flags & AVFMT_FLAG_CUSTOM_IO) ? c->pb : nullptr;
+        avformat_close_input(&c);
+        avio_closep(&own_io);
+    }
 };
 struct CodecFreer {
     void operator()(AVCodecContext *c) const { avcodec_free_context(&c); }
@@ -47,12 +58,17 @@ struct DictFreer {
 struct AvFreer {
     void operator()(void *p) const { av_free(p); }
 };
+struct AvioCloser {
+    void operator()(AVIOContext *p) const { avio_closep(&p); }
+};
 
 using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
 using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 using SwrPtr = std::unique_ptr<SwrContext, SwrFreer>;
+using AvioPtr = std::unique_ptr<AVIOContext, AvioCloser>;
+using DictPtr = std::unique_ptr<AVDictionary, DictFreer>;
 
 // Opening a station reads at most this much to recognise its format and then to find its
 // parameters: about a second of a typical station, so that one without a first burst is
@@ -60,7 +76,10 @@ using SwrPtr = std::unique_ptr<SwrContext, SwrFreer>;
 constexpr int kUrlFormatProbeBytes = 16 * 1024;
 constexpr int kUrlProbeBytes = 32 * 1024;
 // A station that sends nothing for this long is taken as gone (microseconds).
-constexpr const char *kUrlReadTimeoutUs = "8000000";
+constexpr const char *kUrlReadTimeoutUs = "5000000";
+// Connections tried for one opening when what arrives cannot be read as audio: each
+// connection joins the station at another point of its stream.
+constexpr int kStationOpenAttempts = 3;
 // Packets scanned per refinement step when the container only estimated its length.
 constexpr int kScanPacketsPerStep = 400;
 // Bad packets tolerated in a row before a source is given up as undecodable.
@@ -114,30 +133,134 @@ int CheckedIoOpen(AVFormatContext *s, AVIOContext **pb, const char *url, int fla
     return result;
 }
 
-FormatPtr OpenInput(const std::string &address, bool is_url, CancelToken *token) {
+// FFmpeg reports why a connection failed only in its log: a failed host name lookup and a
+// failed TLS handshake both come back as EIO. Its error lines are kept, per thread, as the
+// name of the component that wrote the last one; nothing is printed.
+thread_local char last_error_component[16];
+
+void RememberLibraryError(void *object, int level, const char *, va_list) {
+    if (level > AV_LOG_ERROR || !object) return;
+    const AVClass *kind = *static_cast<const AVClass *const *>(object);
+    const char *name = kind && kind->item_name ? kind->item_name(object) : "";
+    std::snprintf(last_error_component, sizeof last_error_component, "%s", name ? name : "");
+}
+
+// The BASS_ERROR_* code for a station connection that could not be made.
+int ConnectionError(int result, const CancelToken *token) {
+    if (token->Expired() || result == AVERROR(ETIMEDOUT) || result == AVERROR_EXIT)
+        return BASS_ERROR_TIMEOUT;
+    switch (result) {
+        case AVERROR_HTTP_BAD_REQUEST:
+        case AVERROR_HTTP_UNAUTHORIZED:
+        case AVERROR_HTTP_FORBIDDEN:
+        case AVERROR_HTTP_NOT_FOUND:
+        case AVERROR_HTTP_OTHER_4XX:
+        case AVERROR_PROTOCOL_NOT_FOUND:
+        case AVERROR(EINVAL):  // a redirect to a protocol off the list
+            return BASS_ERROR_FILEOPEN;
+        case AVERROR(EIO):
+            if (std::strcmp(last_error_component, "tls") == 0) return BASS_ERROR_SSL;
+            if (std::strcmp(last_error_component, "tcp") == 0) return BASS_ERROR_FILEOPEN;
+            return BASS_ERROR_NONET;
+        default:
+            return BASS_ERROR_NONET;
+    }
+}
+
+// The demuxer for the content type a station declares, or null to recognise it by content.
+// A station is joined wherever its stream happens to be, usually inside a frame; recognised
+// by content alone, an MP3 stream joined there scores low enough that another format's
+// guess can tie with it or beat it (a stream whose first bytes happen to be 1F 8B is taken
+// for compressed game music, for one), and the opening fails. The MP3 and ADTS readers
+// themselves skip to the first whole frame.
+const AVInputFormat *DeclaredFormat(AVIOContext *io) {
+    std::uint8_t *value = nullptr;
+    if (av_opt_get(io, "mime_type", AV_OPT_SEARCH_CHILDREN, &value) < 0 || !value) return nullptr;
+    std::unique_ptr<std::uint8_t, AvFreer> owned(value);
+    std::string type(reinterpret_cast<const char *>(value));
+    type = type.substr(0, type.find(';'));
+    std::transform(type.begin(), type.end(), type.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    type.erase(type.find_last_not_of(" \t") + 1);
+    static constexpr struct {
+        const char *type, *format;
+    } kTypes[] = {{"audio/mpeg", "mp3"},   {"audio/mp3", "mp3"},   {"audio/mpeg3", "mp3"},
+                  {"audio/x-mpeg", "mp3"}, {"audio/x-mp3", "mp3"}, {"audio/mpg", "mp3"},
+                  {"audio/aac", "aac"},    {"audio/aacp", "aac"},  {"audio/x-aac", "aac"}};
+    for (const auto &entry : kTypes)
+        if (type == entry.type) return av_find_input_format(entry.format);
+    return nullptr;
+}
+
+AVFormatContext *NewFormatContext(CancelToken *token) {
     AVFormatContext *raw = avformat_alloc_context();
     if (!raw) return nullptr;
     raw->interrupt_callback.callback = InterruptCallback;
     raw->interrupt_callback.opaque = token;
-    AVDictionary *options = nullptr;
-    // Untrusted addresses may reach only the protocols named here, and nested opens (playlists,
-    // redirects) inherit the list; a local path can never become another protocol.
-    av_dict_set(&options, "protocol_whitelist", is_url ? kStationProtocols : "file", 0);
-    if (is_url) {
-        AddStationConnectionOptions(&options);
-        if (LibraryIoOpen(raw->io_open)) raw->io_open = CheckedIoOpen;
-        raw->probesize = kUrlProbeBytes;
-        raw->format_probesize = kUrlFormatProbeBytes;
-    }
     // The first frames tell everything the decoder needs; reading seconds of audio ahead
     // would only slow every opening down.
     raw->max_analyze_duration = AV_TIME_BASE / 2;
-    std::string name = is_url ? address : "file:" + address;
+    return raw;
+}
+
+FormatPtr OpenFileInput(const std::string &path, CancelToken *token) {
+    AVFormatContext *raw = NewFormatContext(token);
+    if (!raw) return nullptr;
+    AVDictionary *options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    std::string name = "file:" + path;
     int result = avformat_open_input(&raw, name.c_str(), nullptr, &options);
-    std::unique_ptr<AVDictionary, DictFreer> left_over(options);
+    DictPtr left_over(options);
     if (result < 0) return nullptr;  // avformat_open_input freed the context
     FormatPtr format(raw);
     if (avformat_find_stream_info(format.get(), nullptr) < 0) return nullptr;
+    return format;
+}
+
+// One connection to one station address. use_declared_type: read the stream as the format
+// its content type names, when it names one this knows. error: a BASS_ERROR_* code.
+FormatPtr OpenStationInput(const std::string &url, CancelToken *token, bool use_declared_type,
+                           int *error) {
+    AVIOInterruptCB interrupt{InterruptCallback, token};
+    AVDictionary *options = nullptr;
+    // Untrusted addresses may reach only the station protocols, and nested opens (redirects,
+    // HLS parts) inherit the list; a local path can never become another protocol.
+    av_dict_set(&options, "protocol_whitelist", kStationProtocols, 0);
+    AddStationConnectionOptions(&options);
+    AVIOContext *raw_io = nullptr;
+    last_error_component[0] = '\0';
+    int result = avio_open2(&raw_io, url.c_str(), AVIO_FLAG_READ, &interrupt, &options);
+    DictPtr left_over(options);
+    if (result < 0 || !raw_io) {
+        *error = ConnectionError(result, token);
+        return nullptr;
+    }
+    AvioPtr io(raw_io);
+    const AVInputFormat *declared = use_declared_type ? DeclaredFormat(io.get()) : nullptr;
+    AVFormatContext *raw = NewFormatContext(token);
+    if (!raw) {
+        *error = BASS_ERROR_MEM;
+        return nullptr;
+    }
+    if (LibraryIoOpen(raw->io_open)) raw->io_open = CheckedIoOpen;
+    raw->pb = io.get();
+    raw->flags |= AVFMT_FLAG_CUSTOM_IO;
+    raw->probesize = kUrlProbeBytes;
+    raw->format_probesize = kUrlFormatProbeBytes;
+    AVDictionary *format_options = nullptr;
+    av_dict_set(&format_options, "protocol_whitelist", kStationProtocols, 0);
+    result = avformat_open_input(&raw, url.c_str(), declared, &format_options);
+    DictPtr format_left_over(format_options);
+    if (result < 0) {  // the context is freed, the connection is still ours
+        *error = token->Expired() ? BASS_ERROR_TIMEOUT : BASS_ERROR_FILEFORM;
+        return nullptr;
+    }
+    io.release();  // closed with the context from here on (FormatCloser)
+    FormatPtr format(raw);
+    if (avformat_find_stream_info(format.get(), nullptr) < 0) {
+        *error = token->Expired() ? BASS_ERROR_TIMEOUT : BASS_ERROR_FILEFORM;
+        return nullptr;
+    }
     return format;
 }
 
@@ -146,13 +269,15 @@ class FfmpegDecoder final : public Decoder {
     FfmpegDecoder(std::string address, bool is_url, CancelToken *token)
         : address_(std::move(address)), is_url_(is_url), token_(token) {}
 
-    bool Open();
+    // A file, or one connection to a station (see OpenStationInput).
+    bool Open(bool use_declared_type = false, int *error = nullptr);
     int Read(float *out, int max_frames) override;
     bool Seek(std::int64_t frame) override;
     bool Seekable() const override { return !is_url_; }
     std::int64_t LengthFrames() const override { return length_frames_; }
     bool RefineLengthStep() override;
     std::string Metadata() override;
+    bool Finished() const override;
 
   private:
     void UpdateCommentTitle(const AVPacket *packet);
@@ -174,6 +299,7 @@ class FfmpegDecoder final : public Decoder {
     std::vector<float> converted_;  // mono or stereo frames from the resampler
     std::vector<float> pending_;    // stereo frames decoded but not yet read
     std::size_t pending_pos_ = 0;   // frames of pending_ already read
+    bool source_ended_ = false;     // the demuxer reported the end of its input
     bool draining_ = false;
     bool at_end_ = false;
     int bad_packets_ = 0;
@@ -187,9 +313,14 @@ class FfmpegDecoder final : public Decoder {
     std::string comment_title_;      // the current logical stream's title, empty for none
 };
 
-bool FfmpegDecoder::Open() {
-    format_ = OpenInput(address_, is_url_, token_);
+bool FfmpegDecoder::Open(bool use_declared_type, int *error) {
+    int unused = 0;
+    if (!error) error = &unused;
+    *error = BASS_ERROR_FILEFORM;
+    format_ = is_url_ ? OpenStationInput(address_, token_, use_declared_type, error)
+                      : OpenFileInput(address_, token_);
     if (!format_) return false;
+    *error = BASS_ERROR_FILEFORM;
     const AVCodec *decoder = nullptr;
     stream_index_ = av_find_best_stream(format_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
     if (stream_index_ < 0 || !decoder || decoder->type != AVMEDIA_TYPE_AUDIO) return false;
@@ -222,7 +353,11 @@ bool FfmpegDecoder::Open() {
                             std::strcmp(format_->iformat->name, "mp3") == 0;
     }
     // A page of text or a picture is not a stream: demand one decoded frame of real audio.
-    if (!DecodeMore()) return false;
+    if (!DecodeMore()) {
+        if (token_->Expired()) *error = BASS_ERROR_TIMEOUT;
+        return false;
+    }
+    *error = BASS_OK;
     return true;
 }
 
@@ -306,6 +441,12 @@ bool FfmpegDecoder::Convert(const AVFrame *frame) {
     return true;
 }
 
+bool FfmpegDecoder::Finished() const {
+    // A live station has no length; a finished HLS playlist has one (FFmpeg gives it only for
+    // playlists that end), and its end is the end of the stream, not a dropped connection.
+    return is_url_ && at_end_ && source_ended_ && format_ && format_->duration > 0;
+}
+
 // Decodes until pending_ holds at least one frame; false at the end of the source.
 bool FfmpegDecoder::DecodeMore() {
     while (pending_.size() / 2 <= pending_pos_) {
@@ -336,6 +477,7 @@ bool FfmpegDecoder::DecodeMore() {
             continue;
         }
         result = av_read_frame(format_.get(), packet_.get());
+        if (result == AVERROR_EOF) source_ended_ = true;
         if (result < 0) {
             // End of file, a dropped connection or a cancel: let the decoder give what it holds.
             draining_ = true;
@@ -389,7 +531,7 @@ bool FfmpegDecoder::Seek(std::int64_t frame) {
 bool FfmpegDecoder::RefineLengthStep() {
     if (!length_estimated_ || token_->Expired()) return true;
     if (!scan_) {
-        scan_ = OpenInput(address_, false, token_);
+        scan_ = OpenFileInput(address_, token_);
         if (!scan_ || stream_index_ >= static_cast<int>(scan_->nb_streams)) {
             length_estimated_ = false;
             return true;
@@ -480,6 +622,7 @@ void AddStationConnectionOptions(AVDictionary **options) {
 
 bool CancelToken::Expired() const {
     if (cancel.load()) return true;
+    if (parent && parent->Expired()) return true;
     std::int64_t deadline = deadline_ns.load();
     if (deadline == 0) return false;
     auto now = std::chrono::steady_clock::now().time_since_epoch();
@@ -496,10 +639,26 @@ std::unique_ptr<Decoder> OpenFileDecoder(const std::string &path, CancelToken *t
     return decoder;
 }
 
-std::unique_ptr<Decoder> OpenUrlDecoder(const std::string &url, CancelToken *token) {
-    auto decoder = std::make_unique<FfmpegDecoder>(url, true, token);
-    if (!decoder->Open()) return nullptr;
-    return decoder;
+std::unique_ptr<Decoder> OpenUrlDecoder(const std::string &url, CancelToken *token, int *error) {
+    int code = BASS_ERROR_TIMEOUT;
+    for (int attempt = 0; attempt < kStationOpenAttempts && !token->Expired(); ++attempt) {
+        auto decoder = std::make_unique<FfmpegDecoder>(url, true, token);
+        // The first connection reads the stream as the type the server declares; should
+        // that fail, the next ones recognise it by content (a station may declare wrongly).
+        if (decoder->Open(attempt == 0, &code)) {
+            if (error) *error = BASS_OK;
+            return decoder;
+        }
+        // A refused, missing or timed-out station would fail again the same way.
+        if (code != BASS_ERROR_FILEFORM) break;
+    }
+    if (error) *error = code;
+    return nullptr;
+}
+
+void KeepLibraryErrorsQuiet() {
+    av_log_set_level(AV_LOG_ERROR);
+    av_log_set_callback(RememberLibraryError);
 }
 
 }  // namespace engine

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "audio_engine.h"
 #include "ffmpeg_io.h"
 
 extern "C" {
@@ -163,42 +164,54 @@ bool Fetch(const std::string &url, CancelToken *token, std::string *body,
 }
 
 std::unique_ptr<Decoder> OpenAtDepth(const std::string &url, CancelToken *token, int depth,
-                                     std::vector<std::string> *visited);
+                                     std::vector<std::string> *visited, int *error);
 
 std::unique_ptr<Decoder> TryEntries(const std::vector<std::string> &entries, CancelToken *token,
-                                    int depth, std::vector<std::string> *visited) {
+                                    int *error, int depth, std::vector<std::string> *visited) {
     for (const std::string &entry : entries) {
         if (token->Expired() || visited->size() >= kMaxAddressesTried) break;
         // A playlist that points at itself, or two that point at each other, end here.
         if (std::find(visited->begin(), visited->end(), entry) != visited->end()) continue;
-        if (auto decoder = OpenAtDepth(entry, token, depth + 1, visited)) return decoder;
+        if (auto decoder = OpenAtDepth(entry, token, depth + 1, visited, error)) return decoder;
     }
     return nullptr;
 }
 
 // Addresses named like playlists are read as playlists first; any other is opened as a stream,
-// and read as a playlist only when that fails: a station costs no extra connection.
+// and read as a playlist only when what it answers is no audio: a station costs no extra
+// connection, and a dead one no second try.
+// error: why the address (or the last entry tried) does not play, a BASS_ERROR_* code.
 std::unique_ptr<Decoder> OpenAtDepth(const std::string &url, CancelToken *token, int depth,
-                                     std::vector<std::string> *visited) {
+                                     std::vector<std::string> *visited, int *error) {
     visited->push_back(url);
     const std::string_view path = AddressPath(url);
     const bool named_playlist = EndsWithNoCase(path, ".pls") || EndsWithNoCase(path, ".m3u");
     if (!named_playlist) {
-        if (auto decoder = OpenUrlDecoder(url, token)) return decoder;
+        if (auto decoder = OpenUrlDecoder(url, token, error)) return decoder;
+        // Only an answer that is no audio can be a playlist; an address that does not
+        // answer, or answers with an error, is not asked again.
+        if (*error != BASS_ERROR_FILEFORM) return nullptr;
     }
     if (token->Expired()) return nullptr;
     std::string body, content_type;
-    if (!Fetch(url, token, &body, &content_type)) return nullptr;
+    if (!Fetch(url, token, &body, &content_type)) {
+        // A stream keeps the reason its own opening met.
+        if (named_playlist) *error = token->Expired() ? BASS_ERROR_TIMEOUT : BASS_ERROR_FILEOPEN;
+        return nullptr;
+    }
     // An address named .m3u is taken at its word, whatever type its server gives it.
     if (EndsWithNoCase(path, ".m3u") && !IsPlaylistType(content_type))
         content_type = "audio/x-mpegurl";
     const std::vector<std::string> entries = PlaylistEntries(body, content_type, url);
     if (!entries.empty()) {
-        if (depth >= kMaxPlaylistDepth) return nullptr;
-        return TryEntries(entries, token, depth, visited);
+        if (depth >= kMaxPlaylistDepth) {
+            *error = BASS_ERROR_FILEFORM;
+            return nullptr;
+        }
+        return TryEntries(entries, token, error, depth, visited);
     }
     // A stream whose address merely ends like a playlist.
-    return named_playlist && !token->Expired() ? OpenUrlDecoder(url, token) : nullptr;
+    return named_playlist && !token->Expired() ? OpenUrlDecoder(url, token, error) : nullptr;
 }
 
 }  // namespace
@@ -224,9 +237,13 @@ std::vector<std::string> PlaylistEntries(std::string_view text, std::string_view
     return all_addresses ? M3uEntries(lines, base) : std::vector<std::string>{};
 }
 
-std::unique_ptr<Decoder> OpenStationAddress(const std::string &url, CancelToken *token) {
+std::unique_ptr<Decoder> OpenStationAddress(const std::string &url, CancelToken *token,
+                                            int *error) {
+    int unused = BASS_ERROR_TIMEOUT;
+    if (!error) error = &unused;
+    *error = BASS_ERROR_TIMEOUT;
     std::vector<std::string> visited;
-    return OpenAtDepth(url, token, 0, &visited);
+    return OpenAtDepth(url, token, 0, &visited, error);
 }
 
 }  // namespace engine

@@ -21,8 +21,9 @@ constexpr std::size_t kMaxPlaylistBytes = 64 * 1024;
 constexpr int kMaxPlaylistDepth = 3;
 
 // The decoder of the address, or of the first entry of its playlist that plays; null when
-// none does.
-std::unique_ptr<Decoder> OpenStationAddress(const std::string &url, CancelToken *token);
+// none does, with error (when given) set to why: a BASS_ERROR_* code.
+std::unique_ptr<Decoder> OpenStationAddress(const std::string &url, CancelToken *token,
+                                            int *error = nullptr);
 
 // The station addresses of a playlist's text, in order: http and https only, relative ones
 // resolved against base. Empty when the text is not a playlist; content_type may be empty.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "steady_clock.h"
+#include "url_opener.h"
 
 namespace engine {
 namespace {
@@ -23,6 +24,18 @@ constexpr std::size_t kHistoryFrames = 8192;
 constexpr std::int64_t kMaxLatencyFrames = kHistoryFrames - kFftSize;
 // Zero bytes after the returned metadata text (see Metadata()).
 constexpr std::size_t kMetadataPadding = 64;
+// Opening a station: FFmpeg gives up at the first time; the radio thread stops waiting at
+// the second, when a host name lookup (which nothing can interrupt) holds the opening up.
+// Both stay under 5 s.
+constexpr std::int64_t kStationOpenTimeoutNs = 4'500'000'000;
+constexpr std::chrono::milliseconds kStationOpenLimit{4800};
+// Between two tries to reach a station that was lost.
+constexpr std::chrono::milliseconds kReconnectInterval{1000};
+// A station stalled this long says why (the activity query's reason).
+constexpr std::int64_t kStallReportNs = 10'000'000'000;
+// A station paused longer than this resumes with a new connection: what was buffered is that
+// old, and a server that was not read from for so long may well have dropped it.
+constexpr std::int64_t kStalePauseNs = 5'000'000'000;
 
 }  // namespace
 
@@ -35,6 +48,15 @@ Stream::Stream(std::shared_ptr<CancelToken> token, std::unique_ptr<Decoder> deco
       resume_frames_(is_url ? kUrlResumeFrames : kChunkFrames),
       length_frames_(decoder_->LengthFrames()),
       ring_(is_url ? kUrlRingFrames : kFileRingFrames) {}
+
+Stream::Stream(std::shared_ptr<CancelToken> token, std::string url)
+    : token_(std::move(token)),
+      url_(std::move(url)),
+      is_url_(true),
+      resume_frames_(kUrlResumeFrames),
+      length_frames_(-1),
+      ring_(kUrlRingFrames),
+      stalled_(true) {}
 
 Stream::~Stream() {
     {
@@ -59,12 +81,72 @@ void Stream::Start() {
     thread_ = std::thread([this] { DecodeLoop(); });
 }
 
+std::unique_ptr<Decoder> Stream::OpenConnection(std::shared_ptr<CancelToken> &connection,
+                                                int *error) {
+    connection = std::make_shared<CancelToken>();
+    connection->parent = token_;
+    connection->deadline_ns = NowNs() + kStationOpenTimeoutNs;
+    *error = BASS_ERROR_TIMEOUT;
+    std::unique_ptr<Decoder> decoder = OpenUrlWithin(url_, connection, kStationOpenLimit, error);
+    if (decoder) connection->deadline_ns = 0;  // from here on only a free interrupts it
+    return decoder;
+}
+
+bool Stream::Reconnect(std::unique_lock<std::mutex> &lock) {
+    lock.unlock();
+    decoder_.reset();  // the old connection closes first
+    connection_token_.reset();
+    lock.lock();
+    for (bool first = true; !quit_; first = false) {
+        if (!first && wake_decoder_.wait_for(lock, kReconnectInterval, [&] { return quit_; }))
+            break;
+        lock.unlock();
+        std::shared_ptr<CancelToken> connection;
+        int error = BASS_ERROR_TIMEOUT;
+        std::unique_ptr<Decoder> decoder = OpenConnection(connection, &error);
+        lock.lock();
+        if (decoder) {
+            connection_token_ = std::move(connection);
+            decoder_ = std::move(decoder);
+            failure_ = BASS_OK;
+            reconnect_ = false;
+            return true;
+        }
+        failure_ = error;
+    }
+    return false;
+}
+
+bool Stream::ConnectStation() {
+    std::shared_ptr<CancelToken> connection;
+    int error = BASS_ERROR_TIMEOUT;
+    std::unique_ptr<Decoder> decoder = OpenConnection(connection, &error);
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!decoder) {
+        // Counts as a station that failed to open: nothing was heard, nothing will be.
+        failure_ = error;
+        eof_ = true;
+        ended_ = true;
+        stalled_ = false;
+        return false;
+    }
+    connection_token_ = std::move(connection);
+    decoder_ = std::move(decoder);
+    return true;
+}
+
 void Stream::DecodeLoop() {
     pthread_setname_np(pthread_self(), is_url_ ? "volnar-radio" : "volnar-decode");
+    if (!decoder_ && !ConnectStation()) return;
     std::vector<float> chunk(kChunkFrames * 2);
     bool length_final = is_url_;
     std::unique_lock<std::mutex> lock(mutex_);
     while (!quit_) {
+        if (reconnect_) {
+            reconnect_ = false;
+            if (!Reconnect(lock)) break;
+            continue;
+        }
         if (pending_seek_ >= 0) {
             std::int64_t target = pending_seek_;
             std::uint64_t serial = serial_;
@@ -96,6 +178,10 @@ void Stream::DecodeLoop() {
         if (serial != serial_) continue;  // a seek came in meanwhile: these frames are stale
         if (count > 0) {
             ring_.Write(chunk.data(), static_cast<std::size_t>(count));
+        } else if (is_url_ && !decoder_->Finished()) {
+            // Dropped, ended or silent for 5 s: the station is reached again. The ring plays
+            // out what it holds, then the stream stalls until sound comes back.
+            if (!Reconnect(lock)) break;
         } else {
             eof_ = true;
         }
@@ -112,7 +198,20 @@ bool Stream::Play(bool restart) {
             SeekLocked(0, lock);
         }
     }
-    if (play_state_ != PlayState::kPlaying) first_frame_ns_ = 0;
+    if (is_url_ && play_state_ == PlayState::kPaused && NowNs() - paused_at_ns_ > kStalePauseNs) {
+        // Live sound from a new connection, not what was buffered before the pause.
+        ++serial_;
+        ring_.Clear();
+        stalled_ = true;
+        reconnect_ = true;
+        history_written_ = 0;
+        std::fill(std::begin(history_), std::end(history_), 0.0f);
+        wake_decoder_.notify_one();
+    }
+    if (play_state_ != PlayState::kPlaying) {
+        first_frame_ns_ = 0;
+        stalled_since_ns_ = 0;
+    }
     play_state_ = PlayState::kPlaying;
     return true;
 }
@@ -121,6 +220,7 @@ bool Stream::Pause() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (play_state_ != PlayState::kPlaying || ended_) return false;
     play_state_ = PlayState::kPaused;
+    paused_at_ns_ = NowNs();
     return true;
 }
 
@@ -128,12 +228,18 @@ void Stream::SetVolume(float volume) {
     volume_ = std::clamp(volume, 0.0f, 1.0f);
 }
 
-DWORD Stream::CurrentActivity() {
+DWORD Stream::CurrentActivity(int *reason) {
     std::lock_guard<std::mutex> lock(mutex_);
     PlayState state = play_state_;
+    if (reason) *reason = ended_ ? failure_ : BASS_OK;
     if (state == PlayState::kStopped || ended_) return BASS_ACTIVE_STOPPED;
     if (state == PlayState::kPaused) return BASS_ACTIVE_PAUSED;
-    return stalled_ ? BASS_ACTIVE_STALLED : BASS_ACTIVE_PLAYING;
+    if (!stalled_) return BASS_ACTIVE_PLAYING;
+    // A station without sound for long says why: the latest failed connection, or none.
+    if (reason && is_url_ && stalled_since_ns_ != 0 &&
+        NowNs() - stalled_since_ns_ >= kStallReportNs)
+        *reason = failure_ != BASS_OK ? failure_ : BASS_ERROR_TIMEOUT;
+    return BASS_ACTIVE_STALLED;
 }
 
 bool Stream::Seek(std::int64_t frame) {
@@ -217,9 +323,12 @@ void Stream::MixInto(float *out, float *scratch, int frames) {
     {
         std::unique_lock<std::mutex> lock(mutex_);
         if (ended_) return;
-        if (stalled_ && !eof_ && ring_.Size() < std::min(resume_frames_, ring_.Capacity() / 2))
+        if (stalled_ && !eof_ && ring_.Size() < std::min(resume_frames_, ring_.Capacity() / 2)) {
+            if (stalled_since_ns_ == 0) stalled_since_ns_ = NowNs();
             return;
+        }
         stalled_ = false;
+        stalled_since_ns_ = 0;
         count = static_cast<int>(ring_.Read(scratch, static_cast<std::size_t>(frames)));
         played_frames_ += count;
         AppendHistory(scratch, count, lock);
@@ -228,6 +337,7 @@ void Stream::MixInto(float *out, float *scratch, int frames) {
                 ended_ = true;
             } else {
                 stalled_ = true;
+                stalled_since_ns_ = NowNs();
             }
         }
         // Only once half the ring is free: the decoder then fills it again in one run of

@@ -1,12 +1,17 @@
 // One stream: a decoder, the thread that runs it a few hundred milliseconds ahead into a
-// ring buffer, and the play state the calls and the output share.
+// ring buffer, and the play state the calls and the output share. A station's stream exists
+// before its decoder: its thread ("volnar-radio") first connects (url_opener.h), and until
+// sound arrives the stream reads as stalled; a station that cannot be opened ends, with the
+// reason kept for the activity query. Once open, a station whose connection ends or stays
+// silent for 5 s reconnects by itself, at once and then every second, for as long as the
+// stream exists, reading as stalled meanwhile.
 //
 // Threads: the user-interface thread calls everything public except MixInto; the output's
 // audio thread (SDL callback or the silent clock) calls MixInto; the stream's own decoder
 // thread runs DecodeLoop. One lock, mutex_, guards the ring, the positions and the flags
-// below it; every holder keeps it only to copy samples or flip flags, never while decoding,
-// so the audio thread never waits on slow work. The output's lock is taken before mutex_
-// (the output calls MixInto with its own lock held), never after.
+// below it; every holder keeps it only to copy samples or flip flags, never while decoding
+// or connecting, so the audio thread never waits on slow work. The output's lock is taken
+// before mutex_ (the output calls MixInto with its own lock held), never after.
 #pragma once
 
 #include <atomic>
@@ -29,8 +34,11 @@ enum class PlayState { kStopped, kPlaying, kPaused };
 
 class Stream {
   public:
+    // A file (or any source already open).
     Stream(std::shared_ptr<CancelToken> token, std::unique_ptr<Decoder> decoder, bool is_url,
            std::optional<Id3v1Block> id3);
+    // A station, connected to by the stream's own thread once started.
+    Stream(std::shared_ptr<CancelToken> token, std::string url);
     ~Stream();  // stops and joins the decoder thread
     Stream(const Stream &) = delete;
     Stream &operator=(const Stream &) = delete;
@@ -40,8 +48,9 @@ class Stream {
     bool Play(bool restart);
     bool Pause();
     void SetVolume(float volume);
-    // One of the BASS_ACTIVE_* values.
-    DWORD CurrentActivity();
+    // One of the BASS_ACTIVE_* values; reason receives why a station does not play (a
+    // BASS_ERROR_* code), BASS_OK while it plays or is still connecting.
+    DWORD CurrentActivity(int *reason = nullptr);
     bool Seek(std::int64_t frame);
     std::int64_t LengthFrames() const;
     std::int64_t PositionFrames(std::int64_t latency_frames);
@@ -62,14 +71,23 @@ class Stream {
 
   private:
     void DecodeLoop();
+    // Radio thread: the first connection of a station; false when it cannot be opened.
+    bool ConnectStation();
+    // Radio thread: one connection within the opening bound, or null with error set.
+    std::unique_ptr<Decoder> OpenConnection(std::shared_ptr<CancelToken> &connection, int *error);
+    // Radio thread: drops the connection and connects again until it succeeds (true) or
+    // the stream is freed (false).
+    bool Reconnect(std::unique_lock<std::mutex> &lock);
     void SeekLocked(std::int64_t frame, std::unique_lock<std::mutex> &lock);
     void AppendHistory(const float *frames, int count, std::unique_lock<std::mutex> &lock);
 
-    std::shared_ptr<CancelToken> token_;   // immutable after open
-    std::unique_ptr<Decoder> decoder_;     // decoder thread only, once started
-    const bool is_url_;                    // immutable after open
-    const std::optional<Id3v1Block> id3_;  // immutable after open
-    const std::size_t resume_frames_;      // immutable after open
+    std::shared_ptr<CancelToken> token_;             // immutable after open
+    const std::string url_;                          // immutable after open; stations only
+    std::shared_ptr<CancelToken> connection_token_;  // decoder thread only; outlives decoder_
+    std::unique_ptr<Decoder> decoder_;               // decoder thread only, once started
+    const bool is_url_;                              // immutable after open
+    const std::optional<Id3v1Block> id3_;            // immutable after open
+    const std::size_t resume_frames_;                // immutable after open
 
     std::atomic<PlayState> play_state_{PlayState::kStopped};  // atomic; written by UI thread
     std::atomic<float> volume_{1.0f};                         // atomic; written by UI thread
@@ -87,8 +105,13 @@ class Stream {
     bool eof_ = false;                 // guarded by mutex_; the decoder has nothing more
     bool ended_ = false;               // guarded by mutex_; everything decoded was handed out
     bool stalled_ = false;             // guarded by mutex_; playing but the ring ran dry
-    bool quit_ = false;                // guarded by mutex_
-    std::string metadata_;             // guarded by mutex_
+    int failure_ = 0;                  // guarded by mutex_; BASS_ERROR_* why a station ended
+                                       // or why its latest reconnection failed
+    std::int64_t stalled_since_ns_ = 0;  // guarded by mutex_; when the ring last ran dry
+    std::int64_t paused_at_ns_ = 0;      // guarded by mutex_
+    bool reconnect_ = false;             // guarded by mutex_; a resumed station starts afresh
+    bool quit_ = false;                  // guarded by mutex_
+    std::string metadata_;               // guarded by mutex_
     std::uint64_t history_written_ = 0;  // guarded by mutex_
     float history_[8192] = {};           // guarded by mutex_; mono, circular
 

@@ -32,6 +32,7 @@ struct EngineCalls {
     decltype(&BASS_ChannelBytes2Seconds) channelBytes2Seconds;
     decltype(&BASS_ChannelGetData) channelGetData;
     decltype(&BASS_ChannelGetTags) channelGetTags;
+    decltype(&BASS_ErrorGetCode) errorGetCode;
 };
 
 struct InitCall {
@@ -92,7 +93,8 @@ EngineCalls *LoadEngine() {
                           Find(library, "BASS_ChannelGetPosition", calls->channelGetPosition) &&
                           Find(library, "BASS_ChannelBytes2Seconds", calls->channelBytes2Seconds) &&
                           Find(library, "BASS_ChannelGetData", calls->channelGetData) &&
-                          Find(library, "BASS_ChannelGetTags", calls->channelGetTags);
+                          Find(library, "BASS_ChannelGetTags", calls->channelGetTags) &&
+                          Find(library, "BASS_ErrorGetCode", calls->errorGetCode);
     if (!complete) {
         delete calls;
         dlclose(library);
@@ -167,6 +169,13 @@ DWORD BASS_ChannelGetData(DWORD handle, void *buffer, DWORD length) {
 
 const char *BASS_ChannelGetTags(DWORD handle, DWORD tags) {
     return g_engine ? g_engine->channelGetTags(handle, tags) : nullptr;
+}
+
+// Without the engine no stream exists: every call so far was on a handle that names nothing,
+// or a creation that failed because the engine could not be loaded.
+int BASS_ErrorGetCode(void) {
+    if (g_engine) return g_engine->errorGetCode();
+    return g_loadTried ? BASS_ERROR_UNKNOWN : BASS_ERROR_HANDLE;
 }
 
 }  // extern "C"

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QThread>
 #include <QWidget>
 
 #include "audio_engine.h"
@@ -216,6 +217,35 @@ TEST_F(RefreshTickTest, MiniVolumeBar_ZeroHalfFull) {
     for (int x = 0; x < 100; ++x)
         EXPECT_EQ(Opaque(bar.pixel(x, 3)), x % 2 == 0 ? lit : back) << x;
     EXPECT_EQ(Opaque(bar.pixel(99, 7)), base);
+}
+
+// A station that does not play says why in the scrolling line, in place of what it showed,
+// and gives the line back once it is no longer the current stream's state.
+TEST_F(RefreshTickTest, RefusedStation_SaysNoAnswer_ThenLineComesBack) {
+    g.marqueeText = "Старый текст";
+    g.streamHandle = BASS_StreamCreateURL("http://127.0.0.1:1/x", 0, 0, nullptr, nullptr);
+    ASSERT_NE(g.streamHandle, 0u);
+    BASS_ChannelPlay(g.streamHandle, FALSE);
+    for (int i = 0; i < 200 && BASS_ChannelIsActive(g.streamHandle) != 0; ++i)
+        QThread::msleep(10);
+    RefreshTick();
+    EXPECT_EQ(g.marqueeText, "Станция не отвечает");
+    RefreshTick();  // stays, and keeps what the line showed before
+    EXPECT_EQ(g.marqueeText, "Станция не отвечает");
+    BASS_StreamFree(g.streamHandle);  // a handle that names nothing is no station failure
+    RefreshTick();
+    EXPECT_EQ(g.marqueeText, "Старый текст");
+}
+
+TEST_F(RefreshTickTest, AddressRefusedAtCreation_SaysWhyWithoutStream) {
+    g.marqueeText = "Старый текст";
+    g.streamHandle = 0;
+    g.stationError = BASS_ERROR_PROTOCOL;
+    RefreshTick();
+    EXPECT_EQ(g.marqueeText, "Формат не поддерживается");
+    g.stationError = 0;
+    RefreshTick();
+    EXPECT_EQ(g.marqueeText, "Старый текст");
 }
 
 // Neither window in view: ticks move the line and draw nothing; the return of a window

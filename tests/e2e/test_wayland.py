@@ -28,8 +28,10 @@ KEYS = {**{c: code for c, code in zip("1234567890", range(2, 12))},
         **{c: code for c, code in zip("qwertyuiop", range(16, 26))},
         **{c: code for c, code in zip("asdfghjkl", range(30, 39))},
         **{c: code for c, code in zip("zxcvbnm", range(44, 51))},
-        "-": 12, ".": 52, "/": 53, " ": 57, "\n": 28}
+        "-": 12, "=": 13, "`": 41, ".": 52, "/": 53, " ": 57, "\n": 28}
 KEY_LEFTSHIFT = 42
+# Characters typed with shift held (temporary folder names may hold them).
+SHIFTED = {"_": "-", "~": "`", "+": "=", "!": "1", "@": "2", "#": "3", "%": "5"}
 
 
 class Weston:
@@ -90,8 +92,8 @@ class Weston:
 
     def type_text(self, text):
         for c in text:
-            shifted = c.isupper()
-            code = KEYS[c.lower()]
+            shifted = c.isupper() or c in SHIFTED
+            code = KEYS[SHIFTED.get(c, c.lower())]
             if shifted:
                 self.command(f"key {KEY_LEFTSHIFT} 1")
             self.command(f"key {code} 1")

@@ -157,8 +157,13 @@ TEST_F(Hls, SegmentsOrKeysOnLocalFiles_NeverOpened) {
     ASSERT_EQ(waitpid(encoder, &status, 0), encoder);
     ASSERT_TRUE(
         testmedia::WaitUntil([&] { return !ReadText(dir_.Path("vod/index.m3u8")).empty(); }, 5s));
+    // The opening runs in the background: the stream ends without a sample played.
     handle_ = BASS_StreamCreateURL(Url("evil.m3u8").c_str(), 0, 0, nullptr, nullptr);
-    EXPECT_EQ(handle_, 0u);
+    ASSERT_NE(handle_, 0u);
+    BASS_ChannelPlay(handle_, FALSE);
+    EXPECT_TRUE(testmedia::WaitUntil(
+        [&] { return BASS_ChannelIsActive(handle_) == BASS_ACTIVE_STOPPED; }, 6s));
+    EXPECT_EQ(BASS_ChannelGetPosition(handle_, BASS_POS_BYTE), 0u);
 }
 
 TEST_F(Hls, LivePlaylist_KeepsPlayingAsSegmentsComeAndGo) {

@@ -1,6 +1,7 @@
 // A real station: Icecast on 127.0.0.1 fed by ffmpeg (tests/support/icecast_server.py). The
 // stream plays and its metadata text carries the current title, changing when the source
-// changes it.
+// changes it; when the server goes away the stream stays stalled and plays again, by itself,
+// once the server is back.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -43,9 +44,18 @@ class Radio : public ::testing::Test {
   protected:
     void SetUp() override {
         BASS_Init(-1, 44100, 0, nullptr, nullptr);
-        info_ = dir_.Path("icecast.json");
-        server_ = Spawn(
-            {"/usr/bin/python3", kScript, "serve", "--info-file", info_, "--title", "First Song"});
+        ASSERT_NO_FATAL_FAILURE(StartServer({}));
+    }
+    // port: empty for any free one, else the port of a server that went away.
+    void StartServer(const std::string &port) {
+        info_ = dir_.Path("icecast" + std::to_string(++servers_started_) + ".json");
+        std::vector<std::string> args = {
+            "/usr/bin/python3", kScript, "serve", "--info-file", info_, "--title", "First Song"};
+        if (!port.empty()) {
+            args.push_back("--port");
+            args.push_back(port);
+        }
+        server_ = Spawn(args);
         ASSERT_GT(server_, 0);
         ASSERT_TRUE(testmedia::WaitUntil([&] { return access(info_.c_str(), R_OK) == 0; }, 30s));
         std::ifstream file(info_);
@@ -53,6 +63,14 @@ class Radio : public ::testing::Test {
         std::smatch match;
         ASSERT_TRUE(std::regex_search(json, match, std::regex("\"url\": \"([^\"]+)\"")));
         url_ = match[1];
+        ASSERT_TRUE(std::regex_search(json, match, std::regex("\"port\": (\\d+)")));
+        port_ = match[1];
+    }
+    void StopServer() {
+        kill(server_, SIGTERM);
+        int status;
+        waitpid(server_, &status, 0);
+        server_ = -1;
     }
     void TearDown() override {
         if (handle_) BASS_StreamFree(handle_);
@@ -71,7 +89,8 @@ class Radio : public ::testing::Test {
     }
 
     testmedia::TempDir dir_;
-    std::string info_, url_;
+    int servers_started_ = 0;
+    std::string info_, url_, port_;
     pid_t server_ = -1;
     HSTREAM handle_ = 0;
 };
@@ -105,17 +124,35 @@ TEST_F(Radio, Station_PlaysWithCurrentTitleAndFollowsChanges) {
     EXPECT_NE(BASS_ChannelIsActive(handle_), 0u);
 }
 
-TEST_F(Radio, ServerGoesAway_ActivityZero) {
+TEST_F(Radio, ServerGoesAwayAndComesBack_StalledMeanwhileThenPlaysAgain) {
     handle_ = BASS_StreamCreateURL(url_.c_str(), 0, 0, nullptr, nullptr);
     ASSERT_NE(handle_, 0u);
     ASSERT_TRUE(BASS_ChannelPlay(handle_, FALSE));
-    ASSERT_TRUE(testmedia::WaitUntil([&] { return BASS_ChannelIsActive(handle_) != 0; }, 5s));
-    kill(server_, SIGTERM);
-    int status;
-    waitpid(server_, &status, 0);
-    server_ = -1;
-    // The buffer (up to two seconds of sound) drains, then nothing plays.
-    EXPECT_TRUE(testmedia::WaitUntil([&] { return BASS_ChannelIsActive(handle_) == 0; }, 10s));
+    ASSERT_TRUE(testmedia::WaitUntil(
+        [&] { return BASS_ChannelIsActive(handle_) == BASS_ACTIVE_PLAYING; }, 5s));
+    ASSERT_TRUE(testmedia::WaitUntil(
+        [&] { return Meta().rfind("StreamTitle='First Song';", 0) == 0; }, 10s));
+    StopServer();
+    // The buffer (up to two seconds of sound) drains, then the stream waits, stalled: never
+    // stopped, so that the player does not move on; the title stays.
+    auto gone = std::chrono::steady_clock::now();
+    bool stalled = false;
+    while (testmedia::SecondsSince(gone) < 4.0) {
+        DWORD activity = BASS_ChannelIsActive(handle_);
+        ASSERT_NE(activity, BASS_ACTIVE_STOPPED);
+        stalled |= activity == BASS_ACTIVE_STALLED;
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_TRUE(stalled);
+    EXPECT_EQ(Meta().rfind("StreamTitle='First Song';", 0), 0u);
+    ASSERT_NO_FATAL_FAILURE(StartServer(port_));
+    auto back = std::chrono::steady_clock::now();
+    ASSERT_TRUE(testmedia::WaitUntil(
+        [&] { return BASS_ChannelIsActive(handle_) == BASS_ACTIVE_PLAYING; }, 5s));
+    double seconds = testmedia::SecondsSince(back);
+    std::printf("sound back %.0f ms after the server\n", seconds * 1000);
+    EXPECT_LT(seconds, 2.0);
+    EXPECT_EQ(Meta().rfind("StreamTitle='First Song';", 0), 0u);
 }
 
 }  // namespace

@@ -124,11 +124,19 @@ class StationPlaylists : public ::testing::Test {
         EXPECT_TRUE(testmedia::WaitUntil(
             [&] { return BASS_ChannelGetPosition(handle_, BASS_POS_BYTE) > 176400 / 4; }, 5s));
     }
+    // Creates the stream and expects it to end without playing within the time given. The
+    // opening runs in the background, so the handle exists at once and reads as stalled.
     void ExpectFails(const std::string &path, double within_seconds) {
+        if (handle_) BASS_StreamFree(handle_);
         const auto start = std::chrono::steady_clock::now();
         handle_ = BASS_StreamCreateURL(Url(path).c_str(), 0, 0, nullptr, nullptr);
-        EXPECT_EQ(handle_, 0u) << path;
+        ASSERT_NE(handle_, 0u) << path;
+        BASS_ChannelPlay(handle_, FALSE);
+        EXPECT_TRUE(testmedia::WaitUntil(
+            [&] { return BASS_ChannelIsActive(handle_) == BASS_ACTIVE_STOPPED; }, 6s))
+            << path;
         EXPECT_LT(testmedia::SecondsSince(start), within_seconds) << path;
+        EXPECT_EQ(BASS_ChannelGetPosition(handle_, BASS_POS_BYTE), 0u) << path;
     }
 
     static std::string *mp3_;

@@ -14,7 +14,8 @@ so that set_title changes the title the way an Ogg station does.
 
 As a command line, for tests in other languages:
 
-    icecast_server.py serve --info-file F [--title T] [--codec C]
+    icecast_server.py serve --info-file F [--title T] [--codec C] [--bitrate B] [--metaint N]
+        [--port P]
         starts everything, writes {"port", "url", "admin_user", "admin_password",
         "source_password", "mount"} as JSON to F once the mount is live, and runs until
         killed (SIGTERM or SIGINT), then cleans up.
@@ -119,15 +120,17 @@ def set_title(port, admin_user, admin_password, title, mount=MOUNT):
 
 class IcecastServer:
     def __init__(self, title=None, bitrate="128k", frequency=440, codec="mp3",
-                 burst_size=65535, metadata_interval=None):
+                 burst_size=65535, metadata_interval=None, port=None):
         """burst_size: bytes a new listener gets at once (it then lags the source by as
         much, and hears a new title that much later); metadata_interval: bytes between the
-        title blocks (Icecast's default: 16000)."""
+        title blocks (Icecast's default: 16000); port: listen there (a restart), not on a
+        free port."""
         self.codec = codec
         self.mount, self.encoder, self.content_type = CODECS[codec]
         self.title = title
         self.burst_size = burst_size
         self.metadata_interval = metadata_interval
+        self.fixed_port = port
         self.bitrate = bitrate
         self.frequency = frequency
         self.port = None
@@ -258,7 +261,7 @@ class IcecastServer:
 
     def start(self):
         self.folder = tempfile.mkdtemp(prefix="volnar-icecast-")
-        self.port = free_port()
+        self.port = self.fixed_port or free_port()
         config = self._write_config()
         self.icecast = subprocess.Popen(
             ["icecast2", "-c", config], stdin=subprocess.DEVNULL,
@@ -373,7 +376,7 @@ class IcecastServer:
             self.folder = None
 
 
-def serve(info_file, title, codec="mp3"):
+def serve(info_file, title, codec="mp3", bitrate="128k", metaint=None, port=None):
     stopping = []
 
     def on_signal(signum, frame):
@@ -382,7 +385,8 @@ def serve(info_file, title, codec="mp3"):
     signal.signal(signal.SIGTERM, on_signal)
     signal.signal(signal.SIGINT, on_signal)
     _die_with_parent()
-    with IcecastServer(title=title, codec=codec) as server:
+    with IcecastServer(title=title, codec=codec, bitrate=bitrate,
+                       metadata_interval=metaint, port=port) as server:
         info = server.info()
         control = None
         if codec == "vorbis":
@@ -420,12 +424,16 @@ def main(argv):
     serve_parser.add_argument("--info-file", required=True)
     serve_parser.add_argument("--title")
     serve_parser.add_argument("--codec", choices=sorted(CODECS), default="mp3")
+    serve_parser.add_argument("--bitrate", default="128k")
+    serve_parser.add_argument("--metaint", type=int)
+    serve_parser.add_argument("--port", type=int, help="listen here (a restart), not on a free port")
     title_parser = commands.add_parser("title", help="set the stream title")
     title_parser.add_argument("--info-file", required=True)
     title_parser.add_argument("text")
     args = parser.parse_args(argv)
     if args.command == "serve":
-        return serve(args.info_file, args.title, args.codec)
+        return serve(args.info_file, args.title, args.codec, args.bitrate, args.metaint,
+                     args.port)
     with open(args.info_file, encoding="utf-8") as handle:
         info = json.load(handle)
     if "feeder_port" in info:

@@ -1,0 +1,69 @@
+"""A station that does not play says why in the scrolling line, end to end: refused (no
+answer), missing (404), not audio (a web page) and a failed secure connection (https to a
+server that speaks plain http); and a station that plays again shows its title again."""
+
+import os
+import socket
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
+
+from harness import PlayerSession, Results, wait_until
+from imaging import region
+from station_servers import FixedAnswerServer
+from test_refresh import STRIP, title_match
+
+ROW_HEIGHT = 14
+REASONS = ["Станция не отвечает", "Станция не найдена", "Формат не поддерживается",
+           "Ошибка защищённого соединения"]
+
+
+def closed_port():
+    with socket.socket() as sock:
+        sock.bind(("127.0.0.1", 0))
+        return sock.getsockname()[1]
+
+
+def main(binary):
+    r = Results()
+    page = b"<html><body>" + b"<p>Listen to our station!</p>" * 200 + b"</body></html>"
+    missing = b"HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n"
+    web = (b"HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: %d\r\n\r\n"
+           % len(page)) + page
+    plain = b"HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + b"\0" * 1000
+    with FixedAnswerServer(missing) as not_found, FixedAnswerServer(web) as html, \
+            FixedAnswerServer(plain) as plain_http:
+        stations = [(f"http://127.0.0.1:{closed_port()}/live.mp3", "Закрыта", REASONS[0]),
+                    (not_found.url(), "Нет такой", REASONS[1]),
+                    (html.url("/"), "Страница", REASONS[2]),
+                    (f"https://127.0.0.1:{plain_http.port}/live.mp3", "Шифр", REASONS[3])]
+        work = os.path.abspath(os.path.join(os.path.dirname(binary), "e2e-station-failures"))
+        os.makedirs(work, exist_ok=True)
+        lines = ["[Всё подряд]"]
+        for i, (url, title, _) in enumerate(stations, 1):
+            lines += [f"File{i}={url}", f"Title{i}={title}"]
+        with open(os.path.join(work, "radio.pls"), "w", encoding="utf-8") as f:
+            f.write("\r\n".join(lines) + "\r\n")
+
+        with PlayerSession(binary, cwd=work) as s:
+            win = s.wait_window("Плеер")
+            x0, y0, _, _ = s.geometry(win)
+            s.click(x0 + 116, y0 + 220)
+            time.sleep(1.5)
+
+            def says(reason):
+                strip = region(s.screenshot(), x0 + STRIP[0], y0 + STRIP[1], *STRIP[2:])
+                others = min(title_match(strip, other) for other in REASONS if other != reason)
+                return title_match(strip, reason) < 0.7 * others
+
+            for row, (url, title, reason) in enumerate(stations):
+                s.click(x0 + 145, y0 + 240 + row * ROW_HEIGHT + ROW_HEIGHT // 2, repeat=2)
+                r.check(wait_until(lambda: says(reason), timeout=12, step=0.5),
+                        f"{title}: the scrolling line says \"{reason}\"")
+            r.check(s.alive(), "player still running")
+    r.finish()
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])
