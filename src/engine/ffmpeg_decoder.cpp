@@ -16,6 +16,7 @@
 
 #include "audio_engine.h"
 #include "decoder.h"
+#include "ffmpeg_handles.h"
 #include "ffmpeg_io.h"
 #include "icy_metadata.h"
 
@@ -30,45 +31,6 @@ extern "C" {
 
 namespace engine {
 namespace {
-
-// A station's connection is opened by us and handed to the demuxer as custom I/O, which
-// avformat_close_input leaves open: it is closed here after the demuxer is gone.
-struct FormatCloser {
-    void operator()(AVFormatContext *c) const {
-        AVIOContext *own_io = (c->flags & AVFMT_FLAG_CUSTOM_IO) ? c->pb : nullptr;
-        avformat_close_input(&c);
-        avio_closep(&own_io);
-    }
-};
-struct CodecFreer {
-    void operator()(AVCodecContext *c) const { avcodec_free_context(&c); }
-};
-struct PacketFreer {
-    void operator()(AVPacket *p) const { av_packet_free(&p); }
-};
-struct FrameFreer {
-    void operator()(AVFrame *f) const { av_frame_free(&f); }
-};
-struct SwrFreer {
-    void operator()(SwrContext *s) const { swr_free(&s); }
-};
-struct DictFreer {
-    void operator()(AVDictionary *d) const { av_dict_free(&d); }
-};
-struct AvFreer {
-    void operator()(void *p) const { av_free(p); }
-};
-struct AvioCloser {
-    void operator()(AVIOContext *p) const { avio_closep(&p); }
-};
-
-using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
-using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
-using SwrPtr = std::unique_ptr<SwrContext, SwrFreer>;
-using AvioPtr = std::unique_ptr<AVIOContext, AvioCloser>;
-using DictPtr = std::unique_ptr<AVDictionary, DictFreer>;
 
 // Opening a station reads at most this much to recognise its format and then to find its
 // parameters: about a second of a typical station, so that one without a first burst is

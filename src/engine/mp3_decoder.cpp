@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "decoder.h"
+#include "ffmpeg_handles.h"
 #include "mp3_frames.h"
 
 extern "C" {
@@ -22,19 +23,6 @@ extern "C" {
 
 namespace engine {
 namespace {
-
-struct CodecFreer {
-    void operator()(AVCodecContext *c) const { avcodec_free_context(&c); }
-};
-struct PacketFreer {
-    void operator()(AVPacket *p) const { av_packet_free(&p); }
-};
-struct FrameFreer {
-    void operator()(AVFrame *f) const { av_frame_free(&f); }
-};
-struct SwrFreer {
-    void operator()(SwrContext *s) const { swr_free(&s); }
-};
 
 class FileHandle {
   public:
@@ -81,10 +69,10 @@ class Mp3FileDecoder final : public Decoder {
 
     const Mp3FrameTable table_;  // immutable after open
     FileHandle file_;
-    std::unique_ptr<AVCodecContext, CodecFreer> codec_;
-    std::unique_ptr<AVPacket, PacketFreer> packet_;
-    std::unique_ptr<AVFrame, FrameFreer> frame_;
-    std::unique_ptr<SwrContext, SwrFreer> swr_;
+    CodecPtr codec_;
+    PacketPtr packet_;
+    FramePtr frame_;
+    SwrPtr swr_;
     int swr_channels_ = 0, swr_format_ = -1;
     std::int64_t first_sample_ = 0;   // decoded samples before it are the encoder's delay
     std::int64_t end_sample_ = 0;     // decoded samples from it on are its padding
@@ -134,7 +122,7 @@ bool Mp3FileDecoder::SetUpResampler(const AVFrame *frame) {
                                            static_cast<AVSampleFormat>(frame->format),
                                            frame->sample_rate, 0, nullptr);
     av_channel_layout_uninit(&layout);
-    std::unique_ptr<SwrContext, SwrFreer> swr(raw);
+    SwrPtr swr(raw);
     if (result < 0 || !swr || swr_init(swr.get()) < 0) return false;
     swr_ = std::move(swr);
     swr_channels_ = channels;

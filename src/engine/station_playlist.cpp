@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "audio_engine.h"
+#include "ffmpeg_handles.h"
 #include "ffmpeg_io.h"
 
 extern "C" {
@@ -129,10 +130,6 @@ std::vector<std::string> M3uEntries(const std::vector<std::string_view> &lines,
     return entries;
 }
 
-struct IoCloser {
-    void operator()(AVIOContext *io) const { avio_closep(&io); }
-};
-
 // Up to kMaxPlaylistBytes of the address and its content type; false when it cannot be read.
 bool Fetch(const std::string &url, CancelToken *token, std::string *body,
            std::string *content_type) {
@@ -145,7 +142,7 @@ bool Fetch(const std::string &url, CancelToken *token, std::string *body,
     const int opened = avio_open2(&raw, url.c_str(), AVIO_FLAG_READ, &interrupt, &options);
     av_dict_free(&options);
     if (opened < 0 || !raw) return false;
-    std::unique_ptr<AVIOContext, IoCloser> io(raw);
+    AvioPtr io(raw);
     std::uint8_t *type = nullptr;
     if (av_opt_get(io.get(), "mime_type", AV_OPT_SEARCH_CHILDREN, &type) >= 0 && type) {
         *content_type = reinterpret_cast<const char *>(type);
