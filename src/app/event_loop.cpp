@@ -3,6 +3,7 @@
 #include "event_loop.h"
 
 #include <cstdint>
+#include <ctime>
 
 #include "button_look.h"
 #include "control_numbers.h"
@@ -19,8 +20,14 @@ namespace {
 
 enum class Dispatch { kGoOn, kLeaveAtOnce };
 
-// The clock is redrawn on the first turn of every new second of local time.
+std::time_t g_clockLookedAt = -1;
+
+// The clock is redrawn on the first turn of every new second of local time. Local seconds
+// turn with the system's, so the time is formatted only when that has moved on.
 void KeepClockCurrent() {
+    const std::time_t now = std::time(nullptr);
+    if (now == g_clockLookedAt && !g.lastSecondText.empty()) return;
+    g_clockLookedAt = now;
     const std::string seconds = FormatLocalTime("%ss");
     if (seconds != g.lastSecondText) {
         g.lastSecondText = seconds;

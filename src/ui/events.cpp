@@ -5,13 +5,16 @@
 #include <QEventLoop>
 
 #include "event_queue.h"
+#include "top_window.h"
 #include "widgets.h"
 
 int WaitNextEvent() {
     if (!QCoreApplication::instance()) return kNoEvent;
     LayerEvent event;
-    while (!TakeQueuedEvent(event))
+    while (!TakeQueuedEvent(event)) {
+        FlushStorePaints();
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
     return event.kind;
 }
 
@@ -19,6 +22,7 @@ int WaitNextEvent() {
 // player polls between the steps of an animation.
 int PollNextEvent() {
     if (!QCoreApplication::instance()) return kNoEvent;
+    FlushStorePaints();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     LayerEvent event;
     return TakeQueuedEvent(event) ? event.kind : kNoEvent;

@@ -4,14 +4,30 @@
 // repaints just the rows of the control that changed: the scrolling strips' text and a
 // bar's moving top are a part of their images, and every repainted row is also sent to the
 // window system.
+//
+// A scrolling line changes all its text rows every tick, but only by moving them a pixel or
+// two sideways. Such a change is made a scroll: on X11 the window system moves the pixels it
+// already has, and only the few columns that come into view are painted and sent, instead
+// of the whole strip.
+//
+// The strips and bars are opaque and nothing lies above them, so what Qt would paint for
+// them is exactly their own pixels. They are painted straight into the window's backing
+// store and sent to the window system at once (PaintAtOnce): Qt's repaint scheduling (a
+// posted event, the dirty regions of the window's fifty widgets, a paint event and a
+// painter per control) costs many times the copying of a tick's few changed pixels.
+// Everything else goes the usual way, through update().
 #include "image_control.h"
 
 #include <QApplication>
+#include <QBackingStore>
+#include <QWindow>
 #include <QMouseEvent>
 #include <QPainter>
+#include <cstdlib>
 #include <cstring>
 
 #include "event_queue.h"
+#include "top_window.h"
 
 namespace {
 
@@ -27,6 +43,57 @@ std::size_t UsedRowBytes(const QImage &image) {
 
 bool SameRow(const QImage &a, const QImage &b, int y, std::size_t bytes) {
     return std::memcmp(a.constScanLine(y), b.constScanLine(y), bytes) == 0;
+}
+
+// The farthest a scrolling line moves in one tick, and more.
+constexpr int kMaxShift = 4;
+
+// True when every row from top to bottom of `after` is the row of `before` moved dx pixels
+// sideways (positive: to the right), apart from the dx columns that came into view.
+bool ShiftedRows(const QImage &before, const QImage &after, int top, int bottom, int dx) {
+    const int k = dx < 0 ? -dx : dx;
+    const auto bytes = static_cast<std::size_t>(after.width() - k) * 4;
+    const auto skip = static_cast<std::size_t>(k) * 4;
+    for (int y = top; y <= bottom; ++y) {
+        const uchar *was = before.constScanLine(y), *now = after.constScanLine(y);
+        if (std::memcmp(dx < 0 ? now : now + skip, dx < 0 ? was + skip : was, bytes) != 0)
+            return false;
+    }
+    return true;
+}
+
+// The sideways move that turns `before` into `after` in the rows top to bottom, or 0 when
+// the change is not one. Only 32-bit images wide enough for a move to save anything.
+int HorizontalShift(const QImage &before, const QImage &after, int top, int bottom) {
+    if (after.depth() != 32 || after.width() <= 4 * kMaxShift) return 0;
+    for (int k = 1; k <= kMaxShift; ++k) {
+        if (ShiftedRows(before, after, top, bottom, -k)) return -k;
+        if (ShiftedRows(before, after, top, bottom, k)) return k;
+    }
+    return 0;
+}
+
+// The pixels of an opaque 32-bit image copied into a 32-bit image, as drawing it would put
+// them there (opaque pixels read the same premultiplied or not); false for anything else,
+// which a painter then draws. A painter per control and tick costs more than the copy.
+bool CopyOpaqueRows(const QImage &source, const QRect &from, QPaintDevice *device, QPoint to) {
+    if (device->devType() != QInternal::Image || source.format() != QImage::Format_RGB32)
+        return false;
+    auto *target = static_cast<QImage *>(device);
+    const QImage::Format format = target->format();
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32_Premultiplied &&
+        format != QImage::Format_ARGB32)
+        return false;
+    const QRect in = from & source.rect();
+    if (in != from || !target->rect().contains(QRect(to, from.size()))) return false;
+    for (int row = 0; row < from.height(); ++row) {
+        const auto *src = reinterpret_cast<const QRgb *>(source.constScanLine(from.y() + row)) +
+                          from.x();
+        auto *dst = reinterpret_cast<QRgb *>(target->scanLine(to.y() + row)) + to.x();
+        for (int x = 0; x < from.width(); ++x)
+            dst[x] = src[x] | 0xFF000000u;  // RGB32 keeps its alpha byte at 0xFF
+    }
+    return true;
 }
 
 }  // namespace
@@ -63,6 +130,11 @@ void ImageControl::ShowImage(const QImage &image) {
     int bottom = image.height() - 1;
     while (bottom > top && SameRow(image_, image, bottom, used))
         --bottom;
+    const QRect changed(0, top, width(), bottom - top + 1);
+    // Only an opaque control can be scrolled: Qt moves what it painted, not what lies below.
+    const int dx = testAttribute(Qt::WA_OpaquePaintEvent) && isVisible()
+                       ? HorizontalShift(image_, image, top, bottom)
+                       : 0;
     if (image_.isDetached()) {
         const auto line = static_cast<std::size_t>(image.bytesPerLine());
         std::memcpy(image_.scanLine(top), image.constScanLine(top),
@@ -71,7 +143,62 @@ void ImageControl::ShowImage(const QImage &image) {
         image_ = image;
         UpdateOpacity();
     }
-    update(QRect(0, top, width(), bottom - top + 1));
+    if (PaintAtOnce(changed, dx)) return;
+    // Qt repaints, from the new image, the columns that come into view, and the whole
+    // rectangle where it cannot move the pixels (something else repainted there meanwhile).
+    if (dx != 0)
+        scroll(dx, 0, changed);
+    else
+        update(changed);
+}
+
+bool ImageControl::CoveredFromAbove() const {
+    const QObjectList &siblings = parentWidget()->children();
+    const QRect mine = geometry();
+    for (qsizetype i = siblings.indexOf(const_cast<ImageControl *>(this)) + 1;
+         i > 0 && i < siblings.size(); ++i) {
+        if (!siblings[i]->isWidgetType()) continue;
+        const auto *sibling = static_cast<const QWidget *>(siblings[i]);
+        if (sibling->isVisible() && !sibling->isWindow() && sibling->geometry().intersects(mine))
+            return true;
+    }
+    return false;
+}
+
+bool ImageControl::PaintAtOnce(const QRect &changed, int dx) {
+    QWidget *top = window();
+    if (parentWidget() != top || !dynamic_cast<TopWindow *>(top) ||
+        !testAttribute(Qt::WA_OpaquePaintEvent) || !isVisible())
+        return false;
+    QWindow *native = top->windowHandle();
+    QBackingStore *store = top->backingStore();
+    // A store of another size is about to be made anew by Qt, which then repaints it all.
+    if (!native || !native->isExposed() || !store || store->size() != top->size() ||
+        native->devicePixelRatio() != 1.0 || CoveredFromAbove())
+        return false;
+    const QRect area = changed.translated(pos());
+    QRect paint = area;
+    if (dx != 0) {
+        // Only pixels the window shows may be moved: whatever Qt still means to repaint is
+        // painted first.
+        QCoreApplication::sendPostedEvents(top, QEvent::UpdateRequest);
+        const int k = std::abs(dx);
+        const QRect from = dx < 0 ? area.adjusted(k, 0, 0, 0) : area.adjusted(0, 0, -k, 0);
+        if (store->scroll(from, dx, 0))
+            paint = QRect(dx < 0 ? area.right() - k + 1 : area.left(), area.top(), k,
+                          area.height());
+    }
+    store->beginPaint(paint);
+    if (QPaintDevice *device = store->paintDevice()) {
+        if (!CopyOpaqueRows(image_, paint.translated(-pos()), device, paint.topLeft())) {
+            QPainter painter(device);
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+            painter.drawImage(paint.topLeft(), image_, paint.translated(-pos()));
+        }
+    }
+    store->endPaint();
+    static_cast<TopWindow *>(top)->PaintedInStore(area);
+    return true;
 }
 
 // An image without alpha that covers the whole control hides everything below it, so Qt

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QPoint>
+#include <QRect>
 #include <QWidget>
 
 class ImageControl : public QWidget {
@@ -26,6 +27,11 @@ class ImageControl : public QWidget {
   private:
     void StartLeftPress(QMouseEvent *event);
     void UpdateOpacity();
+    // Another control or label of the window lies above some part of this one.
+    bool CoveredFromAbove() const;
+    // Paints the changed rows (moved dx pixels sideways) into the window's backing store
+    // and sends them to the window system; false where only Qt's own repaint is right.
+    bool PaintAtOnce(const QRect &changed, int dx);
 
     int number_;
     int window_;

@@ -8,6 +8,7 @@
 #include "event_queue.h"
 #include "layer_life.h"
 #include "layer_tables.h"
+#include "top_window.h"
 
 namespace {
 
@@ -21,6 +22,7 @@ void FireTimer() {
     if (g_inCallback) return;
     g_inCallback = true;
     if (g_callback) g_callback();
+    FlushStorePaints();
     g_inCallback = false;
     QueueInputEvent(kTimerTick, g_timerWindow);
 }

@@ -2,15 +2,49 @@
 // that reaches the native window before Qt hands it to a control.
 #include "top_window.h"
 
+#include <QBackingStore>
 #include <QCloseEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QWindow>
+#include <utility>
+#include <vector>
 
 #include "event_queue.h"
 #include "image_control.h"
 #include "input_state.h"
+
+namespace {
+
+// The windows with painted areas not yet sent; a window closed meanwhile reads as null.
+std::vector<QPointer<TopWindow>> g_windowsToFlush;
+
+}  // namespace
+
+void TopWindow::PaintedInStore(const QRect &area) {
+    if (paintedInStore_.isEmpty()) g_windowsToFlush.emplace_back(this);
+    paintedInStore_ += area;
+}
+
+void TopWindow::FlushPaintedInStore() {
+    const QRegion painted = std::exchange(paintedInStore_, QRegion());
+    QBackingStore *store = backingStore();
+    if (painted.isEmpty() || !store || !windowHandle() || !windowHandle()->isExposed()) return;
+    store->flush(painted, windowHandle());
+}
+
+void FlushStorePaints() {
+    if (g_windowsToFlush.empty()) return;
+    // Swapped out first: a flush may deliver nothing, but the list must not change under it.
+    std::vector<QPointer<TopWindow>> windows;
+    windows.swap(g_windowsToFlush);
+    for (const QPointer<TopWindow> &window : windows)
+        if (window) window->FlushPaintedInStore();
+    windows.clear();
+    if (g_windowsToFlush.empty()) g_windowsToFlush.swap(windows);  // keeps the capacity
+}
 
 TopWindow::TopWindow(int number) : number_(number) {
     // Every pixel is painted here (tiles or the window colour), so Qt need not clear first.

@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QPixmap>
+#include <QRegion>
 #include <QWidget>
 
 class TopWindow : public QWidget {
@@ -23,6 +24,10 @@ class TopWindow : public QWidget {
     bool Showing() const;
     // The player shows the window: whatever the window system said before no longer holds.
     void ExpectShown() { systemShown_ = true; }
+    // An area an image control painted straight into the backing store; see
+    // FlushStorePaints.
+    void PaintedInStore(const QRect &area);
+    void FlushPaintedInStore();
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -37,9 +42,15 @@ class TopWindow : public QWidget {
     int number_;
     QPixmap background_;
     QImage overlay_;
+    QRegion paintedInStore_;
     // What the last expose event said; a window counts as in view until told otherwise.
     bool systemShown_ = true;
 };
 
 // See SetWindowShownCallback.
 void ReportWindowShown();
+
+// Sends what image controls painted into their windows' backing stores since the last call
+// to the window system: one flush per window for all the controls a tick changed. Called
+// after each tick and before the layer waits for events.
+void FlushStorePaints();

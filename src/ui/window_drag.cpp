@@ -18,6 +18,7 @@ bool LeftButtonHeld() {
 }
 
 void WaitForInput() {
+    FlushStorePaints();
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
