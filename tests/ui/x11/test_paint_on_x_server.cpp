@@ -1,0 +1,128 @@
+// What the X server shows after image controls change: the opaque strips and bars that paint
+// straight into the backing store and the scrolling line whose pixels the server moves must
+// end up exactly as the images they were given, and so must a control that something covers
+// (which Qt repaints the usual way).
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPaintEvent>
+#include <QScreen>
+#include <QTest>
+#include <QWidget>
+#include <cstdint>
+
+#include "layer_life.h"
+#include "ui_internal.h"
+#include "widgets.h"
+
+namespace {
+
+QWidget *Window(int window) {
+    return reinterpret_cast<QWidget *>(NativeWindowHandle(window));
+}
+
+QWidget *Control(int control) {
+    return reinterpret_cast<QWidget *>(NativeControlHandle(control));
+}
+
+class PaintCounter : public QObject {
+  public:
+    explicit PaintCounter(QWidget *watched) { watched->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+    int paints = 0;
+};
+
+// A line of "text": irregular columns of light pixels on a dark strip, the text starting at
+// x and cut off by the strip's edges, as the scrolling line draws it.
+void DrawStrip(QImage &strip, int x) {
+    strip.fill(0xFF485665u);
+    for (int column = 0; column < 150; ++column) {
+        const int at = x + column;
+        if (at < 0 || at >= strip.width()) continue;
+        for (int row = 2; row < strip.height() - 2; ++row)
+            if ((column * 7 + row * 3) % 5 < 2) strip.setPixel(at, row, 0xFFCCCDD3u);
+    }
+}
+
+// The pixels of the window's area as the X server has them.
+QImage OnServer(QRect area) {
+    QScreen *screen = QGuiApplication::primaryScreen();
+    return screen->grabWindow(Window(0)->winId(), area.x(), area.y(), area.width(), area.height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+// Lets the layer send what was painted and the server apply it.
+void Settle() {
+    for (int i = 0; i < 5; ++i) {
+        PollNextEvent();
+        QTest::qWait(5);
+    }
+}
+
+class PaintOnXServerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ReleaseWindowsAndEvents();
+        CreateTopWindow(0, 0, 0, 300, 120, "Плеер", kWindowBorderless | kWindowHidden);
+        SetWindowVisible(0, 1);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Window(0)));
+        strip_ = CreateBlankImage(30, kWidth, kHeight);  // 24-bit, as the refresh draws
+        ASSERT_NE(strip_, 0u);
+        DrawStrip(ImageInSlot(30)->image, 200);
+        CreateImageControl(101, kX, kY, 0, 0, strip_);
+        Settle();
+    }
+    void TearDown() override { ReleaseWindowsAndEvents(); }
+
+    void ShowStripAt(int x) {
+        DrawStrip(ImageInSlot(30)->image, x);
+        SetControlValue(101, static_cast<std::intptr_t>(strip_));
+    }
+    QImage Expected() const { return ImageInSlot(30)->image.convertToFormat(QImage::Format_RGB32); }
+
+    static constexpr int kX = 20, kY = 30, kWidth = 240, kHeight = 18;
+    NativeHandle strip_ = 0;
+};
+
+TEST_F(PaintOnXServerTest, ScrollingStrip_EveryStepShowsItsImage_WithoutPaintEvents) {
+    PaintCounter counter(Control(101));
+    // Steps of one to three pixels, then a jump (the text starting over), then steps again.
+    int x = 200;
+    for (int step : {1, 1, 2, 3, 1, -260, 1, 2}) {
+        x -= step;
+        ShowStripAt(x);
+        Settle();
+        ASSERT_EQ(OnServer(QRect(kX, kY, kWidth, kHeight)), Expected()) << "text at " << x;
+    }
+    // Every change was copied into the backing store, none went through a paint event.
+    EXPECT_EQ(counter.paints, 0);
+}
+
+TEST_F(PaintOnXServerTest, CoveredStrip_QtRepaintsIt_AndTheCoverStaysOnTop) {
+    // A half-transparent control above the strip's right end: the strip cannot paint itself.
+    QImage cover(30, kHeight, QImage::Format_ARGB32);
+    cover.fill(0x80FF0000u);
+    StoreImage(31, cover);
+    CreateImageControl(102, kX + kWidth - 30, kY, 0, 0, NativeImageHandle(31));
+    Settle();
+    const QImage coverOnServer = OnServer(QRect(kX + kWidth - 30, kY, 30, kHeight));
+    PaintCounter counter(Control(101));
+    int x = 150;
+    for (int step : {1, 2}) {
+        x -= step;
+        ShowStripAt(x);
+        Settle();
+        EXPECT_EQ(OnServer(QRect(kX, kY, kWidth - 30, kHeight)),
+                  Expected().copy(0, 0, kWidth - 30, kHeight));
+    }
+    EXPECT_GE(counter.paints, 1);
+    // The cover blends over the strip's newest pixels, not over what it covered before.
+    EXPECT_NE(OnServer(QRect(kX + kWidth - 30, kY, 30, kHeight)), coverOnServer);
+}
+
+}  // namespace
