@@ -165,22 +165,27 @@ bool ImageControl::CoveredFromAbove() const {
     return false;
 }
 
-bool ImageControl::PaintAtOnce(const QRect &changed, int dx) {
+bool ImageControl::CanPaintInStore() const {
     QWidget *top = window();
     if (parentWidget() != top || !dynamic_cast<TopWindow *>(top) ||
         !testAttribute(Qt::WA_OpaquePaintEvent) || !isVisible())
         return false;
-    QWindow *native = top->windowHandle();
-    QBackingStore *store = top->backingStore();
+    const QWindow *native = top->windowHandle();
+    const QBackingStore *store = top->backingStore();
     // A store of another size is about to be made anew by Qt, which then repaints it all.
-    if (!native || !native->isExposed() || !store || store->size() != top->size() ||
-        native->devicePixelRatio() != 1.0 || CoveredFromAbove())
-        return false;
+    return native && native->isExposed() && store && store->size() == top->size() &&
+           native->devicePixelRatio() == 1.0 && !CoveredFromAbove();
+}
+
+bool ImageControl::PaintAtOnce(const QRect &changed, int dx) {
+    if (!CanPaintInStore()) return false;
+    auto *top = static_cast<TopWindow *>(window());
+    QBackingStore *store = top->backingStore();
     const QRect area = changed.translated(pos());
     QRect paint = area;
-    if (dx != 0) {
-        // Only pixels the window shows may be moved: whatever Qt still means to repaint is
-        // painted first.
+    // Only pixels the window shows may be moved: not while this control's own earlier
+    // change still waits to be copied, and not before Qt has repainted what it means to.
+    if (dx != 0 && pendingPaint_.isEmpty()) {
         QCoreApplication::sendPostedEvents(top, QEvent::UpdateRequest);
         const int k = std::abs(dx);
         const QRect from = dx < 0 ? area.adjusted(k, 0, 0, 0) : area.adjusted(0, 0, -k, 0);
@@ -188,17 +193,24 @@ bool ImageControl::PaintAtOnce(const QRect &changed, int dx) {
             paint = QRect(dx < 0 ? area.right() - k + 1 : area.left(), area.top(), k,
                           area.height());
     }
-    store->beginPaint(paint);
-    if (QPaintDevice *device = store->paintDevice()) {
-        if (!CopyOpaqueRows(image_, paint.translated(-pos()), device, paint.topLeft())) {
-            QPainter painter(device);
-            painter.setCompositionMode(QPainter::CompositionMode_Source);
-            painter.drawImage(paint.topLeft(), image_, paint.translated(-pos()));
-        }
-    }
-    store->endPaint();
-    static_cast<TopWindow *>(top)->PaintedInStore(area);
+    if (pendingPaint_.isEmpty()) top->ControlToPaint(this);
+    pendingPaint_ |= paint.translated(-pos());
+    top->PaintedInStore(area);
     return true;
+}
+
+QRect ImageControl::TakePendingPaint() {
+    const QRect pending = pendingPaint_.translated(pos());
+    pendingPaint_ = QRect();
+    return pending;
+}
+
+void ImageControl::CopyToStore(QPaintDevice *device, const QRect &area) const {
+    const QRect from = area.translated(-pos());
+    if (CopyOpaqueRows(image_, from, device, area.topLeft())) return;
+    QPainter painter(device);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(area.topLeft(), image_, from);
 }
 
 // An image without alpha that covers the whole control hides everything below it, so Qt

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPaintDevice>
 #include <QPoint>
 #include <QRect>
 #include <QWidget>
@@ -15,6 +16,13 @@ class ImageControl : public QWidget {
     // and keeps the size.
     void ShowImage(const QImage &image);
     const QImage &ShownImage() const { return image_; }
+
+    // For the window's flush: the area (in the window) still to be copied into its backing
+    // store, and the copy.
+    QRect TakePendingPaint();
+    // Opaque, in view and uncovered: what Qt would paint here is the image alone.
+    bool CanPaintInStore() const;
+    void CopyToStore(QPaintDevice *device, const QRect &area) const;
 
   protected:
     void paintEvent(QPaintEvent *event) override;
@@ -29,8 +37,9 @@ class ImageControl : public QWidget {
     void UpdateOpacity();
     // Another control or label of the window lies above some part of this one.
     bool CoveredFromAbove() const;
-    // Paints the changed rows (moved dx pixels sideways) into the window's backing store
-    // and sends them to the window system; false where only Qt's own repaint is right.
+    // Moves the changed rows dx pixels sideways in the window's backing store where they
+    // are such a move, and leaves the rest to be copied there when the window flushes;
+    // false where only Qt's own repaint is right.
     bool PaintAtOnce(const QRect &changed, int dx);
 
     int number_;
@@ -40,6 +49,7 @@ class ImageControl : public QWidget {
     bool leftHeld_ = false;
     bool dragReported_ = false;
     bool releaseEndsRightDouble_ = false;
+    QRect pendingPaint_;  // in the control; see PaintAtOnce
 };
 
 bool IsImageControl(const QWidget *widget);

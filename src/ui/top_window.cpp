@@ -23,14 +23,43 @@ std::vector<QPointer<TopWindow>> g_windowsToFlush;
 
 }  // namespace
 
+void TopWindow::ControlToPaint(ImageControl *control) {
+    if (paintedInStore_.isEmpty() && controlsToPaint_.empty()) g_windowsToFlush.emplace_back(this);
+    controlsToPaint_.emplace_back(control);
+}
+
 void TopWindow::PaintedInStore(const QRect &area) {
-    if (paintedInStore_.isEmpty()) g_windowsToFlush.emplace_back(this);
+    if (paintedInStore_.isEmpty() && controlsToPaint_.empty()) g_windowsToFlush.emplace_back(this);
     paintedInStore_ += area;
 }
 
+// All the controls' pixels in one paint of the store, then one flush.
 void TopWindow::FlushPaintedInStore() {
-    const QRegion painted = std::exchange(paintedInStore_, QRegion());
+    QRegion toCopy;
+    copies_.clear();
+    for (const QPointer<ImageControl> &control : controlsToPaint_) {
+        if (!control) continue;
+        const QRect area = control->TakePendingPaint();
+        if (area.isEmpty()) continue;
+        if (control->CanPaintInStore()) {
+            toCopy += area;
+            copies_.push_back({control.data(), area});
+        } else {
+            // Covered or out of view since: Qt repaints the area the usual way.
+            control->update(area.translated(-control->pos()));
+        }
+    }
+    controlsToPaint_.clear();
     QBackingStore *store = backingStore();
+    if (!copies_.empty() && store) {
+        store->beginPaint(toCopy);
+        if (QPaintDevice *device = store->paintDevice())
+            for (const auto &[control, area] : copies_)
+                control->CopyToStore(device, area);
+        store->endPaint();
+    }
+    copies_.clear();
+    const QRegion painted = std::exchange(paintedInStore_, QRegion());
     if (painted.isEmpty() || !store || !windowHandle() || !windowHandle()->isExposed()) return;
     store->flush(painted, windowHandle());
 }

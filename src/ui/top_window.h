@@ -5,8 +5,13 @@
 
 #include <QImage>
 #include <QPixmap>
+#include <QPointer>
 #include <QRegion>
 #include <QWidget>
+#include <utility>
+#include <vector>
+
+class ImageControl;
 
 class TopWindow : public QWidget {
   public:
@@ -24,8 +29,9 @@ class TopWindow : public QWidget {
     bool Showing() const;
     // The player shows the window: whatever the window system said before no longer holds.
     void ExpectShown() { systemShown_ = true; }
-    // An area an image control painted straight into the backing store; see
-    // FlushStorePaints.
+    // What image controls change straight in the backing store (see FlushStorePaints): a
+    // control with pixels to copy there, and an area of the window to send.
+    void ControlToPaint(ImageControl *control);
     void PaintedInStore(const QRect &area);
     void FlushPaintedInStore();
 
@@ -43,6 +49,8 @@ class TopWindow : public QWidget {
     QPixmap background_;
     QImage overlay_;
     QRegion paintedInStore_;
+    std::vector<QPointer<ImageControl>> controlsToPaint_;
+    std::vector<std::pair<ImageControl *, QRect>> copies_;  // kept for its capacity
     // What the last expose event said; a window counts as in view until told otherwise.
     bool systemShown_ = true;
 };
