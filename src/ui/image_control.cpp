@@ -11,18 +11,19 @@
 // of the whole strip.
 //
 // The strips and bars are opaque and nothing lies above them, so what Qt would paint for
-// them is exactly their own pixels. They are painted straight into the window's backing
-// store and sent to the window system at once (PaintAtOnce): Qt's repaint scheduling (a
-// posted event, the dirty regions of the window's fifty widgets, a paint event and a
-// painter per control) costs many times the copying of a tick's few changed pixels.
-// Everything else goes the usual way, through update().
+// them is exactly their own pixels. Their changed rows are copied straight into the
+// window's backing store when the window flushes after the tick (PaintAtOnce, then
+// FlushStorePaints): Qt's repaint scheduling (a posted event, the dirty regions of the
+// window's fifty widgets, a paint event and a painter per control) costs many times the
+// copying of a tick's few changed pixels. Everything else goes the usual way, through
+// update().
 #include "image_control.h"
 
 #include <QApplication>
 #include <QBackingStore>
-#include <QWindow>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWindow>
 #include <cstdlib>
 #include <cstring>
 
@@ -87,8 +88,8 @@ bool CopyOpaqueRows(const QImage &source, const QRect &from, QPaintDevice *devic
     const QRect in = from & source.rect();
     if (in != from || !target->rect().contains(QRect(to, from.size()))) return false;
     for (int row = 0; row < from.height(); ++row) {
-        const auto *src = reinterpret_cast<const QRgb *>(source.constScanLine(from.y() + row)) +
-                          from.x();
+        const auto *src =
+            reinterpret_cast<const QRgb *>(source.constScanLine(from.y() + row)) + from.x();
         auto *dst = reinterpret_cast<QRgb *>(target->scanLine(to.y() + row)) + to.x();
         for (int x = 0; x < from.width(); ++x)
             dst[x] = src[x] | 0xFF000000u;  // RGB32 keeps its alpha byte at 0xFF
@@ -190,8 +191,8 @@ bool ImageControl::PaintAtOnce(const QRect &changed, int dx) {
         const int k = std::abs(dx);
         const QRect from = dx < 0 ? area.adjusted(k, 0, 0, 0) : area.adjusted(0, 0, -k, 0);
         if (store->scroll(from, dx, 0))
-            paint = QRect(dx < 0 ? area.right() - k + 1 : area.left(), area.top(), k,
-                          area.height());
+            paint =
+                QRect(dx < 0 ? area.right() - k + 1 : area.left(), area.top(), k, area.height());
     }
     if (pendingPaint_.isEmpty()) top->ControlToPaint(this);
     pendingPaint_ |= paint.translated(-pos());

@@ -65,14 +65,9 @@ void TopWindow::FlushPaintedInStore() {
 }
 
 void FlushStorePaints() {
-    if (g_windowsToFlush.empty()) return;
-    // Swapped out first: a flush may deliver nothing, but the list must not change under it.
-    std::vector<QPointer<TopWindow>> windows;
-    windows.swap(g_windowsToFlush);
-    for (const QPointer<TopWindow> &window : windows)
+    for (const QPointer<TopWindow> &window : g_windowsToFlush)
         if (window) window->FlushPaintedInStore();
-    windows.clear();
-    if (g_windowsToFlush.empty()) g_windowsToFlush.swap(windows);  // keeps the capacity
+    g_windowsToFlush.clear();
 }
 
 TopWindow::TopWindow(int number) : number_(number) {
