@@ -13,8 +13,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
+#include <vector>
 
 #include "audio_engine.h"
 #include "control_numbers.h"
@@ -25,6 +25,7 @@
 #include "player_state.h"
 #include "refresh_tick.h"
 #include "start_up.h"
+#include "test_media.h"
 #include "widgets.h"
 
 namespace {
@@ -48,26 +49,11 @@ void PublishTitle() {
     PublishPlayerView();
 }
 
-std::string WriteTone() {
+// Two minutes of silence: a stream to play for as long as a benchmark runs.
+std::string WriteSilence() {
     const std::string path = "/tmp/volnar-bus-bench-" + std::to_string(getpid()) + ".wav";
-    const std::uint32_t frames = 44100 * 120, bytes = frames * 4;
-    std::ofstream out(path, std::ios::binary);
-    auto u32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char *>(&v), 4); };
-    auto u16 = [&](std::uint16_t v) { out.write(reinterpret_cast<const char *>(&v), 2); };
-    out.write("RIFF", 4);
-    u32(36 + bytes);
-    out.write("WAVEfmt ", 8);
-    u32(16);
-    u16(1);
-    u16(2);
-    u32(44100);
-    u32(44100 * 4);
-    u16(4);
-    u16(16);
-    out.write("data", 4);
-    u32(bytes);
-    const std::string silence(bytes, '\0');
-    out.write(silence.data(), bytes);
+    testmedia::WriteWav(path, 44100, 2, testmedia::SampleKind::kInt16,
+                        std::vector<float>(44100 * 120 * 2, 0.0f));
     return path;
 }
 
@@ -143,7 +129,7 @@ int main(int argc, char **argv) {
     std::printf("service at start-up, cold (first connection of the process): %.3f ms (%s)\n",
                 coldMs, started == BusStart::kServing ? "serving" : "NOT SERVING");
 
-    const std::string tone = WriteTone();
+    const std::string tone = WriteSilence();
     SetControlText(kFolderLabel, "/tmp/");
     AddListItem(kTrackList, -1, tone.substr(5));
     g.trackCount = 1;

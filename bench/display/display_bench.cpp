@@ -7,18 +7,19 @@
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "audio_engine.h"
 #include "control_numbers.h"
 #include "player_state.h"
 #include "refresh_tick.h"
 #include "skin_resources.h"
+#include "test_media.h"
 #include "time_display.h"
 #include "widgets.h"
 
@@ -32,32 +33,15 @@ long ResidentKilobytes() {
     return -1;
 }
 
-// A minute of low tones in a WAV file, so that the bars have something to show.
+// Two minutes of low tones in a WAV file, so that the bars have something to show for as
+// long as a benchmark paced like the timer runs.
 std::string WriteTones() {
     const std::string path = "/tmp/volnar-bench-" + std::to_string(getpid()) + ".wav";
-    const std::uint32_t frames = 44100 * 60, bytes = frames * 4;
-    std::ofstream out(path, std::ios::binary);
-    auto u32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char *>(&v), 4); };
-    auto u16 = [&](std::uint16_t v) { out.write(reinterpret_cast<const char *>(&v), 2); };
-    out.write("RIFF", 4);
-    u32(36 + bytes);
-    out.write("WAVEfmt ", 8);
-    u32(16);
-    u16(1);
-    u16(2);
-    u32(44100);
-    u32(44100 * 4);
-    u16(4);
-    u16(16);
-    out.write("data", 4);
-    u32(bytes);
-    for (std::uint32_t i = 0; i < frames; ++i) {
-        const double t = i / 44100.0;
-        const auto s = static_cast<std::int16_t>(9000 * std::sin(2 * M_PI * 86 * t) +
-                                                 9000 * std::sin(2 * M_PI * 301 * t));
-        u16(static_cast<std::uint16_t>(s));
-        u16(static_cast<std::uint16_t>(s));
-    }
+    std::vector<float> samples = testmedia::Sine(86, 120, 44100, 2, 0.275);
+    const std::vector<float> upper = testmedia::Sine(301, 120, 44100, 2, 0.275);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] += upper[i];
+    testmedia::WriteWav(path, 44100, 2, testmedia::SampleKind::kInt16, samples);
     return path;
 }
 

@@ -68,8 +68,8 @@ void MprisPlayerAdaptor::Seek(qlonglong offset) {
 }
 
 void MprisPlayerAdaptor::SetPosition(const QDBusObjectPath &trackId, qlonglong position) {
-    // A position meant for another track than the one published is ignored, as the
-    // specification of the interface asks; so is one before the start.
+    // A position meant for another track than the one published is ignored (a desktop
+    // panel may still hold the previous track's id); so is one before the start.
     const std::string path = trackId.path().toStdString();
     const std::uint64_t track = PublishedView().trackNumber;
     if (track == 0 || path != TrackObjectPath(track) || position < 0) return;

@@ -20,7 +20,7 @@ from sound import make_tone
 TRACKS = ["a tone.mp3", "b tone.mp3", "c tone.mp3"]
 SHORT_SECONDS = 3
 
-# Everything the MPRIS 2 specification defines on its two interfaces.
+# Every method and property of MPRIS 2's two interfaces.
 ROOT_METHODS = ["Raise", "Quit"]
 ROOT_PROPERTIES = ["CanQuit", "Fullscreen", "CanSetFullscreen", "CanRaise", "HasTrackList",
                    "Identity", "DesktopEntry", "SupportedUriSchemes", "SupportedMimeTypes"]

@@ -14,13 +14,11 @@ import numpy
 
 from harness import PlayerSession, Results, wait_until
 from icecast_server import IcecastServer
-from imaging import mean_difference, region
+from responsiveness import clock_runs, drag_follows
 from sound import disk_env
 from station_servers import AnswerProxy, SilentServer, TricklingServer, sockets_to_port
 
 ROW_HEIGHT = 14
-BACKGROUND_SPOT = (40, 40)
-CLOCK_BOX = (107, 114, 111, 50)
 
 
 class SoundOnset:
@@ -60,28 +58,6 @@ class SoundOnset:
                 self.heard_at = time.monotonic()
 
 
-def clock_changes(s, window):
-    x, y, _, _ = s.geometry(window)
-    box = (x + CLOCK_BOX[0], y + CLOCK_BOX[1], CLOCK_BOX[2], CLOCK_BOX[3])
-    first = region(s.screenshot(), *box)
-    time.sleep(1.2)
-    second = region(s.screenshot(), *box)
-    # One second to the next can differ by a single segment of one digit (8 to 9): a few
-    # dozen pixels of the box, a mean difference of about 0.5.
-    return mean_difference(first, second) > 0.05
-
-
-def drag_moves(s, window):
-    x, y, _, _ = s.geometry(window)
-    s.move(x + BACKGROUND_SPOT[0], y + BACKGROUND_SPOT[1])
-    s.press()
-    for step in range(1, 11):
-        s.move(x + BACKGROUND_SPOT[0] + 3 * step, y + BACKGROUND_SPOT[1] + 2 * step)
-        time.sleep(0.02)
-    s.release()
-    return wait_until(lambda: s.geometry(window)[:2] == (x + 30, y + 20), timeout=2)
-
-
 def double_click_station(s, window, row):
     x, y, _, _ = s.geometry(window)
     s.click(x + 105 + 40, y + 240 + row * ROW_HEIGHT + ROW_HEIGHT // 2, repeat=2)
@@ -118,8 +94,8 @@ def main(binary):
                               (1, "a station that sends a byte a second")):
                 double_click_station(s, win, row)
                 time.sleep(0.3)
-                r.check(clock_changes(s, win), f"the clock runs while {what} opens")
-                r.check(drag_moves(s, win), f"the window can be dragged while {what} opens")
+                r.check(clock_runs(s, win), f"the clock runs while {what} opens")
+                r.check(drag_follows(s, win), f"the window can be dragged while {what} opens")
                 time.sleep(0.2)
 
             # The silent station again, and while it connects, the real one.
