@@ -12,6 +12,8 @@
 #include <cstring>
 #include <limits>
 
+#include "mapping_guard.h"
+
 namespace engine {
 namespace {
 
@@ -204,7 +206,7 @@ constexpr int kPopulateRead = MADV_POPULATE_READ;
 constexpr int kPopulateRead = 22;  // Linux 5.14; older kernels refuse it harmlessly
 #endif
 
-// RAII for the file mapping of a scan.
+// RAII for the file mapping of a scan, guarded against the file shrinking meanwhile.
 class Mapping {
   public:
     Mapping(int fd, std::size_t size) : size_(size) {
@@ -212,14 +214,18 @@ class Mapping {
         if (p != MAP_FAILED) {
             data_ = static_cast<const std::uint8_t *>(p);
             madvise(p, size, MADV_SEQUENTIAL);
+            guard_.emplace(p, size);
         }
     }
     ~Mapping() {
+        guard_.reset();  // no fault of this range is caught once it is unmapped
         if (data_) munmap(const_cast<std::uint8_t *>(data_), size_);
     }
     Mapping(const Mapping &) = delete;
     Mapping &operator=(const Mapping &) = delete;
-    const std::uint8_t *data() const { return data_; }
+    // Null when the file cannot be mapped, or read safely.
+    const std::uint8_t *data() const { return guard_ && guard_->Active() ? data_ : nullptr; }
+    bool FileShrank() const { return guard_ && guard_->Faulted(); }
     // Fills the page tables for bytes [from, to) now rather than a fault at a time; without
     // the kernel's support the pages still come on first touch.
     void MapIn(std::size_t from, std::size_t to) const {
@@ -231,6 +237,7 @@ class Mapping {
   private:
     const std::uint8_t *data_ = nullptr;
     std::size_t size_;
+    std::optional<MappingGuard> guard_;
 };
 
 class FileCloser {
@@ -350,14 +357,23 @@ std::optional<Mp3FrameTable> ScanMp3File(int fd) {
     struct stat info {};
     if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0)
         return std::nullopt;
-    const auto size = static_cast<std::uint64_t>(info.st_size);
-    if (size > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+    return ScanMp3FileOfSize(fd, static_cast<std::uint64_t>(info.st_size));
+}
+
+std::optional<Mp3FrameTable> ScanMp3FileOfSize(int fd, std::uint64_t size) {
+    if (fd < 0 || size == 0 || size > std::numeric_limits<std::uint32_t>::max())
+        return std::nullopt;
     Mapping mapping(fd, static_cast<std::size_t>(size));
     if (!mapping.data()) return std::nullopt;
     // Only an MP3's frames are mapped in ahead, in one go: the walk's look-ahead then finds
     // them in memory. A WAV file costs no more than its first bytes.
-    return Scan(mapping.data(), static_cast<std::size_t>(size),
-                [&mapping](std::size_t from, std::size_t to) { mapping.MapIn(from, to); });
+    std::optional<Mp3FrameTable> table =
+        Scan(mapping.data(), static_cast<std::size_t>(size),
+             [&mapping](std::size_t from, std::size_t to) { mapping.MapIn(from, to); });
+    // Shorter than it was measured: the table would describe bytes the file no longer
+    // holds. The stream then plays without one, as far as the file goes.
+    if (mapping.FileShrank()) return std::nullopt;
+    return table;
 }
 
 std::optional<Mp3FrameTable> ScanMp3File(const std::string &path) {

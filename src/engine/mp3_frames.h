@@ -53,5 +53,8 @@ std::optional<Mp3FrameTable> ScanMp3Frames(const std::uint8_t *data, std::size_t
 // The same for an open regular file, mapped for the scan and unmapped afterwards.
 std::optional<Mp3FrameTable> ScanMp3File(int fd);
 std::optional<Mp3FrameTable> ScanMp3File(const std::string &path);
+// The scan of an open file taken to be `size` bytes long, as it was when measured: nullopt,
+// and no fault, when it has become shorter since.
+std::optional<Mp3FrameTable> ScanMp3FileOfSize(int fd, std::uint64_t size);
 
 }  // namespace engine

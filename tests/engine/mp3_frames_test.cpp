@@ -1,11 +1,19 @@
 // MP3 lengths and seeks from the frame-header scan: the length of the audio heard, to the
 // sample, for LAME and FFmpeg files with a gapless header, for VBR files with no header at
 // all, with tags at either end, with a header that lies and for a truncated file; seeks that
-// land where continuous decoding would be.
+// land where continuous decoding would be; a file that shrinks while it is scanned.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cmath>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "audio_engine.h"
 #include "decoder.h"
@@ -347,3 +355,82 @@ TEST(Mp3Scan, DamagedFiles_TablesStayInsideTheBytes) {
 }
 
 }  // namespace
+
+// A file that shrinks between being measured and being read (rewritten by a tag editor, a
+// download, a share that went away) must not end the player: reading a mapped page past a
+// file's end raises SIGBUS.
+class Mp3ShrunkFile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const std::string wav = dir_.Path("s.wav");
+        ASSERT_TRUE(
+            testmedia::WriteWav(wav, kRate, 2, SampleKind::kInt16, StepSignal(4 * kRate, 0)));
+        path_ = dir_.Path("s.mp3");
+        ASSERT_TRUE(testmedia::Lame(wav, "-V 2", path_));
+        size_ = testmedia::ReadBytes(path_).size();
+    }
+    testmedia::TempDir dir_;
+    std::string path_;
+    std::uint64_t size_ = 0;
+};
+
+TEST_F(Mp3ShrunkFile, CutAfterMeasuring_NoTableNoFaultAndLaterScansWork) {
+    const int fd = open(path_.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    // Measured whole, then cut to the first page: every page after it is gone.
+    ASSERT_EQ(ftruncate(fd, 4096), 0);
+    EXPECT_FALSE(engine::ScanMp3FileOfSize(fd, size_));
+    // Measured larger than the file ever was, by many pages.
+    EXPECT_FALSE(engine::ScanMp3FileOfSize(fd, size_ + (1u << 20)));
+    close(fd);
+
+    // The same place is mapped again by later scans: they read real bytes, not the zeros.
+    const std::string other = dir_.Path("other.mp3");
+    const std::string wav = dir_.Path("o.wav");
+    ASSERT_TRUE(testmedia::WriteWav(wav, kRate, 2, SampleKind::kInt16, StepSignal(2 * kRate, 0)));
+    ASSERT_TRUE(testmedia::Lame(wav, "-V 2", other));
+    for (int i = 0; i < 3; ++i) {
+        auto table = engine::ScanMp3File(other);
+        ASSERT_TRUE(table);
+        EXPECT_GT(table->offsets.size(), 50u);
+    }
+}
+
+TEST_F(Mp3ShrunkFile, ManyThreadsAtOnce_EachScanAnswers) {
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 6; ++t) {
+        threads.emplace_back([&] {
+            const int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+            for (int i = 0; i < 20; ++i) {
+                if (engine::ScanMp3FileOfSize(fd, size_ + (1u << 18))) ++wrong;
+                if (!engine::ScanMp3FileOfSize(fd, size_)) ++wrong;
+            }
+            close(fd);
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong.load(), 0);
+}
+
+// Only the scans' own faults are caught: any other still ends the process (under the
+// sanitizers their report ends it with an error instead).
+TEST_F(Mp3ShrunkFile, FaultOutsideAScan_StillEndsTheProcess) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto ended_by_fault = [](int status) {
+        return WIFSIGNALED(status) ? WTERMSIG(status) == SIGBUS
+                                   : WIFEXITED(status) && WEXITSTATUS(status) != 0;
+    };
+    const std::string path = path_;
+    EXPECT_EXIT(
+        {
+            const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+            engine::ScanMp3FileOfSize(fd, 1u << 20);  // the handler is in place
+            ftruncate(fd, 4096);
+            void *p = mmap(nullptr, 1u << 16, PROT_READ, MAP_PRIVATE, fd, 0);
+            const volatile std::uint8_t *bytes = static_cast<const std::uint8_t *>(p);
+            std::exit(bytes[8192] == 0 ? 0 : 0);
+        },
+        ended_by_fault, "");
+}
