@@ -4,6 +4,7 @@
 // (which Qt repaints the usual way).
 #include <gtest/gtest.h>
 
+#include <QBackingStore>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPaintEvent>
@@ -101,6 +102,31 @@ TEST_F(PaintOnXServerTest, ScrollingStrip_EveryStepShowsItsImage_WithoutPaintEve
     }
     // Every change was copied into the backing store, none went through a paint event.
     EXPECT_EQ(counter.paints, 0);
+}
+
+// The strips' pixels go into the backing store and the window past Qt's repaints; whatever
+// Qt itself sends later (a flush of its own that takes in the strip, the whole window after
+// it comes back into view) must still be their newest pixels, never older ones.
+TEST_F(PaintOnXServerTest, QtsOwnFlushAfterTheStripMoved_SendsItsNewestPixels) {
+    int x = 200;
+    for (int step = 0; step < 6; ++step) {
+        x -= 2;
+        ShowStripAt(x);
+        Settle();
+    }
+    const QRect area(kX, kY, kWidth, kHeight);
+    ASSERT_EQ(OnServer(area), Expected());
+    // Qt sends the area from what it holds itself.
+    Window(0)->backingStore()->flush(QRegion(area), Window(0)->windowHandle());
+    Settle();
+    EXPECT_EQ(OnServer(area), Expected());
+    // Taken out of view and back: the window system asks Qt for every pixel again.
+    Window(0)->hide();
+    Settle();
+    Window(0)->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Window(0)));
+    Settle();
+    EXPECT_EQ(OnServer(area), Expected());
 }
 
 TEST_F(PaintOnXServerTest, CoveredStrip_QtRepaintsIt_AndTheCoverStaysOnTop) {
