@@ -22,13 +22,14 @@ def clock_runs(s, window):
     return mean_difference(first, second) > 0.05
 
 
-def drag_follows(s, window, timeout=2):
-    """The window follows a drag of its backdrop by (30, 20) within the timeout."""
+def drag_follows(s, window, timeout=2, by=(30, 20)):
+    """The window follows a drag of its backdrop by `by` (in ten steps) within the timeout."""
     x, y, _, _ = s.geometry(window)
     s.move(x + BACKGROUND_SPOT[0], y + BACKGROUND_SPOT[1])
     s.press()
     for step in range(1, 11):
-        s.move(x + BACKGROUND_SPOT[0] + 3 * step, y + BACKGROUND_SPOT[1] + 2 * step)
+        s.move(x + BACKGROUND_SPOT[0] + by[0] * step // 10,
+               y + BACKGROUND_SPOT[1] + by[1] * step // 10)
         time.sleep(0.02)
     s.release()
-    return wait_until(lambda: s.geometry(window)[:2] == (x + 30, y + 20), timeout=timeout)
+    return wait_until(lambda: s.geometry(window)[:2] == (x + by[0], y + by[1]), timeout=timeout)

@@ -5,8 +5,7 @@ import sys
 import time
 
 from harness import SCREEN_H, SCREEN_W, PlayerSession, Results, wait_until
-
-BACKGROUND_SPOT = (40, 40)  # a point of the main window's backdrop with no control on it
+from responsiveness import BACKGROUND_SPOT, drag_follows
 
 
 def main(binary):
@@ -37,13 +36,7 @@ def main(binary):
         r.check(s.geometry(main_win)[:2] == (x, y), "main window back where it was")
 
         # Drag on the background moves the window by the pointer's distance.
-        s.move(x + BACKGROUND_SPOT[0], y + BACKGROUND_SPOT[1])
-        s.press()
-        for step in range(1, 11):
-            s.move(x + BACKGROUND_SPOT[0] + 6 * step, y + BACKGROUND_SPOT[1] + 4 * step)
-            time.sleep(0.02)
-        s.release()
-        moved = wait_until(lambda: s.geometry(main_win)[:2] == (x + 60, y + 40), timeout=5)
+        moved = drag_follows(s, main_win, timeout=5, by=(60, 40))
         r.check(moved, f"drag moved the window by (60, 40): now {s.geometry(main_win)[:2]}")
 
         # A click without movement leaves it in place.
