@@ -12,7 +12,7 @@ PACKAGES=(
     # build
     cmake ninja-build g++ pkg-config clang libclang-rt-14-dev
     # widget layer
-    qt6-base-dev qt6-qpa-plugins libgl-dev libx11-dev
+    qt6-base-dev qt6-qpa-plugins libgl-dev libx11-dev libxcb1-dev
     # images, audio engine
     libpng-dev
     libavformat-dev libavcodec-dev libswresample-dev libavutil-dev

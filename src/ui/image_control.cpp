@@ -7,8 +7,10 @@
 //
 // A scrolling line changes all its text rows every tick, but only by moving them a pixel or
 // two sideways. Such a change is made a scroll: on X11 the window system moves the pixels it
-// already has, and only the few columns that come into view are painted and sent, instead
-// of the whole strip.
+// already has, and only the few columns that come into view are sent, instead of the whole
+// strip. There the changed rows go to the server past Qt's flush (x11_pixels.h) and are
+// copied whole into the backing store for Qt's own later repaints; elsewhere Qt's store is
+// scrolled and flushed.
 //
 // The strips and bars are opaque and nothing lies above them, so what Qt would paint for
 // them is exactly their own pixels. Their changed rows are copied straight into the
@@ -74,6 +76,28 @@ int HorizontalShift(const QImage &before, const QImage &after, int top, int bott
     return 0;
 }
 
+// As QRect::intersects, inline: the refresh asks this of every sibling of every changed
+// control, twice a tick.
+bool Overlap(const QRect &a, const QRect &b) {
+    return !a.isEmpty() && !b.isEmpty() && a.left() <= b.right() && b.left() <= a.right() &&
+           a.top() <= b.bottom() && b.top() <= a.bottom();
+}
+
+// RGB32 keeps its alpha byte at 0xFF. Four pixels a step, from one image into another: the
+// compiler makes each step one vector operation, which matters for a whole strip copied every
+// tick.
+void CopyOpaqueRow(const QRgb *__restrict from, QRgb *__restrict to, int width) {
+    int x = 0;
+    for (; x + 4 <= width; x += 4) {
+        to[x] = from[x] | 0xFF000000u;
+        to[x + 1] = from[x + 1] | 0xFF000000u;
+        to[x + 2] = from[x + 2] | 0xFF000000u;
+        to[x + 3] = from[x + 3] | 0xFF000000u;
+    }
+    for (; x < width; ++x)
+        to[x] = from[x] | 0xFF000000u;
+}
+
 // The pixels of an opaque 32-bit image copied into a 32-bit image, as drawing it would put
 // them there (opaque pixels read the same premultiplied or not); false for anything else,
 // which a painter then draws. A painter per control and tick costs more than the copy.
@@ -87,13 +111,10 @@ bool CopyOpaqueRows(const QImage &source, const QRect &from, QPaintDevice *devic
         return false;
     const QRect in = from & source.rect();
     if (in != from || !target->rect().contains(QRect(to, from.size()))) return false;
-    for (int row = 0; row < from.height(); ++row) {
-        const auto *src =
-            reinterpret_cast<const QRgb *>(source.constScanLine(from.y() + row)) + from.x();
-        auto *dst = reinterpret_cast<QRgb *>(target->scanLine(to.y() + row)) + to.x();
-        for (int x = 0; x < from.width(); ++x)
-            dst[x] = src[x] | 0xFF000000u;  // RGB32 keeps its alpha byte at 0xFF
-    }
+    for (int row = 0; row < from.height(); ++row)
+        CopyOpaqueRow(
+            reinterpret_cast<const QRgb *>(source.constScanLine(from.y() + row)) + from.x(),
+            reinterpret_cast<QRgb *>(target->scanLine(to.y() + row)) + to.x(), from.width());
     return true;
 }
 
@@ -108,6 +129,7 @@ void ImageControl::ShowImage(const QImage &image) {
     if (image.isNull()) {
         if (!image_.isNull()) {
             image_ = QImage();
+            mirror_.Forget();
             UpdateOpacity();
             update();
         }
@@ -118,6 +140,7 @@ void ImageControl::ShowImage(const QImage &image) {
         // Shares the pixels until the image slot is drawn on again; from then on the
         // control owns this buffer and later assignments copy into it.
         image_ = image;
+        mirror_.Forget();
         UpdateOpacity();
         update();
         return;
@@ -145,6 +168,7 @@ void ImageControl::ShowImage(const QImage &image) {
         UpdateOpacity();
     }
     if (PaintAtOnce(changed, dx)) return;
+    mirror_.Forget();
     // Qt repaints, from the new image, the columns that come into view, and the whole
     // rectangle where it cannot move the pixels (something else repainted there meanwhile).
     if (dx != 0)
@@ -160,7 +184,7 @@ bool ImageControl::CoveredFromAbove() const {
          i > 0 && i < siblings.size(); ++i) {
         if (!siblings[i]->isWidgetType()) continue;
         const auto *sibling = static_cast<const QWidget *>(siblings[i]);
-        if (sibling->isVisible() && !sibling->isWindow() && sibling->geometry().intersects(mine))
+        if (sibling->isVisible() && !sibling->isWindow() && Overlap(sibling->geometry(), mine))
             return true;
     }
     return false;
@@ -181,6 +205,16 @@ bool ImageControl::CanPaintInStore() const {
 bool ImageControl::PaintAtOnce(const QRect &changed, int dx) {
     if (!CanPaintInStore()) return false;
     auto *top = static_cast<TopWindow *>(window());
+    if (image_.format() == QImage::Format_RGB32 && CanSendToX11Window(top->windowHandle())) {
+        // The whole changed rows go into the store, where nothing moves, and to the server,
+        // which moves what it has where it can (see SendToServer).
+        if (pendingPaint_.isEmpty()) top->ControlToPaint(this);
+        pendingDx_ = pendingPaint_.isEmpty() ? dx : 0;  // two changes in a tick are no move
+        pendingToServer_ = true;
+        pendingPaint_ |= changed;
+        return true;
+    }
+    mirror_.Forget();
     QBackingStore *store = top->backingStore();
     const QRect area = changed.translated(pos());
     QRect paint = area;
@@ -200,10 +234,20 @@ bool ImageControl::PaintAtOnce(const QRect &changed, int dx) {
     return true;
 }
 
-QRect ImageControl::TakePendingPaint() {
-    const QRect pending = pendingPaint_.translated(pos());
+ImageControl::PendingPaint ImageControl::TakePendingPaint() {
+    const PendingPaint pending{pendingPaint_.translated(pos()), pendingToServer_, pendingDx_};
     pendingPaint_ = QRect();
+    pendingToServer_ = false;
+    pendingDx_ = 0;
     return pending;
+}
+
+bool ImageControl::SendToServer(const PendingPaint &paint) {
+    if (paint.toServer && mirror_.Send(window()->windowHandle(), image_,
+                                       paint.area.translated(-pos()), paint.dx, pos()))
+        return true;
+    mirror_.Forget();
+    return false;
 }
 
 void ImageControl::CopyToStore(QPaintDevice *device, const QRect &area) const {

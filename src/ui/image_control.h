@@ -8,6 +8,8 @@
 #include <QRect>
 #include <QWidget>
 
+#include "x11_pixels.h"
+
 class ImageControl : public QWidget {
   public:
     ImageControl(QWidget *parent, int number, int window);
@@ -18,11 +20,20 @@ class ImageControl : public QWidget {
     const QImage &ShownImage() const { return image_; }
 
     // For the window's flush: the area (in the window) still to be copied into its backing
-    // store, and the copy.
-    QRect TakePendingPaint();
+    // store, whether it also goes straight to the X server, and its sideways move there.
+    struct PendingPaint {
+        QRect area;
+        bool toServer = false;
+        int dx = 0;
+    };
+    PendingPaint TakePendingPaint();
     // Opaque, in view and uncovered: what Qt would paint here is the image alone.
     bool CanPaintInStore() const;
     void CopyToStore(QPaintDevice *device, const QRect &area) const;
+    // Sends a pending paint to the X server; false, and nothing sent, where that cannot be.
+    bool SendToServer(const PendingPaint &paint);
+    // The pixels change some other way: the server's copy of them no longer holds.
+    void ForgetServerCopy() { mirror_.Forget(); }
 
   protected:
     void paintEvent(QPaintEvent *event) override;
@@ -50,6 +61,9 @@ class ImageControl : public QWidget {
     bool dragReported_ = false;
     bool releaseEndsRightDouble_ = false;
     QRect pendingPaint_;  // in the control; see PaintAtOnce
+    bool pendingToServer_ = false;
+    int pendingDx_ = 0;
+    X11Mirror mirror_;
 };
 
 bool IsImageControl(const QWidget *widget);

@@ -8,6 +8,7 @@
 #include "layer_life.h"
 #include "layer_tables.h"
 #include "ui_internal.h"
+#include "x11_pixels.h"
 
 namespace {
 
@@ -50,5 +51,6 @@ void ReleaseWindowsAndEvents() {
 void ReleaseWidgetLayer() {
     ReleaseWindowsAndEvents();
     ReleaseImagesAndFonts();
+    ForgetX11Connection();
     g_application.reset();
 }

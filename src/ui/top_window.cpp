@@ -39,14 +39,15 @@ void TopWindow::FlushPaintedInStore() {
     copies_.clear();
     for (const QPointer<ImageControl> &control : controlsToPaint_) {
         if (!control) continue;
-        const QRect area = control->TakePendingPaint();
-        if (area.isEmpty()) continue;
+        const ImageControl::PendingPaint pending = control->TakePendingPaint();
+        if (pending.area.isEmpty()) continue;
         if (control->CanPaintInStore()) {
-            toCopy += area;
-            copies_.push_back({control.data(), area});
+            toCopy += pending.area;
+            copies_.push_back({control.data(), pending});
         } else {
             // Covered or out of view since: Qt repaints the area the usual way.
-            control->update(area.translated(-control->pos()));
+            control->ForgetServerCopy();
+            control->update(pending.area.translated(-control->pos()));
         }
     }
     controlsToPaint_.clear();
@@ -54,9 +55,14 @@ void TopWindow::FlushPaintedInStore() {
     if (!copies_.empty() && store) {
         store->beginPaint(toCopy);
         if (QPaintDevice *device = store->paintDevice())
-            for (const auto &[control, area] : copies_)
-                control->CopyToStore(device, area);
+            for (const auto &[control, pending] : copies_)
+                control->CopyToStore(device, pending.area);
         store->endPaint();
+        // What cannot go to the server straight goes with Qt's flush.
+        for (const auto &[control, pending] : copies_)
+            if (pending.toServer && !control->SendToServer(pending))
+                paintedInStore_ += pending.area;
+        FlushX11Requests();
     }
     copies_.clear();
     const QRegion painted = std::exchange(paintedInStore_, QRegion());

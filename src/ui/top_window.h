@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-class ImageControl;
+#include "image_control.h"
 
 class TopWindow : public QWidget {
   public:
@@ -50,7 +50,8 @@ class TopWindow : public QWidget {
     QImage overlay_;
     QRegion paintedInStore_;
     std::vector<QPointer<ImageControl>> controlsToPaint_;
-    std::vector<std::pair<ImageControl *, QRect>> copies_;  // kept for its capacity
+    std::vector<std::pair<ImageControl *, ImageControl::PendingPaint>>
+        copies_;  // kept for its capacity
     // What the last expose event said; a window counts as in view until told otherwise.
     bool systemShown_ = true;
 };

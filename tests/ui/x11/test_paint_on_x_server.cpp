@@ -129,6 +129,75 @@ TEST_F(PaintOnXServerTest, QtsOwnFlushAfterTheStripMoved_SendsItsNewestPixels) {
     EXPECT_EQ(OnServer(area), Expected());
 }
 
+// The server keeps a copy of a moving strip and moves that; whatever changes the strip's
+// pixels some other way in between must not leave the copy behind.
+TEST_F(PaintOnXServerTest, StripChangedTwiceInATick_OrRepaintedByQtMeanwhile_LaterMovesStayExact) {
+    const QRect area(kX, kY, kWidth, kHeight);
+    int x = 200;
+    for (int step : {1, 2}) {
+        x -= step;
+        ShowStripAt(x);
+        Settle();
+    }
+    // Two changes before the window sends anything: a move, then a jump.
+    ShowStripAt(x - 1);
+    ShowStripAt(x - 40);
+    x -= 40;
+    Settle();
+    ASSERT_EQ(OnServer(area), Expected());
+    for (int step : {1, 1}) {
+        x -= step;
+        ShowStripAt(x);
+        Settle();
+        ASSERT_EQ(OnServer(area), Expected()) << "text at " << x;
+    }
+    // An opaque control over the strip's left end for two moves: Qt repaints the strip then.
+    QImage cover(40, kHeight, QImage::Format_RGB32);
+    cover.fill(0xFF00FF00u);
+    StoreImage(31, cover);
+    CreateImageControl(102, kX, kY, 0, 0, NativeImageHandle(31));
+    Settle();
+    for (int step : {2, 1}) {
+        x -= step;
+        ShowStripAt(x);
+        Settle();
+    }
+    Control(102)->hide();
+    Settle();
+    for (int step : {1, 3, 1}) {
+        x -= step;
+        ShowStripAt(x);
+        Settle();
+        ASSERT_EQ(OnServer(area), Expected()) << "text at " << x;
+    }
+}
+
+// Another window over part of the strip while it moves: the server drops what cannot be
+// seen, and the window's return into view shows the newest pixels everywhere.
+TEST_F(PaintOnXServerTest, StripMovingUnderAnotherWindow_ShowsItsNewestPixelsWhenUncovered) {
+    const QRect area(kX, kY, kWidth, kHeight);
+    CreateTopWindow(1, kX + 60, kY - 10, 80, kHeight + 20, "Другое",
+                    kWindowBorderless | kWindowHidden);
+    SetWindowVisible(1, 1);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Window(1)));
+    Settle();
+    int x = 180;
+    for (int step : {1, 2, 1, 1}) {
+        x -= step;
+        ShowStripAt(x);
+        Settle();
+        // Left of the other window the strip is exact all the while.
+        ASSERT_EQ(OnServer(QRect(kX, kY, 60, kHeight)), Expected().copy(0, 0, 60, kHeight));
+    }
+    SetWindowVisible(1, 0);
+    Settle();
+    EXPECT_EQ(OnServer(area), Expected());
+    x -= 1;
+    ShowStripAt(x);
+    Settle();
+    EXPECT_EQ(OnServer(area), Expected());
+}
+
 TEST_F(PaintOnXServerTest, CoveredStrip_QtRepaintsIt_AndTheCoverStaysOnTop) {
     // A half-transparent control above the strip's right end: the strip cannot paint itself.
     QImage cover(30, kHeight, QImage::Format_ARGB32);

@@ -1,0 +1,55 @@
+// Pixels of image controls sent straight to their X11 window, past Qt's backing store.
+//
+// Qt's flush of a backing store without shared memory uploads the changed rectangles into a
+// pixmap of its own and copies them from there to the window; a scroll moves pixels in that
+// pixmap. Between the two it frees and creates its graphics context, and sets and clears clip
+// rectangles: eight requests and a heap of region arithmetic for a strip that moved a pixel.
+// Here a scrolling control keeps a pixmap of its own pixels on the server instead, so that
+// each tick costs three requests: move the pixmap's pixels, send the columns that came into
+// view, copy the pixmap to the window.
+//
+// Qt's own pixmap is left behind, which is safe as long as every pixel sent here is also
+// painted into the backing store between its beginPaint and endPaint: Qt then uploads it
+// before it ever copies from its pixmap again.
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <cstdint>
+
+class QImage;
+class QWindow;
+
+// True when the window is shown by an X server that takes a backing store's 32-bit pixels
+// as they are (24-bit TrueColor, 32 bits a pixel, this machine's byte order). Learnt from the
+// server once per native window.
+bool CanSendToX11Window(QWindow *window);
+
+// A copy of one control's image kept on the X server.
+class X11Mirror {
+  public:
+    X11Mirror() = default;
+    ~X11Mirror();
+    X11Mirror(const X11Mirror &) = delete;
+    X11Mirror &operator=(const X11Mirror &) = delete;
+
+    // Shows `image`, whose rows `changed` differ from what was sent last, at `at` in the
+    // window; dx is their sideways move (0: no move, or not known). The first move makes the
+    // server-side copy, from then on a move sends only the columns that come into view.
+    // False, and nothing sent, where CanSendToX11Window is not true.
+    bool Send(QWindow *window, const QImage &image, const QRect &changed, int dx, QPoint at);
+    // Something else changed the control's pixels: the copy no longer holds them.
+    void Forget() { current_ = false; }
+
+  private:
+    std::uint64_t connection_ = 0;  // the connection whose pixmap id this is
+    std::uint32_t pixmap_ = 0;
+    QSize size_;
+    bool current_ = false;
+};
+
+// Sends what Send queued to the server.
+void FlushX11Requests();
+// The connection to the X server is about to close: everything made on it goes with it.
+void ForgetX11Connection();
