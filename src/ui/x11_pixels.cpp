@@ -29,10 +29,19 @@ xcb_gcontext_t g_gc = 0;
 bool g_requestsQueued = false;
 std::vector<std::uint8_t> g_gathered;  // the pixels of one request, kept for their capacity
 
+// The application's connection, looked up once: every changed control asks for it each tick.
+bool g_connectionLookedUp = false;
+xcb_connection_t *g_xcb = nullptr;
+
 xcb_connection_t *Connection() {
-    if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->connection() : nullptr;
+    if (g_connectionLookedUp) return g_xcb;
+    if (!qGuiApp) return nullptr;
+    g_connectionLookedUp = true;
+    auto *x11 = QGuiApplication::platformName() == QLatin1String("xcb")
+                    ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
+                    : nullptr;
+    g_xcb = x11 ? x11->connection() : nullptr;
+    return g_xcb;
 }
 
 // A 24-bit TrueColor window with 8-bit red, green and blue at bits 16, 8 and 0, whose
@@ -209,6 +218,8 @@ void FlushX11Requests() {
 }
 
 void ForgetX11Connection() {
+    g_connectionLookedUp = false;
+    g_xcb = nullptr;
     g_windowTakesPixels.clear();
     g_gc = 0;
     g_requestsQueued = false;
