@@ -30,6 +30,7 @@
 #include <cstring>
 
 #include "event_queue.h"
+#include "pixel_rows.h"
 #include "top_window.h"
 
 namespace {
@@ -81,41 +82,6 @@ int HorizontalShift(const QImage &before, const QImage &after, int top, int bott
 bool Overlap(const QRect &a, const QRect &b) {
     return !a.isEmpty() && !b.isEmpty() && a.left() <= b.right() && b.left() <= a.right() &&
            a.top() <= b.bottom() && b.top() <= a.bottom();
-}
-
-// RGB32 keeps its alpha byte at 0xFF. Four pixels a step, from one image into another: the
-// compiler makes each step one vector operation, which matters for a whole strip copied every
-// tick.
-void CopyOpaqueRow(const QRgb *__restrict from, QRgb *__restrict to, int width) {
-    int x = 0;
-    for (; x + 4 <= width; x += 4) {
-        to[x] = from[x] | 0xFF000000u;
-        to[x + 1] = from[x + 1] | 0xFF000000u;
-        to[x + 2] = from[x + 2] | 0xFF000000u;
-        to[x + 3] = from[x + 3] | 0xFF000000u;
-    }
-    for (; x < width; ++x)
-        to[x] = from[x] | 0xFF000000u;
-}
-
-// The pixels of an opaque 32-bit image copied into a 32-bit image, as drawing it would put
-// them there (opaque pixels read the same premultiplied or not); false for anything else,
-// which a painter then draws. A painter per control and tick costs more than the copy.
-bool CopyOpaqueRows(const QImage &source, const QRect &from, QPaintDevice *device, QPoint to) {
-    if (device->devType() != QInternal::Image || source.format() != QImage::Format_RGB32)
-        return false;
-    auto *target = static_cast<QImage *>(device);
-    const QImage::Format format = target->format();
-    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32_Premultiplied &&
-        format != QImage::Format_ARGB32)
-        return false;
-    const QRect in = from & source.rect();
-    if (in != from || !target->rect().contains(QRect(to, from.size()))) return false;
-    for (int row = 0; row < from.height(); ++row)
-        CopyOpaqueRow(
-            reinterpret_cast<const QRgb *>(source.constScanLine(from.y() + row)) + from.x(),
-            reinterpret_cast<QRgb *>(target->scanLine(to.y() + row)) + to.x(), from.width());
-    return true;
 }
 
 }  // namespace

@@ -9,12 +9,14 @@
 #include <QPainter>
 #include <QPointer>
 #include <QWindow>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "event_queue.h"
 #include "image_control.h"
 #include "input_state.h"
+#include "pixel_rows.h"
 
 namespace {
 
@@ -85,6 +87,7 @@ TopWindow::TopWindow(int number) : number_(number) {
 
 void TopWindow::SetBackground(const QImage &image) {
     background_ = QPixmap::fromImage(image);
+    backgroundImage_ = image;
     update();
 }
 
@@ -182,13 +185,27 @@ bool TopWindow::event(QEvent *event) {
 }
 
 void TopWindow::paintEvent(QPaintEvent *event) {
-    QPainter painter(this);
+    // When Qt paints the window into its store (not for a grab), the background's rows are
+    // copied there and the overlay blended in directly. A painter clips to the paint region,
+    // which is the window less its opaque controls, many rectangles: with such a clip it
+    // blends every large area span by span, split across the threads of Qt's pool, which
+    // then idle for half a minute after each full repaint.
+    QPoint offset;
+    QPaintDevice *target = redirected(&offset);
+    if (!offset.isNull() || !backingStore() || target != backingStore()->paintDevice())
+        target = nullptr;
+    std::optional<QPainter> painter;  // for what cannot be copied
+    auto paint = [&]() -> QPainter & {
+        if (!painter) painter.emplace(this);
+        return *painter;
+    };
     for (const QRect &area : event->region()) {
         if (background_.isNull())
-            painter.fillRect(area, palette().window());
-        else
-            painter.drawTiledPixmap(area, background_, area.topLeft());
-        if (!overlay_.isNull()) painter.drawImage(area.topLeft(), overlay_, area);
+            paint().fillRect(area, palette().window());
+        else if (!CopyOpaqueRows(backgroundImage_, area, target, area.topLeft()))
+            paint().drawTiledPixmap(area, background_, area.topLeft());
+        if (!overlay_.isNull() && !BlendRowsOver(overlay_, area, target, area.topLeft()))
+            paint().drawImage(area.topLeft(), overlay_, area);
     }
 }
 
