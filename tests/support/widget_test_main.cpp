@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "qt_pool_threads.h"
 #include "widgets.h"
 
 int main(int argc, char **argv) {
@@ -15,5 +16,6 @@ int main(int argc, char **argv) {
     InitWidgetLayer();
     const int result = RUN_ALL_TESTS();
     ReleaseWidgetLayer();
+    WaitForQtPoolThreadsToEnd();
     return result;
 }

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "qt_pool_threads.h"
 #include "widgets.h"
 
 namespace {
@@ -70,6 +71,7 @@ int main(int argc, char **argv) {
     InitWidgetLayer();
     const int result = RUN_ALL_TESTS();
     ReleaseWidgetLayer();
+    WaitForQtPoolThreadsToEnd();
     StopServer();
     return result;
 }
