@@ -1,6 +1,6 @@
-// Opaque pixels copied into Qt's backing store without a painter. Where the pixels are
-// plain copies, a painter only adds its set-up, its clipping and, for large areas, the
-// threads of Qt's pool that it splits the fill across.
+// Pixels copied or blended into Qt's backing store without a painter. For pixels that are
+// plain copies or a plain blend, a painter only adds its set-up, its clipping and, for large
+// areas, the threads of Qt's pool that it splits the work across.
 #pragma once
 
 #include <QImage>
@@ -16,5 +16,6 @@ bool CopyOpaqueRows(const QImage &source, const QRect &from, QPaintDevice *devic
 
 // The area `from` of a premultiplied ARGB32 image drawn over `to` in a 32-bit opaque or
 // premultiplied image, exactly as a painter's default composition would put it there.
-// False, with nothing drawn, where CopyOpaqueRows would refuse.
+// False, with nothing drawn, for any other image or device, or an area not wholly inside
+// both: the caller then draws with a painter.
 bool BlendRowsOver(const QImage &source, const QRect &from, QPaintDevice *device, QPoint to);
