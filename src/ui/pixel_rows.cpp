@@ -52,16 +52,21 @@ QImage *TargetFor(QPaintDevice *device, QSize size, QPoint to, bool onlyOpaquePi
     return target->rect().contains(QRect(to, size)) ? target : nullptr;
 }
 
+// Runs `row` over each row of `from` in the source and the row at its place in the target.
+void EachRow(const QImage &source, const QRect &from, QImage *target, QPoint to,
+             void (*row)(const QRgb *from, QRgb *to, int width)) {
+    for (int y = 0; y < from.height(); ++y)
+        row(reinterpret_cast<const QRgb *>(source.constScanLine(from.y() + y)) + from.x(),
+            reinterpret_cast<QRgb *>(target->scanLine(to.y() + y)) + to.x(), from.width());
+}
+
 }  // namespace
 
 bool CopyOpaqueRows(const QImage &source, const QRect &from, QPaintDevice *device, QPoint to) {
     QImage *target = TargetFor(device, from.size(), to, true);
     if (!target || source.format() != QImage::Format_RGB32 || (from & source.rect()) != from)
         return false;
-    for (int row = 0; row < from.height(); ++row)
-        CopyOpaqueRow(
-            reinterpret_cast<const QRgb *>(source.constScanLine(from.y() + row)) + from.x(),
-            reinterpret_cast<QRgb *>(target->scanLine(to.y() + row)) + to.x(), from.width());
+    EachRow(source, from, target, to, CopyOpaqueRow);
     return true;
 }
 
@@ -70,9 +75,6 @@ bool BlendRowsOver(const QImage &source, const QRect &from, QPaintDevice *device
     if (!target || source.format() != QImage::Format_ARGB32_Premultiplied ||
         (from & source.rect()) != from)
         return false;
-    for (int row = 0; row < from.height(); ++row)
-        BlendRowOver(
-            reinterpret_cast<const QRgb *>(source.constScanLine(from.y() + row)) + from.x(),
-            reinterpret_cast<QRgb *>(target->scanLine(to.y() + row)) + to.x(), from.width());
+    EachRow(source, from, target, to, BlendRowOver);
     return true;
 }

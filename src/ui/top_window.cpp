@@ -87,7 +87,6 @@ TopWindow::TopWindow(int number) : number_(number) {
 
 void TopWindow::SetBackground(const QImage &image) {
     background_ = QPixmap::fromImage(image);
-    backgroundImage_ = image;
     update();
 }
 
@@ -194,6 +193,8 @@ void TopWindow::paintEvent(QPaintEvent *event) {
     QPaintDevice *target = redirected(&offset);
     if (!offset.isNull() || !backingStore() || target != backingStore()->paintDevice())
         target = nullptr;
+    // The pixmap's own pixels, shared, not copied.
+    const QImage background = target ? background_.toImage() : QImage();
     std::optional<QPainter> painter;  // for what cannot be copied
     auto paint = [&]() -> QPainter & {
         if (!painter) painter.emplace(this);
@@ -202,7 +203,7 @@ void TopWindow::paintEvent(QPaintEvent *event) {
     for (const QRect &area : event->region()) {
         if (background_.isNull())
             paint().fillRect(area, palette().window());
-        else if (!CopyOpaqueRows(backgroundImage_, area, target, area.topLeft()))
+        else if (!CopyOpaqueRows(background, area, target, area.topLeft()))
             paint().drawTiledPixmap(area, background_, area.topLeft());
         if (!overlay_.isNull() && !BlendRowsOver(overlay_, area, target, area.topLeft()))
             paint().drawImage(area.topLeft(), overlay_, area);

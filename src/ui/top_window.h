@@ -47,7 +47,6 @@ class TopWindow : public QWidget {
 
     int number_;
     QPixmap background_;
-    QImage backgroundImage_;  // the same pixels, for copies into the store
     QImage overlay_;
     QRegion paintedInStore_;
     std::vector<QPointer<ImageControl>> controlsToPaint_;
