@@ -84,14 +84,20 @@ float StepMarquee(const MarqueeStrip &strip) {
     return g.marqueeX;
 }
 
-void DrawMarquee(const MarqueeStrip &strip, float x) {
+// The strip of a window out of view is drawn but not handed to its control: comparing and
+// keeping a copy of pixels nobody sees is most of a strip's cost. The window's return into
+// view hands it over (RedrawAfterHiding).
+void DrawMarquee(const MarqueeStrip &strip, float x, bool inView) {
     BeginDrawing(ImageDrawingTarget(strip.image));
     FillBox(0, 0, strip.width, strip.height, kDisplayColour);
     SetTextBackColour(kDisplayColour);
     SetDrawingFont(NativeFontHandle(strip.font));
     DrawTextAt(RoundToInt(x), 0, g.marqueeText, kMarqueeTextColour);
     EndDrawing();
-    SetControlValue(strip.control, static_cast<std::intptr_t>(NativeImageHandle(strip.image)));
+    if (inView)
+        SetControlValue(strip.control, static_cast<std::intptr_t>(NativeImageHandle(strip.image)));
+    else
+        g_drawingSkipped = true;
 }
 
 void (*g_titleListener)() = nullptr;
@@ -240,8 +246,8 @@ namespace {
 // only for bars in view (or about to come into view): the FFT is the largest part of a tick
 // while a stream plays.
 void DrawTick(bool windowComingIntoView) {
-    DrawMarquee(kMainStrip, g_mainStripX);
-    DrawMarquee(kMiniStrip, g_miniStripX);
+    DrawMarquee(kMainStrip, g_mainStripX, windowComingIntoView || WindowShowing(kMainWindow));
+    DrawMarquee(kMiniStrip, g_miniStripX, windowComingIntoView || WindowShowing(kMiniWindow));
     DrawSeekIndicator(g_positionSeconds, g_lengthSeconds);
     if (windowComingIntoView || WindowShowing(kMainWindow)) {
         // Zero-filled, so that a failed request leaves every bar unlit.

@@ -277,6 +277,29 @@ TEST_F(RefreshTickTest, BothWindowsHidden_NothingDrawnUntilAWindowReturns) {
     EXPECT_EQ(Slot(kMarqueeImage), ExpectedStrip(267, 25, kMarqueeFont, 41));
 }
 
+// Only one window in view: the other window's strip still moves with the ticks, and the
+// moment that window comes into view its strip shows where the ticks have moved the text,
+// before the window shows; the window that went out of view gets the same on its return.
+TEST_F(RefreshTickTest, OneWindowOutOfView_ItsStripIsCurrentTheMomentItReturns) {
+    for (int tick = 0; tick < 3; ++tick)
+        RefreshTick();  // the mini window is hidden
+    const auto *mini =
+        reinterpret_cast<ImageControl *>(NativeControlHandle(kMiniMarqueeStrip));
+    const auto *main = reinterpret_cast<ImageControl *>(NativeControlHandle(kMarqueeStrip));
+    SetWindowShownCallback(RedrawAfterHiding);
+    SetWindowVisible(kMiniWindow, 1);
+    EXPECT_EQ(mini->ShownImage(), ExpectedStrip(201, 13, kMiniMarqueeFont, 44));
+    EXPECT_EQ(main->ShownImage(), ExpectedStrip(267, 25, kMarqueeFont, 45));
+
+    SetWindowVisible(kMainWindow, 0);
+    for (int tick = 0; tick < 2; ++tick)
+        RefreshTick();
+    EXPECT_EQ(mini->ShownImage(), ExpectedStrip(201, 13, kMiniMarqueeFont, 40));
+    SetWindowVisible(kMainWindow, 1);
+    SetWindowShownCallback(nullptr);
+    EXPECT_EQ(main->ShownImage(), ExpectedStrip(267, 25, kMarqueeFont, 41));
+}
+
 // A drawing whose values are unchanged is skipped, but only for the control it was drawn
 // for: new controls under the same numbers are drawn again.
 TEST_F(RefreshTickTest, Spectrum_NewBarControlsSameHeights_DrawnAgain) {
