@@ -143,17 +143,25 @@ void ImageControl::ShowImage(const QImage &image) {
         update(changed);
 }
 
+// Asked for every changed control twice a tick; the answer is learnt again only after the
+// window's children moved, showed, hid or restacked.
 bool ImageControl::CoveredFromAbove() const {
-    const QObjectList &siblings = parentWidget()->children();
+    const auto *top = static_cast<const TopWindow *>(parentWidget());
+    if (coveredWindow_ == top && coveredGeneration_ == top->ChildLayoutGeneration())
+        return covered_;
+    const QObjectList &siblings = top->children();
     const QRect mine = geometry();
+    covered_ = false;
     for (qsizetype i = siblings.indexOf(const_cast<ImageControl *>(this)) + 1;
-         i > 0 && i < siblings.size(); ++i) {
+         i > 0 && i < siblings.size() && !covered_; ++i) {
         if (!siblings[i]->isWidgetType()) continue;
         const auto *sibling = static_cast<const QWidget *>(siblings[i]);
-        if (sibling->isVisible() && !sibling->isWindow() && Overlap(sibling->geometry(), mine))
-            return true;
+        covered_ = sibling->isVisible() && !sibling->isWindow() &&
+                   Overlap(sibling->geometry(), mine);
     }
-    return false;
+    coveredWindow_ = top;
+    coveredGeneration_ = top->ChildLayoutGeneration();
+    return covered_;
 }
 
 bool ImageControl::CanPaintInStore() const {

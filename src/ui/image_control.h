@@ -7,6 +7,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QWidget>
+#include <cstdint>
 
 #include "x11_pixels.h"
 
@@ -64,6 +65,10 @@ class ImageControl : public QWidget {
     bool pendingToServer_ = false;
     int pendingDx_ = 0;
     X11Mirror mirror_;
+    // What CoveredFromAbove found, and the window's child layout it holds for.
+    mutable const QWidget *coveredWindow_ = nullptr;
+    mutable std::uint64_t coveredGeneration_ = 0;
+    mutable bool covered_ = false;
 };
 
 bool IsImageControl(const QWidget *widget);

@@ -3,6 +3,7 @@
 #include "top_window.h"
 
 #include <QBackingStore>
+#include <QChildEvent>
 #include <QCloseEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -112,7 +113,25 @@ bool TopWindow::Showing() const {
 }
 
 bool TopWindow::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == windowHandle()) HandleNativeInput(event);
+    if (watched == windowHandle()) {
+        HandleNativeInput(event);
+        return false;
+    }
+    // A child widget's own events (the filter is installed as it is added).
+    switch (event->type()) {
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::Show:
+        case QEvent::Hide:
+        case QEvent::ShowToParent:
+        case QEvent::HideToParent:
+        case QEvent::ZOrderChange:
+        case QEvent::ParentChange:
+            ++childLayoutGeneration_;
+            break;
+        default:
+            break;
+    }
     return false;
 }
 
@@ -168,6 +187,17 @@ void TopWindow::HandleNativeInput(QEvent *event) {
 
 bool TopWindow::event(QEvent *event) {
     switch (event->type()) {
+        case QEvent::ChildAdded: {
+            QObject *child = static_cast<QChildEvent *>(event)->child();
+            if (child->isWidgetType()) child->installEventFilter(this);
+            ++childLayoutGeneration_;
+            break;
+        }
+        case QEvent::ChildRemoved:
+        case QEvent::Show:
+        case QEvent::Hide:
+            ++childLayoutGeneration_;
+            break;
         case QEvent::Move:
             QueueWindowEvent(kWindowMoved, number_);
             break;

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QRegion>
 #include <QWidget>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -35,6 +36,11 @@ class TopWindow : public QWidget {
     void PaintedInStore(const QRect &area);
     void FlushPaintedInStore();
 
+    // Changes whenever one of the window's child widgets may have moved, changed its size,
+    // visibility or stacking, come or gone: what was learnt of their overlaps holds while it
+    // stays the same.
+    std::uint64_t ChildLayoutGeneration() const { return childLayoutGeneration_; }
+
     bool eventFilter(QObject *watched, QEvent *event) override;
 
   protected:
@@ -54,6 +60,7 @@ class TopWindow : public QWidget {
         copies_;  // kept for its capacity
     // What the last expose event said; a window counts as in view until told otherwise.
     bool systemShown_ = true;
+    std::uint64_t childLayoutGeneration_ = 1;
 };
 
 // See SetWindowShownCallback.

@@ -1,11 +1,13 @@
 // Image controls: their size rules, the content they keep, how they blend over the window
 // background and overlay, and that an assignment repaints no more than the control.
+#include <QBackingStore>
 #include <QCoreApplication>
 #include <QPaintEvent>
 #include <QWidget>
 
 #include "image_control.h"
 #include "layer_test_support.h"
+#include "top_window.h"
 #include "ui_internal.h"
 
 namespace {
@@ -196,6 +198,77 @@ TEST_F(ImageControlTest, SetValue_StaleImageHandle_ShowsNothingAndKeepsSize) {
     StoreImage(8, QImage());
     SetControlValue(7, static_cast<std::intptr_t>(stale));
     EXPECT_EQ(Widget(NativeControlHandle(7))->size(), QSize(6, 6));
+}
+
+// What the window's store holds at (x, y): what the screen gets on the next flush.
+QRgb InStore(int window, int x, int y) {
+    const auto *store =
+        static_cast<const QImage *>(Widget(NativeWindowHandle(window))->backingStore()->paintDevice());
+    return store->pixel(x, y) | 0xFF000000u;
+}
+
+// An opaque control copies its new pixels straight into the store unless a control above
+// covers it, which the window learns again only when its controls move, show, hide or
+// restack: whatever happened to the cover, its pixels must stay on top, and an uncovered
+// control must go back to the straight copy (no paint event).
+TEST_F(ImageControlTest, StraightCopy_FollowsACoverThatComesMovesHidesAndIsRestacked) {
+    const NativeHandle strip = CreateBlankImage(20, 40, 10);  // 24-bit, as the refresh draws
+    ImageInSlot(20)->image.fill(0xFFFF0000);
+    CreateImageControl(20, 10, 10, 0, 0, strip);
+    QCoreApplication::processEvents();
+    PaintSpy spy(Widget(NativeControlHandle(20)));
+    auto change = [&](QRgb colour) {
+        ImageInSlot(20)->image.fill(colour);
+        SetControlValue(20, static_cast<std::intptr_t>(strip));
+        FlushStorePaints();
+        QCoreApplication::processEvents();
+    };
+    change(0xFF00FF00);  // the first change takes the slot's pixels: a paint
+    spy.paints = 0;
+    change(0xFF008000);
+    EXPECT_EQ(InStore(0, 15, 15), 0xFF008000u);
+    EXPECT_EQ(spy.paints, 0);
+
+    // A cover made after the strip lies above it.
+    CreateImageControl(21, 12, 12, 0, 0, CreateBlankImage(21, 10, 6));
+    ImageInSlot(21)->image.fill(0xFF0000FF);
+    SetControlValue(21, static_cast<std::intptr_t>(NativeImageHandle(21)));
+    QCoreApplication::processEvents();
+    change(0xFFFFFF00);
+    EXPECT_EQ(InStore(0, 15, 15), 0xFF0000FFu);
+    EXPECT_EQ(InStore(0, 40, 15), 0xFFFFFF00u);
+
+    ResizeControl(21, 60, 40, kKeep, kKeep);
+    QCoreApplication::processEvents();
+    spy.paints = 0;
+    change(0xFF00FFFF);
+    EXPECT_EQ(InStore(0, 15, 15), 0xFF00FFFFu);
+    EXPECT_EQ(spy.paints, 0);
+
+    ResizeControl(21, 12, 12, kKeep, kKeep);
+    QCoreApplication::processEvents();
+    change(0xFFFF00FF);
+    EXPECT_EQ(InStore(0, 15, 15), 0xFF0000FFu);
+
+    Widget(NativeControlHandle(21))->hide();
+    QCoreApplication::processEvents();
+    spy.paints = 0;
+    change(0xFF808080);
+    EXPECT_EQ(InStore(0, 15, 15), 0xFF808080u);
+    EXPECT_EQ(spy.paints, 0);
+
+    Widget(NativeControlHandle(21))->show();
+    QCoreApplication::processEvents();
+    change(0xFF101010);
+    EXPECT_EQ(InStore(0, 15, 15), 0xFF0000FFu);
+
+    // Raised above its cover, the strip is uncovered again.
+    Widget(NativeControlHandle(20))->raise();
+    QCoreApplication::processEvents();
+    spy.paints = 0;
+    change(0xFF202020);
+    EXPECT_EQ(InStore(0, 15, 15), 0xFF202020u);
+    EXPECT_EQ(spy.paints, 0);
 }
 
 }  // namespace
