@@ -38,6 +38,7 @@ struct MeasuredText {
     QFont font;
     std::string text;
     int width = 0;
+    int height = 0;  // the font's line height, kept so a tick needs no font metrics
     // Laid out on first drawing: the shaped glyphs and the baseline they were placed on.
     std::optional<QList<QGlyphRun>> glyphs;
     double baseline = 0.0;
@@ -129,6 +130,7 @@ MeasuredText &Measure(Drawing &drawing, const std::string &text) {
     entry.font = drawing.font;
     entry.text = text;
     entry.width = Metrics(drawing).horizontalAdvance(DecodeDisplayText(text));
+    entry.height = Metrics(drawing).height();
     entry.glyphs.reset();
     entry.rendered = QImage();
     return entry;
@@ -289,11 +291,12 @@ bool MarginIsPlain(const QImage &image, const QRect &box, int margin, QRgb pixel
     return true;
 }
 
-const QImage &RenderedText(MeasuredText &measured, const QFontMetrics &metrics, Colour pen,
-                           Colour back, int margin) {
+const QImage &RenderedText(Drawing &drawing, MeasuredText &measured, Colour pen, Colour back,
+                           int margin) {
     if (measured.rendered.isNull() || measured.renderedPen != pen ||
         measured.renderedBack != back) {
-        const int height = metrics.height();
+        const QFontMetrics &metrics = Metrics(drawing);
+        const int height = measured.height;
         measured.rendered =
             QImage(measured.width + 2 * margin, height + 2 * margin, QImage::Format_RGB32);
         measured.rendered.fill(OpaquePixel(back));
@@ -332,9 +335,8 @@ void DrawTextInColour(int x, int y, const std::string &text, Colour colour) {
     QImage *image = TargetImage(*drawing);
     if (!image) return;
     MeasuredText &measured = Measure(*drawing, text);
-    const QFontMetrics &metrics = Metrics(*drawing);
     const std::int64_t width = measured.width;
-    const std::int64_t height = metrics.height();
+    const std::int64_t height = measured.height;
     // Glyphs may overhang their cells a little, never by a whole line height. A text that
     // cannot reach the image is skipped, which also keeps far-off coordinates away from the
     // paint engine's fixed-point arithmetic.
@@ -353,7 +355,7 @@ void DrawTextInColour(int x, int y, const std::string &text, Colour colour) {
         (width + 2 * margin) * (height + 2 * margin) <= kMaxRenderedPixels &&
         (allBack || MarginIsPlain(*image, box, static_cast<int>(margin), back))) {
         const QImage &rendered =
-            RenderedText(measured, metrics, colour, drawing->textBack, static_cast<int>(margin));
+            RenderedText(*drawing, measured, colour, drawing->textBack, static_cast<int>(margin));
         NoteChanged(*drawing, CopyPixels(*image, rendered, x - margin, y - margin));
         return;
     }
@@ -361,7 +363,8 @@ void DrawTextInColour(int x, int y, const std::string &text, Colour colour) {
         NoteChanged(*drawing, FillPixels(*image, x, y, x + width, y + height, drawing->textBack));
     {
         const QList<QGlyphRun> &glyphs = LaidOutGlyphs(measured);
-        const QPointF origin(x, static_cast<double>(y) + metrics.ascent() - measured.baseline);
+        const QPointF origin(
+            x, static_cast<double>(y) + Metrics(*drawing).ascent() - measured.baseline);
         QPainter painter(image);
         painter.setPen(OpaqueColour(colour));
         for (const QGlyphRun &run : glyphs)
@@ -410,7 +413,8 @@ void EndDrawing() {
     if (!drawing) return;
     drawing->active = false;
     drawing->metrics.reset();
-    drawing->font = QFont();
+    // The font is kept until the next drawing sets its own: a default font made here would
+    // take the application's font lock every time.
     if (drawing->kind == TargetKind::kWindow && !drawing->changed.isEmpty())
         WindowOverlayChanged(drawing->number, drawing->changed);
     drawing->changed = QRect();
