@@ -73,14 +73,19 @@ float g_mainStripX = 0.0f, g_miniStripX = 0.0f;
 // Set while ticks pass with nothing in view: the windows' return must redraw.
 bool g_drawingSkipped = false;
 
-// Moves the text one step and starts it over beyond the strip's limit. The text's width is
-// measured in the font every drawing starts with, on the strip's image.
-float StepMarquee(const MarqueeStrip &strip) {
-    BeginDrawing(ImageDrawingTarget(strip.image));
-    g.marqueeX -= g.marqueeStep;
-    const float textWidth = static_cast<float>(TextPixelWidth(g.marqueeText));
-    if (g.marqueeX < -textWidth - strip.limitBeyondText) g.marqueeX = strip.restartX;
+// The text's width in the font every drawing starts with, measured on the strip's image: 0
+// while the strip has no image.
+float MarqueeTextWidth(const MarqueeStrip &strip) {
+    if (!BeginDrawing(ImageDrawingTarget(strip.image))) return 0.0f;
+    const float width = static_cast<float>(TextPixelWidth(g.marqueeText));
     EndDrawing();
+    return width;
+}
+
+// Moves the text one step and starts it over beyond the strip's limit.
+float StepMarquee(const MarqueeStrip &strip, float textWidth) {
+    g.marqueeX -= g.marqueeStep;
+    if (g.marqueeX < -textWidth - strip.limitBeyondText) g.marqueeX = strip.restartX;
     return g.marqueeX;
 }
 
@@ -263,8 +268,12 @@ void DrawTick(bool windowComingIntoView) {
 }  // namespace
 
 void RefreshTick() {
-    g_mainStripX = StepMarquee(kMainStrip);
-    g_miniStripX = StepMarquee(kMiniStrip);
+    // Both strips measure the same text in the same font, whatever their image: once a tick.
+    const float textWidth = MarqueeTextWidth(kMainStrip);
+    const bool bothImages = ImageDrawingTarget(kMainStrip.image) != 0 &&
+                            ImageDrawingTarget(kMiniStrip.image) != 0;
+    g_mainStripX = StepMarquee(kMainStrip, textWidth);
+    g_miniStripX = StepMarquee(kMiniStrip, bothImages ? textWidth : MarqueeTextWidth(kMiniStrip));
 
     const QWORD length = BASS_ChannelGetLength(g.streamHandle, BASS_POS_BYTE);
     g.streamLengthBytes = static_cast<std::int32_t>(static_cast<std::uint32_t>(length));
