@@ -67,12 +67,15 @@ bool ShiftedRows(const QImage &before, const QImage &after, int top, int bottom,
 }
 
 // The sideways move that turns `before` into `after` in the rows top to bottom, or 0 when
-// the change is not one. Only 32-bit images wide enough for a move to save anything.
-int HorizontalShift(const QImage &before, const QImage &after, int top, int bottom) {
+// the change is not one. Only 32-bit images wide enough for a move to save anything. The
+// last move is tried first: a scrolling line moves by the same step tick after tick.
+int HorizontalShift(const QImage &before, const QImage &after, int top, int bottom, int last) {
     if (after.depth() != 32 || after.width() <= 4 * kMaxShift) return 0;
+    if (last != 0 && std::abs(last) <= kMaxShift && ShiftedRows(before, after, top, bottom, last))
+        return last;
     for (int k = 1; k <= kMaxShift; ++k) {
-        if (ShiftedRows(before, after, top, bottom, -k)) return -k;
-        if (ShiftedRows(before, after, top, bottom, k)) return k;
+        if (-k != last && ShiftedRows(before, after, top, bottom, -k)) return -k;
+        if (k != last && ShiftedRows(before, after, top, bottom, k)) return k;
     }
     return 0;
 }
@@ -123,8 +126,9 @@ void ImageControl::ShowImage(const QImage &image) {
     const QRect changed(0, top, width(), bottom - top + 1);
     // Only an opaque control can be scrolled: Qt moves what it painted, not what lies below.
     const int dx = testAttribute(Qt::WA_OpaquePaintEvent) && isVisible()
-                       ? HorizontalShift(image_, image, top, bottom)
+                       ? HorizontalShift(image_, image, top, bottom, lastDx_)
                        : 0;
+    lastDx_ = dx;
     if (image_.isDetached()) {
         const auto line = static_cast<std::size_t>(image.bytesPerLine());
         std::memcpy(image_.scanLine(top), image.constScanLine(top),

@@ -64,6 +64,7 @@ class ImageControl : public QWidget {
     QRect pendingPaint_;  // in the control; see PaintAtOnce
     bool pendingToServer_ = false;
     int pendingDx_ = 0;
+    int lastDx_ = 0;  // the sideways move of the last change, tried first on the next
     X11Mirror mirror_;
     // What CoveredFromAbove found, and the window's child layout it holds for.
     mutable const QWidget *coveredWindow_ = nullptr;
