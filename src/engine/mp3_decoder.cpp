@@ -156,12 +156,17 @@ void Mp3FileDecoder::Append(const AVFrame *frame, int skip, int count) {
         pending_.erase(pending_.begin(), pending_.begin() + pending_pos_ * 2);
         pending_pos_ = 0;
     }
-    for (int i = 0; i < take; ++i) {
-        const float left = converted_[static_cast<std::size_t>(i) * swr_channels_];
-        const float right =
-            converted_[static_cast<std::size_t>(i) * swr_channels_ + (swr_channels_ == 2 ? 1 : 0)];
-        pending_.push_back(left);
-        pending_.push_back(right);
+    // Grown once, then written through a pointer: a frame is over a thousand samples, and
+    // the decoder runs this for every frame of the file.
+    const std::size_t end = pending_.size();
+    pending_.resize(end + static_cast<std::size_t>(take) * 2);
+    float *to = pending_.data() + end;
+    const float *from = converted_.data();
+    const std::size_t step = static_cast<std::size_t>(swr_channels_);
+    const std::size_t right = swr_channels_ == 2 ? 1 : 0;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(take); ++i) {
+        to[2 * i] = from[i * step];
+        to[2 * i + 1] = from[i * step + right];
     }
     out_position_ += take;
 }
