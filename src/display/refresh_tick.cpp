@@ -269,11 +269,11 @@ void DrawTick(bool windowComingIntoView) {
 
 void RefreshTick() {
     // Both strips measure the same text in the same font, whatever their image: once a tick.
-    const float textWidth = MarqueeTextWidth(kMainStrip);
-    const bool bothImages = ImageDrawingTarget(kMainStrip.image) != 0 &&
-                            ImageDrawingTarget(kMiniStrip.image) != 0;
-    g_mainStripX = StepMarquee(kMainStrip, textWidth);
-    g_miniStripX = StepMarquee(kMiniStrip, bothImages ? textWidth : MarqueeTextWidth(kMiniStrip));
+    const bool mainImage = ImageDrawingTarget(kMainStrip.image) != 0;
+    const bool miniImage = ImageDrawingTarget(kMiniStrip.image) != 0;
+    const float textWidth = MarqueeTextWidth(mainImage ? kMainStrip : kMiniStrip);
+    g_mainStripX = StepMarquee(kMainStrip, mainImage ? textWidth : 0.0f);
+    g_miniStripX = StepMarquee(kMiniStrip, miniImage ? textWidth : 0.0f);
 
     const QWORD length = BASS_ChannelGetLength(g.streamHandle, BASS_POS_BYTE);
     g.streamLengthBytes = static_cast<std::int32_t>(static_cast<std::uint32_t>(length));

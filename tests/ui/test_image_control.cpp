@@ -223,52 +223,42 @@ TEST_F(ImageControlTest, StraightCopy_FollowsACoverThatComesMovesHidesAndIsResta
         FlushStorePaints();
         QCoreApplication::processEvents();
     };
+    // After each step: the strip's new pixels where nothing covers it, copied straight into
+    // the store (no paint event) ...
+    auto uncovered = [&](const char *step, QRgb colour) {
+        SCOPED_TRACE(step);
+        QCoreApplication::processEvents();
+        spy.paints = 0;
+        change(colour);
+        EXPECT_EQ(InStore(0, 15, 15), colour);
+        EXPECT_EQ(spy.paints, 0);
+    };
+    // ... or the cover's pixels on top of them.
+    auto covered = [&](const char *step, QRgb colour) {
+        SCOPED_TRACE(step);
+        QCoreApplication::processEvents();
+        change(colour);
+        EXPECT_EQ(InStore(0, 15, 15), 0xFF0000FFu);
+        EXPECT_EQ(InStore(0, 40, 15), colour);
+    };
     change(0xFF00FF00);  // the first change takes the slot's pixels: a paint
-    spy.paints = 0;
-    change(0xFF008000);
-    EXPECT_EQ(InStore(0, 15, 15), 0xFF008000u);
-    EXPECT_EQ(spy.paints, 0);
+    uncovered("alone", 0xFF008000);
 
-    // A cover made after the strip lies above it.
     CreateImageControl(21, 12, 12, 0, 0, CreateBlankImage(21, 10, 6));
     ImageInSlot(21)->image.fill(0xFF0000FF);
     SetControlValue(21, static_cast<std::intptr_t>(NativeImageHandle(21)));
-    QCoreApplication::processEvents();
-    change(0xFFFFFF00);
-    EXPECT_EQ(InStore(0, 15, 15), 0xFF0000FFu);
-    EXPECT_EQ(InStore(0, 40, 15), 0xFFFFFF00u);
+    covered("a cover made after the strip lies above it", 0xFFFFFF00);
 
     ResizeControl(21, 60, 40, kKeep, kKeep);
-    QCoreApplication::processEvents();
-    spy.paints = 0;
-    change(0xFF00FFFF);
-    EXPECT_EQ(InStore(0, 15, 15), 0xFF00FFFFu);
-    EXPECT_EQ(spy.paints, 0);
-
+    uncovered("cover moved away", 0xFF00FFFF);
     ResizeControl(21, 12, 12, kKeep, kKeep);
-    QCoreApplication::processEvents();
-    change(0xFFFF00FF);
-    EXPECT_EQ(InStore(0, 15, 15), 0xFF0000FFu);
-
+    covered("cover moved back", 0xFFFF00FF);
     Widget(NativeControlHandle(21))->hide();
-    QCoreApplication::processEvents();
-    spy.paints = 0;
-    change(0xFF808080);
-    EXPECT_EQ(InStore(0, 15, 15), 0xFF808080u);
-    EXPECT_EQ(spy.paints, 0);
-
+    uncovered("cover hidden", 0xFF808080);
     Widget(NativeControlHandle(21))->show();
-    QCoreApplication::processEvents();
-    change(0xFF101010);
-    EXPECT_EQ(InStore(0, 15, 15), 0xFF0000FFu);
-
-    // Raised above its cover, the strip is uncovered again.
+    covered("cover shown", 0xFF101010);
     Widget(NativeControlHandle(20))->raise();
-    QCoreApplication::processEvents();
-    spy.paints = 0;
-    change(0xFF202020);
-    EXPECT_EQ(InStore(0, 15, 15), 0xFF202020u);
-    EXPECT_EQ(spy.paints, 0);
+    uncovered("strip raised above its cover", 0xFF202020);
 }
 
 }  // namespace
