@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QWindow>
+#include <algorithm>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -37,40 +38,85 @@ void TopWindow::PaintedInStore(const QRect &area) {
 }
 
 // All the controls' pixels in one paint of the store, then one flush.
+//
+// Qt keeps a record of the store's areas painted since it last sent them itself, and adds
+// each painted area to it. The controls that go to the server straight are never sent by
+// Qt, so the record keeps them; adding a rectangle that changes from tick to tick (the rows
+// the scrolling text covers) to such a record makes Qt build a new region, twice a tick.
+// So what is given to Qt is the same region every tick, the whole areas of those controls.
+// Each one's pixels in the store are current: the first copy of a control copies all of
+// them, and anything that could leave older ones there (a move on the server by Qt, a
+// change of the window's children) starts the set anew.
 void TopWindow::FlushPaintedInStore() {
-    QRegion toCopy;
+    if (currentInStoreGeneration_ != childLayoutGeneration_) StoreScrolledByQt();
+    QRegion exact;  // areas of the controls that do not go to the server straight
+    bool grew = false;
     copies_.clear();
     for (const QPointer<ImageControl> &control : controlsToPaint_) {
         if (!control) continue;
         const ImageControl::PendingPaint pending = control->TakePendingPaint();
         if (pending.area.isEmpty()) continue;
-        if (control->CanPaintInStore()) {
-            toCopy += pending.area;
-            copies_.push_back({control.data(), pending});
-        } else {
+        if (!control->CanPaintInStore()) {
             // Covered or out of view since: Qt repaints the area the usual way.
             control->ForgetServerCopy();
             control->update(pending.area.translated(-control->pos()));
+            continue;
         }
+        QRect toStore = pending.area;
+        if (pending.toServer) {
+            const QRect whole = control->geometry();
+            if (std::find(currentInStore_.begin(), currentInStore_.end(), whole) ==
+                currentInStore_.end()) {
+                currentInStore_.push_back(whole);
+                toStore = whole;
+                grew = true;
+            }
+        } else {
+            exact += pending.area;
+        }
+        copies_.push_back({control.data(), pending, toStore});
     }
     controlsToPaint_.clear();
     QBackingStore *store = backingStore();
-    if (!copies_.empty() && store) {
-        store->beginPaint(toCopy);
-        if (QPaintDevice *device = store->paintDevice())
-            for (const auto &[control, pending] : copies_)
-                control->CopyToStore(device, pending.area);
+    QPaintDevice *device = store && !copies_.empty() ? store->paintDevice() : nullptr;
+    if (device) {
+        // Qt clears what it is told of in the store of a window with alpha (the image of an
+        // opaque window may have an alpha channel too, for speed): there only the copied areas.
+        const bool opaque = windowHandle() && !windowHandle()->format().hasAlpha();
+        QRegion toPaint;
+        if (opaque) {
+            if (grew) {
+                currentInStoreRegion_ = QRegion();
+                for (const QRect &area : currentInStore_)
+                    currentInStoreRegion_ += area;
+            }
+            toPaint = exact.isEmpty() ? currentInStoreRegion_ : exact + currentInStoreRegion_;
+        } else {
+            for (const Copy &copy : copies_)
+                toPaint += copy.toStore;
+            StoreScrolledByQt();
+        }
+        store->beginPaint(toPaint);
+        if ((device = store->paintDevice()))
+            for (const Copy &copy : copies_)
+                copy.control->CopyToStore(device, copy.toStore);
         store->endPaint();
         // What cannot go to the server straight goes with Qt's flush.
-        for (const auto &[control, pending] : copies_)
-            if (pending.toServer && !control->SendToServer(pending))
-                paintedInStore_ += pending.area;
+        for (const Copy &copy : copies_)
+            if (copy.pending.toServer && !copy.control->SendToServer(copy.pending))
+                paintedInStore_ += copy.pending.area;
         FlushX11Requests();
     }
     copies_.clear();
     const QRegion painted = std::exchange(paintedInStore_, QRegion());
     if (painted.isEmpty() || !store || !windowHandle() || !windowHandle()->isExposed()) return;
     store->flush(painted, windowHandle());
+}
+
+void TopWindow::StoreScrolledByQt() {
+    currentInStore_.clear();
+    currentInStoreRegion_ = QRegion();
+    currentInStoreGeneration_ = childLayoutGeneration_;
 }
 
 void FlushStorePaints() {

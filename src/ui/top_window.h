@@ -35,6 +35,9 @@ class TopWindow : public QWidget {
     void ControlToPaint(ImageControl *control);
     void PaintedInStore(const QRect &area);
     void FlushPaintedInStore();
+    // Qt moved pixels of the store on the server only: what the store holds there is older
+    // than what the window shows until Qt repaints it.
+    void StoreScrolledByQt();
 
     // Changes whenever one of the window's child widgets may have moved, changed its size,
     // visibility or stacking, come or gone: what was learnt of their overlaps holds while it
@@ -56,8 +59,18 @@ class TopWindow : public QWidget {
     QImage overlay_;
     QRegion paintedInStore_;
     std::vector<QPointer<ImageControl>> controlsToPaint_;
-    std::vector<std::pair<ImageControl *, ImageControl::PendingPaint>>
-        copies_;  // kept for its capacity
+    struct Copy {
+        ImageControl *control;
+        ImageControl::PendingPaint pending;
+        QRect toStore;  // in the window
+    };
+    std::vector<Copy> copies_;  // kept for its capacity
+    // The whole areas of the controls that go to the server straight, whose every pixel in
+    // the store is current, and their union (see FlushPaintedInStore). They hold for one
+    // child layout.
+    std::vector<QRect> currentInStore_;
+    QRegion currentInStoreRegion_;
+    std::uint64_t currentInStoreGeneration_ = 0;
     // What the last expose event said; a window counts as in view until told otherwise.
     bool systemShown_ = true;
     std::uint64_t childLayoutGeneration_ = 1;

@@ -11,7 +11,10 @@
 #include <QScreen>
 #include <QTest>
 #include <QWidget>
+#include <QWindow>
 #include <cstdint>
+
+#include <xcb/xcb.h>
 
 #include "layer_life.h"
 #include "ui_internal.h"
@@ -63,6 +66,23 @@ void Settle() {
         PollNextEvent();
         QTest::qWait(5);
     }
+}
+
+// Unmaps or maps the window as a window manager does, and waits for Qt to hear of it.
+void MapByOthers(bool map) {
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    ASSERT_NE(x11, nullptr);
+    const auto id = static_cast<xcb_window_t>(Window(0)->winId());
+    if (map)
+        xcb_map_window(x11->connection(), id);
+    else
+        xcb_unmap_window(x11->connection(), id);
+    xcb_flush(x11->connection());
+    for (int i = 0; i < 400 && Window(0)->windowHandle()->isExposed() != map; ++i) {
+        PollNextEvent();
+        QTest::qWait(5);
+    }
+    ASSERT_EQ(Window(0)->windowHandle()->isExposed(), map);
 }
 
 class PaintOnXServerTest : public ::testing::Test {
@@ -125,6 +145,38 @@ TEST_F(PaintOnXServerTest, QtsOwnFlushAfterTheStripMoved_SendsItsNewestPixels) {
     Settle();
     Window(0)->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(Window(0)));
+    Settle();
+    EXPECT_EQ(OnServer(area), Expected());
+}
+
+// Out of view the strip is moved the usual way: Qt moves its pixels on the server and not in
+// what it holds itself. Back in view, a change to a few rows goes straight to the server
+// again; a later flush of Qt's own must not send the other rows as Qt held them before.
+TEST_F(PaintOnXServerTest, StripMovedByQtOutOfView_QtsOwnFlushLaterSendsNoOlderRows) {
+    const QRect area(kX, kY, kWidth, kHeight);
+    int x = 200;
+    for (int step : {1, 2}) {
+        x -= step;
+        ShowStripAt(x);
+        Settle();
+    }
+    MapByOthers(false);
+    for (int step : {3, 3}) {
+        x -= step;
+        ShowStripAt(x);
+        Settle();
+    }
+    MapByOthers(true);
+    Settle();
+    ASSERT_EQ(OnServer(area), Expected());
+    // Only row 1, above the text, changes.
+    QImage &image = ImageInSlot(30)->image;
+    for (int column = 0; column < kWidth; column += 3)
+        image.setPixel(column, 1, 0xFFFFFF00u);
+    SetControlValue(101, static_cast<std::intptr_t>(strip_));
+    Settle();
+    ASSERT_EQ(OnServer(area), Expected());
+    Window(0)->backingStore()->flush(QRegion(area), Window(0)->windowHandle());
     Settle();
     EXPECT_EQ(OnServer(area), Expected());
 }
