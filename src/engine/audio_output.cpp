@@ -19,8 +19,9 @@ namespace {
 // sound stopping or starting. SDL rounds buffers to powers of two.
 constexpr int kDeviceFrames = 2048;
 constexpr int kClockFrames = 441;  // the clock ticks every 10 ms
-// How often the watcher looks at an open device: a lost one is replaced well within a second.
-constexpr auto kWatchPeriod = std::chrono::milliseconds(250);
+// SDL tells the watcher of a lost device at once; it also looks at an open device this often,
+// should that word ever not come.
+constexpr auto kWatchPeriod = std::chrono::seconds(2);
 
 // The device of the process, for the exit handler.
 std::atomic<SDL_AudioDeviceID> open_device{0};
@@ -48,6 +49,10 @@ bool AudioOutput::OpenDevice() {
     if (!use_device_) return false;
     if (!sdl_ready_) {
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+        // SDL's events only to hear of lost devices; the filter keeps none in its queue.
+        // Without them the watcher's slow look still finds a lost device.
+        SDL_InitSubSystem(SDL_INIT_EVENTS);
+        SDL_SetEventFilter(DeviceEventFilter, this);
         sdl_ready_ = true;
     }
     SDL_AudioSpec want{};
@@ -63,7 +68,7 @@ bool AudioOutput::OpenDevice() {
     if (device_ == 0) return false;
     latency_frames_ = have.samples;
     if (!watcher_.joinable()) watcher_ = std::thread([this] { RunWatcher(); });
-    watcher_wake_.notify_one();
+    SetWatching(true);
     {
         // The device's thread has not started, but a clock of an earlier period may still
         // be finishing a mix.
@@ -80,6 +85,15 @@ void AudioOutput::CloseDevice() {
     open_device = 0;
     SDL_CloseAudioDevice(device_);  // waits for a running callback
     device_ = 0;
+    SetWatching(false);
+}
+
+void AudioOutput::SetWatching(bool watching) {
+    {
+        std::lock_guard<std::mutex> lock(watch_mutex_);
+        watch_.watching = watching;
+    }
+    watcher_wake_.notify_one();
 }
 
 void AudioOutput::StartClock() {
@@ -126,13 +140,16 @@ void AudioOutput::Detach(Stream *stream) {
 // clock keeps their time, and the next first stream tries a device again (Start).
 void AudioOutput::RunWatcher() {
     pthread_setname_np(pthread_self(), "volnar-device");
-    std::unique_lock<std::mutex> device_lock(device_mutex_);
     for (;;) {
-        if (device_ == 0) {
-            watcher_wake_.wait(device_lock, [this] { return device_ != 0; });
-            continue;
+        {
+            std::unique_lock<std::mutex> lock(watch_mutex_);
+            // No device: asleep until one opens. An open one: until SDL says it was lost.
+            watcher_wake_.wait(lock, [this] { return watch_.watching; });
+            watcher_wake_.wait_for(lock, kWatchPeriod,
+                                   [this] { return watch_.lost || !watch_.watching; });
+            watch_.lost = false;
         }
-        watcher_wake_.wait_for(device_lock, kWatchPeriod);
+        std::lock_guard<std::mutex> device_lock(device_mutex_);
         if (device_ == 0 || SDL_GetAudioDeviceStatus(device_) != SDL_AUDIO_STOPPED) continue;
         CloseDevice();
         bool playing;
@@ -142,6 +159,19 @@ void AudioOutput::RunWatcher() {
         }
         if (playing && !OpenDevice()) StartClock();
     }
+}
+
+// On the thread that found the device lost, with SDL's event lock held.
+int AudioOutput::DeviceEventFilter(void *user, SDL_Event *event) {
+    if (event->type == SDL_AUDIODEVICEREMOVED) {
+        auto *output = static_cast<AudioOutput *>(user);
+        {
+            std::lock_guard<std::mutex> lock(output->watch_mutex_);
+            output->watch_.lost = true;
+        }
+        output->watcher_wake_.notify_one();
+    }
+    return 0;  // nothing is kept in SDL's queue: nobody reads it
 }
 
 void AudioOutput::SdlCallback(void *user, Uint8 *bytes, int length) {

@@ -5,11 +5,15 @@
 // Threads: the user-interface thread opens the output and attaches and detaches streams;
 // the audio thread (SDL's callback thread or the clock thread) mixes; the watcher thread
 // notices a device that went away (unplugged, its sound server's sink removed) and opens the
-// default device in its place, or hands the streams to the clock when there is none. mutex_
+// default device in its place, or hands the streams to the clock when there is none. SDL
+// tells of a lost device on the thread that finds it lost (DeviceEventFilter), which only
+// sets watch_.lost under watch_mutex_ and wakes the watcher: that thread may be the one a
+// closing device waits for, so it never takes device_mutex_. mutex_
 // guards the list of streams and the clock's mode; the user-interface thread holds it only
 // to change them, so a detached stream is never touched again by the audio thread.
 // device_mutex_ guards the device and the starting of the clock and watcher threads; it is
-// never taken while mutex_ is held. Lock order: device_mutex_, then mutex_, then a stream's.
+// never taken while mutex_ is held. Lock order: device_mutex_, then mutex_, then a stream's;
+// watch_mutex_ is taken alone or last, and the watcher waits on it holding nothing else.
 //
 // The device is open only while a stream is attached, so an idle player wakes no audio
 // thread and holds no sound device (the watcher sleeps until a device opens). Opening and
@@ -42,6 +46,9 @@ class AudioOutput {
 
   private:
     static void SdlCallback(void *user, Uint8 *bytes, int length);
+    static int DeviceEventFilter(void *user, SDL_Event *event);
+    // Tells the watcher whether a device is open now (from OpenDevice and CloseDevice).
+    void SetWatching(bool watching);
     // For the first attached stream: the device, else the clock. Callers hold device_mutex_.
     void Start();
     bool OpenDevice();
@@ -56,7 +63,12 @@ class AudioOutput {
     bool sdl_ready_ = false;                       // guarded by device_mutex_
     SDL_AudioDeviceID device_ = 0;                 // guarded by device_mutex_
     std::atomic<std::int64_t> latency_frames_{0};  // atomic; written under device_mutex_
-    std::condition_variable watcher_wake_;  // with device_mutex_: the watcher waits for a device
+    std::mutex watch_mutex_;                // see the top of the file
+    std::condition_variable watcher_wake_;  // with watch_mutex_
+    struct {
+        bool watching = false;  // a device is open
+        bool lost = false;      // SDL said a device went away
+    } watch_;                   // guarded by watch_mutex_
     std::thread watcher_;                   // guarded by device_mutex_; started once, never joined
     std::thread clock_;  // guarded by device_mutex_; started once; never joined (audio_engine.cpp)
     std::mutex mutex_;
