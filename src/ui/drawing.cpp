@@ -67,9 +67,16 @@ struct Drawing {
     // Set while the whole target is known to hold one opaque pixel value (a fill of all of
     // it and nothing since): text on it then needs no look at its surroundings. The image's
     // cache key tells a replaced or otherwise changed image.
+    //
+    // Such a fill is only noted (not written) until something needs the pixels: the
+    // scrolling strips are filled and then mostly covered by a copy of their rendered text,
+    // so only what the text leaves is filled (DrawTextInColour). Every other operation, and
+    // the end of the drawing, writes it first (PixelsOf).
     struct Plain {
         qint64 imageKey = 0;
         QRgb pixel = 0;
+        Colour colour = 0;
+        bool written = true;
     };
     std::optional<Plain> plain;
     std::array<MeasuredText, kMeasuredTexts> measured;  // kept from drawing to drawing
@@ -160,6 +167,29 @@ QImage *TargetImage(const Drawing &drawing) {
     }
     ImageRecord *record = ImageInSlot(drawing.number);
     return record && !record->image.isNull() ? &record->image : nullptr;
+}
+
+QRect FillPixels(QImage &image, std::int64_t left, std::int64_t top, std::int64_t right,
+                 std::int64_t bottom, Colour colour);
+
+// Writes a fill of the whole target that was only noted. An image replaced meanwhile (another
+// cache key) never had it.
+void WritePendingFill(Drawing &drawing, QImage &image) {
+    if (!drawing.plain || drawing.plain->written) return;
+    if (drawing.plain->imageKey != image.cacheKey()) {
+        drawing.plain.reset();
+        return;
+    }
+    FillPixels(image, 0, 0, image.width(), image.height(), drawing.plain->colour);
+    drawing.plain->imageKey = image.cacheKey();
+    drawing.plain->written = true;
+}
+
+// The target with every pixel the drawing has made so far written.
+QImage *PixelsOf(Drawing &drawing) {
+    QImage *image = TargetImage(drawing);
+    if (image) WritePendingFill(drawing, *image);
+    return image;
 }
 
 QRgb OpaquePixel(Colour colour) {
@@ -332,7 +362,7 @@ QRect CopyPixels(QImage &image, const QImage &from, std::int64_t x, std::int64_t
 void DrawTextInColour(int x, int y, const std::string &text, Colour colour) {
     Drawing *drawing = ActiveDrawing();
     if (!drawing || text.empty()) return;
-    QImage *image = TargetImage(*drawing);
+    QImage *image = TargetImage(*drawing);  // a noted fill may stay unwritten: see below
     if (!image) return;
     MeasuredText &measured = Measure(*drawing, text);
     const std::int64_t width = measured.width;
@@ -350,15 +380,33 @@ void DrawTextInColour(int x, int y, const std::string &text, Colour colour) {
     const QRgb back = OpaquePixel(drawing->textBack);
     const bool allBack = drawing->plain && drawing->plain->imageKey == image->cacheKey() &&
                          drawing->plain->pixel == back;
-    drawing->plain.reset();
+    const bool fillNoted = allBack && !drawing->plain->written;
+    const Colour fill = fillNoted ? drawing->plain->colour : 0;
+    if (!allBack) WritePendingFill(*drawing, *image);
     if (!drawing->transparentText && image->format() == QImage::Format_RGB32 &&
         (width + 2 * margin) * (height + 2 * margin) <= kMaxRenderedPixels &&
         (allBack || MarginIsPlain(*image, box, static_cast<int>(margin), back))) {
+        drawing->plain.reset();
         const QImage &rendered =
             RenderedText(*drawing, measured, colour, drawing->textBack, static_cast<int>(margin));
-        NoteChanged(*drawing, CopyPixels(*image, rendered, x - margin, y - margin));
+        const QRect copied = CopyPixels(*image, rendered, x - margin, y - margin);
+        NoteChanged(*drawing, copied);
+        if (fillNoted) {
+            // The noted fill, around the copy: the same pixels as the fill and then the copy.
+            const int w = image->width(), h = image->height();
+            if (copied.isEmpty()) {
+                FillPixels(*image, 0, 0, w, h, fill);
+            } else {
+                FillPixels(*image, 0, 0, w, copied.top(), fill);
+                FillPixels(*image, 0, copied.bottom() + 1, w, h, fill);
+                FillPixels(*image, 0, copied.top(), copied.left(), copied.bottom() + 1, fill);
+                FillPixels(*image, copied.right() + 1, copied.top(), w, copied.bottom() + 1, fill);
+            }
+        }
         return;
     }
+    WritePendingFill(*drawing, *image);
+    drawing->plain.reset();
     if (!drawing->transparentText)
         NoteChanged(*drawing, FillPixels(*image, x, y, x + width, y + height, drawing->textBack));
     {
@@ -411,6 +459,7 @@ int BeginDrawing(DrawingTarget target) {
 void EndDrawing() {
     Drawing *drawing = ActiveDrawing();
     if (!drawing) return;
+    PixelsOf(*drawing);
     drawing->active = false;
     drawing->metrics.reset();
     // The font is kept until the next drawing sets its own: a default font made here would
@@ -448,6 +497,16 @@ void FillBox(int x, int y, int width, int height, Colour colour) {
     // A negative size spans the same number of pixels on the other side of x or y.
     const std::int64_t x1 = x, x2 = static_cast<std::int64_t>(x) + width;
     const std::int64_t y1 = y, y2 = static_cast<std::int64_t>(y) + height;
+    if (std::min(x1, x2) <= 0 && std::min(y1, y2) <= 0 && std::max(x1, x2) >= image->width() &&
+        std::max(y1, y2) >= image->height() && HasDirectPixels(*image) &&
+        drawing->kind == TargetKind::kImage) {
+        // All of an image slot: noted, written when needed (see Drawing::Plain). A window's
+        // overlay is filled at once: Qt may paint from it while a drawing goes on.
+        NoteChanged(*drawing, image->rect());
+        drawing->plain = Drawing::Plain{image->cacheKey(), OpaquePixel(colour), colour, false};
+        return;
+    }
+    WritePendingFill(*drawing, *image);
     const QRect filled = FillPixels(*image, std::min(x1, x2), std::min(y1, y2), std::max(x1, x2),
                                     std::max(y1, y2), colour);
     NoteChanged(*drawing, filled);
@@ -459,7 +518,7 @@ void FillBox(int x, int y, int width, int height, Colour colour) {
 void DrawLine(int x1, int y1, int x2, int y2, Colour colour) {
     Drawing *drawing = ActiveDrawing();
     if (!drawing) return;
-    QImage *image = TargetImage(*drawing);
+    QImage *image = PixelsOf(*drawing);
     if (!image) return;
     const std::int64_t dx = std::abs(static_cast<std::int64_t>(x2) - x1);
     const std::int64_t dy = std::abs(static_cast<std::int64_t>(y2) - y1);
@@ -486,7 +545,7 @@ void DrawImageScaled(NativeHandle imageHandle, int x, int y, int width, int heig
     Drawing *drawing = ActiveDrawing();
     const ImageRecord *record = ImageFromHandle(imageHandle);
     if (!drawing || !record || width < 1 || height < 1) return;
-    QImage *target = TargetImage(*drawing);
+    QImage *target = PixelsOf(*drawing);
     if (!target) return;
     // A shallow copy: drawing an image into itself then reads the pixels it had before, since
     // writing to the target detaches it from this copy.

@@ -496,6 +496,60 @@ TEST_F(DrawingTest, Drawing_OnImageAControlStillShows_LeavesThatCopyAlone) {
     EXPECT_EQ(Canvas().pixel(3, 0), qRgb(0, 255, 0));
 }
 
+// A fill of the whole image may be written only when something needs its pixels; every
+// operation and the end of the drawing must still find it there, as if written at once.
+TEST_F(DrawingTest, WholeFill_IsThereForWhateverComesAfterIt) {
+    auto allOf = [](QRgb pixel) {
+        const QImage &image = Canvas();
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixel(x, y) != pixel) return false;
+        return true;
+    };
+    // Nothing after it, or a text that never reaches the image.
+    Begin(20, 10);
+    FillBox(-5, -5, 40, 40, kRed);
+    DrawTextAt(1000, 0, "x", kGreen);
+    EndDrawing();
+    EXPECT_TRUE(allOf(qRgb(255, 0, 0)));
+    // The image drawn into itself reads the fill.
+    Begin(10, 10);
+    FillBox(0, 0, 10, 10, kRed);
+    DrawImageScaled(NativeImageHandle(kCanvas), 5, 5, 10, 10);
+    EndDrawing();
+    EXPECT_TRUE(allOf(qRgb(255, 0, 0)));
+    // Another image put in the slot meanwhile never had the fill.
+    Begin(10, 10);
+    FillBox(0, 0, 10, 10, kRed);
+    QImage other(10, 10, QImage::Format_RGB32);
+    other.fill(qRgb(0, 0, 255));
+    StoreImage(kCanvas, other);
+    EndDrawing();
+    EXPECT_TRUE(allOf(qRgb(0, 0, 255)));
+    // Text on another back colour, next to the fill, and a text placed partly outside: the
+    // same pixels as when the fill is made of two halves, which are written at once.
+    const NativeHandle font = CreateFontInSlot(4, "DejaVu Sans", 12, 0);
+    for (const auto &[back, x] : {std::pair{kBlue, 20}, std::pair{kGreen, -7}, std::pair{kGreen, 70}}) {
+        SCOPED_TRACE(x);
+        auto draw = [&, back = back, x = x](bool halves) {
+            Begin(80, 30);
+            if (halves) {
+                FillBox(0, 0, 40, 30, kGreen);
+                FillBox(40, 0, 40, 30, kGreen);
+            } else {
+                FillBox(0, 0, 80, 30, kGreen);
+            }
+            SetDrawingFont(font);
+            SetTextBackColour(back);
+            DrawTextAt(x, 4, "Hxj", kRed);
+            DrawTextAt(x + 30, 12, "W", kRed);
+            EndDrawing();
+            return Canvas().copy();
+        };
+        EXPECT_EQ(draw(false), draw(true));
+    }
+}
+
 TEST_F(DrawingTest, Drawing_SlotEmptiedMidway_LaterOperationsDoNothing) {
     Begin(10, 10);
     StoreImage(kCanvas, QImage());
