@@ -169,29 +169,6 @@ QImage *TargetImage(const Drawing &drawing) {
     return record && !record->image.isNull() ? &record->image : nullptr;
 }
 
-QRect FillPixels(QImage &image, std::int64_t left, std::int64_t top, std::int64_t right,
-                 std::int64_t bottom, Colour colour);
-
-// Writes a fill of the whole target that was only noted. An image replaced meanwhile (another
-// cache key) never had it.
-void WritePendingFill(Drawing &drawing, QImage &image) {
-    if (!drawing.plain || drawing.plain->written) return;
-    if (drawing.plain->imageKey != image.cacheKey()) {
-        drawing.plain.reset();
-        return;
-    }
-    FillPixels(image, 0, 0, image.width(), image.height(), drawing.plain->colour);
-    drawing.plain->imageKey = image.cacheKey();
-    drawing.plain->written = true;
-}
-
-// The target with every pixel the drawing has made so far written.
-QImage *PixelsOf(Drawing &drawing) {
-    QImage *image = TargetImage(drawing);
-    if (image) WritePendingFill(drawing, *image);
-    return image;
-}
-
 QRgb OpaquePixel(Colour colour) {
     return qRgb(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
 }
@@ -245,6 +222,26 @@ QRect FillPixels(QImage &image, std::int64_t left, std::int64_t top, std::int64_
     for (int y = area.top() + 1; y <= area.bottom(); ++y)
         std::memcpy(reinterpret_cast<QRgb *>(bits + y * stride) + area.left(), first, rowBytes);
     return area;
+}
+
+// Writes a fill of the whole target that was only noted. An image replaced meanwhile (another
+// cache key) never had it.
+void WritePendingFill(Drawing &drawing, QImage &image) {
+    if (!drawing.plain || drawing.plain->written) return;
+    if (drawing.plain->imageKey != image.cacheKey()) {
+        drawing.plain.reset();
+        return;
+    }
+    FillPixels(image, 0, 0, image.width(), image.height(), drawing.plain->colour);
+    drawing.plain->imageKey = image.cacheKey();
+    drawing.plain->written = true;
+}
+
+// The target with every pixel the drawing has made so far written.
+QImage *PixelsOf(Drawing &drawing) {
+    QImage *image = TargetImage(drawing);
+    if (image) WritePendingFill(drawing, *image);
+    return image;
 }
 
 // Sets the pixels (major, minor) of a line stepping along its major axis, swapped back to

@@ -142,7 +142,7 @@ void ImageControl::ShowImage(const QImage &image) {
     // Qt repaints, from the new image, the columns that come into view, and the whole
     // rectangle where it cannot move the pixels (something else repainted there meanwhile).
     if (dx != 0) {
-        if (auto *top = dynamic_cast<TopWindow *>(window())) top->StoreScrolledByQt();
+        if (auto *top = dynamic_cast<TopWindow *>(window())) top->ForgetStoreCopies();
         scroll(dx, 0, changed);
     } else
         update(changed);
@@ -203,7 +203,7 @@ bool ImageControl::PaintAtOnce(const QRect &changed, int dx) {
         QCoreApplication::sendPostedEvents(top, QEvent::UpdateRequest);
         const int k = std::abs(dx);
         const QRect from = dx < 0 ? area.adjusted(k, 0, 0, 0) : area.adjusted(0, 0, -k, 0);
-        top->StoreScrolledByQt();
+        top->ForgetStoreCopies();
         if (store->scroll(from, dx, 0))
             paint =
                 QRect(dx < 0 ? area.right() - k + 1 : area.left(), area.top(), k, area.height());

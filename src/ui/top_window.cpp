@@ -48,9 +48,11 @@ void TopWindow::PaintedInStore(const QRect &area) {
 // them, and anything that could leave older ones there (a move on the server by Qt, a
 // change of the window's children) starts the set anew.
 void TopWindow::FlushPaintedInStore() {
-    if (currentInStoreGeneration_ != childLayoutGeneration_) StoreScrolledByQt();
-    QRegion exact;  // areas of the controls that do not go to the server straight
-    bool grew = false;
+    if (currentInStoreGeneration_ != childLayoutGeneration_) ForgetStoreCopies();
+    // Qt clears what it is told of in the store of a window with alpha (the image of an
+    // opaque window may have an alpha channel too, for speed): there only the copied areas.
+    const bool sameRegion = windowHandle() && !windowHandle()->format().hasAlpha();
+    QRegion exact;  // the areas of the other copies
     copies_.clear();
     for (const QPointer<ImageControl> &control : controlsToPaint_) {
         if (!control) continue;
@@ -63,13 +65,13 @@ void TopWindow::FlushPaintedInStore() {
             continue;
         }
         QRect toStore = pending.area;
-        if (pending.toServer) {
+        if (sameRegion && pending.toServer) {
             const QRect whole = control->geometry();
             if (std::find(currentInStore_.begin(), currentInStore_.end(), whole) ==
                 currentInStore_.end()) {
                 currentInStore_.push_back(whole);
+                currentInStoreRegion_ += whole;
                 toStore = whole;
-                grew = true;
             }
         } else {
             exact += pending.area;
@@ -78,26 +80,9 @@ void TopWindow::FlushPaintedInStore() {
     }
     controlsToPaint_.clear();
     QBackingStore *store = backingStore();
-    QPaintDevice *device = store && !copies_.empty() ? store->paintDevice() : nullptr;
-    if (device) {
-        // Qt clears what it is told of in the store of a window with alpha (the image of an
-        // opaque window may have an alpha channel too, for speed): there only the copied areas.
-        const bool opaque = windowHandle() && !windowHandle()->format().hasAlpha();
-        QRegion toPaint;
-        if (opaque) {
-            if (grew) {
-                currentInStoreRegion_ = QRegion();
-                for (const QRect &area : currentInStore_)
-                    currentInStoreRegion_ += area;
-            }
-            toPaint = exact.isEmpty() ? currentInStoreRegion_ : exact + currentInStoreRegion_;
-        } else {
-            for (const Copy &copy : copies_)
-                toPaint += copy.toStore;
-            StoreScrolledByQt();
-        }
-        store->beginPaint(toPaint);
-        if ((device = store->paintDevice()))
+    if (!copies_.empty() && store) {
+        store->beginPaint(exact.isEmpty() ? currentInStoreRegion_ : exact + currentInStoreRegion_);
+        if (QPaintDevice *device = store->paintDevice())
             for (const Copy &copy : copies_)
                 copy.control->CopyToStore(device, copy.toStore);
         store->endPaint();
@@ -113,7 +98,7 @@ void TopWindow::FlushPaintedInStore() {
     store->flush(painted, windowHandle());
 }
 
-void TopWindow::StoreScrolledByQt() {
+void TopWindow::ForgetStoreCopies() {
     currentInStore_.clear();
     currentInStoreRegion_ = QRegion();
     currentInStoreGeneration_ = childLayoutGeneration_;

@@ -35,9 +35,9 @@ class TopWindow : public QWidget {
     void ControlToPaint(ImageControl *control);
     void PaintedInStore(const QRect &area);
     void FlushPaintedInStore();
-    // Qt moved pixels of the store on the server only: what the store holds there is older
-    // than what the window shows until Qt repaints it.
-    void StoreScrolledByQt();
+    // What the store holds of the controls may be older than what the window shows (Qt moved
+    // pixels on the server only): the next copy of each control copies all of it.
+    void ForgetStoreCopies();
 
     // Changes whenever one of the window's child widgets may have moved, changed its size,
     // visibility or stacking, come or gone: what was learnt of their overlaps holds while it

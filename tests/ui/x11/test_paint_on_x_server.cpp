@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <QWindow>
 #include <cstdint>
+#include <initializer_list>
 
 #include <xcb/xcb.h>
 
@@ -104,6 +105,15 @@ class PaintOnXServerTest : public ::testing::Test {
         DrawStrip(ImageInSlot(30)->image, x);
         SetControlValue(101, static_cast<std::intptr_t>(strip_));
     }
+    // Moves the text by each step in turn, letting every step reach the server; the new x.
+    int MoveStrip(int x, std::initializer_list<int> steps) {
+        for (int step : steps) {
+            x -= step;
+            ShowStripAt(x);
+            Settle();
+        }
+        return x;
+    }
     QImage Expected() const { return ImageInSlot(30)->image.convertToFormat(QImage::Format_RGB32); }
 
     static constexpr int kX = 20, kY = 30, kWidth = 240, kHeight = 18;
@@ -128,12 +138,7 @@ TEST_F(PaintOnXServerTest, ScrollingStrip_EveryStepShowsItsImage_WithoutPaintEve
 // Qt itself sends later (a flush of its own that takes in the strip, the whole window after
 // it comes back into view) must still be their newest pixels, never older ones.
 TEST_F(PaintOnXServerTest, QtsOwnFlushAfterTheStripMoved_SendsItsNewestPixels) {
-    int x = 200;
-    for (int step = 0; step < 6; ++step) {
-        x -= 2;
-        ShowStripAt(x);
-        Settle();
-    }
+    MoveStrip(200, {2, 2, 2, 2, 2, 2});
     const QRect area(kX, kY, kWidth, kHeight);
     ASSERT_EQ(OnServer(area), Expected());
     // Qt sends the area from what it holds itself.
@@ -154,18 +159,9 @@ TEST_F(PaintOnXServerTest, QtsOwnFlushAfterTheStripMoved_SendsItsNewestPixels) {
 // again; a later flush of Qt's own must not send the other rows as Qt held them before.
 TEST_F(PaintOnXServerTest, StripMovedByQtOutOfView_QtsOwnFlushLaterSendsNoOlderRows) {
     const QRect area(kX, kY, kWidth, kHeight);
-    int x = 200;
-    for (int step : {1, 2}) {
-        x -= step;
-        ShowStripAt(x);
-        Settle();
-    }
+    int x = MoveStrip(200, {1, 2});
     MapByOthers(false);
-    for (int step : {3, 3}) {
-        x -= step;
-        ShowStripAt(x);
-        Settle();
-    }
+    MoveStrip(x, {3, 3});
     MapByOthers(true);
     Settle();
     ASSERT_EQ(OnServer(area), Expected());
@@ -185,12 +181,7 @@ TEST_F(PaintOnXServerTest, StripMovedByQtOutOfView_QtsOwnFlushLaterSendsNoOlderR
 // pixels some other way in between must not leave the copy behind.
 TEST_F(PaintOnXServerTest, StripChangedTwiceInATick_OrRepaintedByQtMeanwhile_LaterMovesStayExact) {
     const QRect area(kX, kY, kWidth, kHeight);
-    int x = 200;
-    for (int step : {1, 2}) {
-        x -= step;
-        ShowStripAt(x);
-        Settle();
-    }
+    int x = MoveStrip(200, {1, 2});
     // Two changes before the window sends anything: a move, then a jump.
     ShowStripAt(x - 1);
     ShowStripAt(x - 40);
@@ -209,11 +200,7 @@ TEST_F(PaintOnXServerTest, StripChangedTwiceInATick_OrRepaintedByQtMeanwhile_Lat
     StoreImage(31, cover);
     CreateImageControl(102, kX, kY, 0, 0, NativeImageHandle(31));
     Settle();
-    for (int step : {2, 1}) {
-        x -= step;
-        ShowStripAt(x);
-        Settle();
-    }
+    x = MoveStrip(x, {2, 1});
     Control(102)->hide();
     Settle();
     for (int step : {1, 3, 1}) {
