@@ -21,7 +21,7 @@ void InvertListSelection(QWidget *list, QPalette &palette) {
 }
 
 void ApplyTextColour(ControlRecord &record, Colour colour) {
-    QWidget *widget = record.widget.data();
+    QWidget *widget = record.widget;
     if (record.kind == ControlKind::kImage) return;
     if (record.kind == ControlKind::kLinkLabel) {
         static_cast<LinkLabel *>(widget)->SetTextColour(
@@ -38,7 +38,7 @@ void ApplyTextColour(ControlRecord &record, Colour colour) {
 }
 
 void ApplyBackColour(ControlRecord &record, Colour colour) {
-    QWidget *widget = record.widget.data();
+    QWidget *widget = record.widget;
     // Image controls have no background, link labels never fill theirs.
     if (record.kind == ControlKind::kImage || record.kind == ControlKind::kLinkLabel) return;
     const QPalette::ColorRole role = BackRole(record.kind);

@@ -33,7 +33,7 @@ template <typename Widget>
 Widget *ControlAs(int control, ControlKind kind) {
     ControlRecord *record = ControlAt(control);
     if (!record || record->kind != kind) return nullptr;
-    return static_cast<Widget *>(record->widget.data());
+    return static_cast<Widget *>(record->widget);
 }
 
 }  // namespace
@@ -59,7 +59,7 @@ NativeHandle CreateContainer(int control, int x, int y, int width, int height) {
             widget->setAutoFillBackground(true);
             return widget;
         });
-    if (handle) EnterContainer(ControlAt(control)->widget.data());
+    if (handle) EnterContainer(ControlAt(control)->widget);
     return handle;
 }
 
@@ -131,13 +131,13 @@ void SetControlText(int control, const std::string &text) {
     if (!record) return;
     switch (record->kind) {
         case ControlKind::kTextLabel:
-            static_cast<QLabel *>(record->widget.data())->setText(DecodeDisplayText(text));
+            static_cast<QLabel *>(record->widget)->setText(DecodeDisplayText(text));
             break;
         case ControlKind::kLinkLabel:
-            static_cast<LinkLabel *>(record->widget.data())->SetText(DecodeDisplayText(text));
+            static_cast<LinkLabel *>(record->widget)->SetText(DecodeDisplayText(text));
             break;
         case ControlKind::kCheckBox:
-            static_cast<QCheckBox *>(record->widget.data())->setText(DecodeDisplayText(text));
+            static_cast<QCheckBox *>(record->widget)->setText(DecodeDisplayText(text));
             break;
         default:
             return;
@@ -149,7 +149,7 @@ std::string GetControlText(int control) {
     ControlRecord *record = ControlAt(control);
     if (!record) return {};
     if (record->kind == ControlKind::kList)
-        return static_cast<ListControl *>(record->widget.data())->SelectedText();
+        return static_cast<ListControl *>(record->widget)->SelectedText();
     return record->text;
 }
 
@@ -169,5 +169,5 @@ std::uint64_t ControlSerial(int control) {
 
 NativeHandle NativeControlHandle(int control) {
     ControlRecord *record = ControlAt(control);
-    return record ? reinterpret_cast<NativeHandle>(record->widget.data()) : 0;
+    return record ? reinterpret_cast<NativeHandle>(record->widget) : 0;
 }

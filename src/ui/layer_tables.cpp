@@ -1,5 +1,5 @@
-// The window and control tables. Controls die with their window (Qt deletes children), so a
-// record holds a guarded pointer and a record whose widget is gone counts as empty.
+// The window and control tables. Controls die with their window or container (Qt deletes
+// children): their records are cleared before that happens.
 #include "layer_tables.h"
 
 #include <unordered_map>
@@ -20,7 +20,7 @@ QPointer<QWidget> g_currentContainer;
 
 void ForgetControl(int control) {
     ControlRecord &record = g_controls[static_cast<std::size_t>(control)];
-    const auto handle = reinterpret_cast<NativeHandle>(record.widget.data());
+    const auto handle = reinterpret_cast<NativeHandle>(record.widget);
     auto found = g_controlOfHandle.find(handle);
     if (found != g_controlOfHandle.end() && found->second == control)
         g_controlOfHandle.erase(found);
@@ -71,13 +71,17 @@ ControlRecord *ControlOfHandle(NativeHandle handle) {
     auto found = g_controlOfHandle.find(handle);
     if (found == g_controlOfHandle.end()) return nullptr;
     ControlRecord *record = ControlAt(found->second);
-    return record && reinterpret_cast<NativeHandle>(record->widget.data()) == handle ? record
-                                                                                     : nullptr;
+    return record && reinterpret_cast<NativeHandle>(record->widget) == handle ? record : nullptr;
 }
 
 void DestroyControl(int control) {
     if (control < 0 || static_cast<std::size_t>(control) >= g_controls.size()) return;
-    QWidget *widget = g_controls[static_cast<std::size_t>(control)].widget.data();
+    QWidget *widget = g_controls[static_cast<std::size_t>(control)].widget;
+    if (!widget) return;
+    // Qt deletes the controls inside a container along with it.
+    for (std::size_t i = 0; i < g_controls.size(); ++i)
+        if (g_controls[i].widget && widget->isAncestorOf(g_controls[i].widget))
+            ForgetControl(static_cast<int>(i));
     ForgetControl(control);
     delete widget;
 }

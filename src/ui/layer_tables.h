@@ -24,7 +24,11 @@ enum class ControlKind {
 
 struct ControlRecord {
     ControlKind kind = ControlKind::kImage;
-    QPointer<QWidget> widget;  // null once Qt destroyed it with its window or container
+    // Null for an empty number. Every way a control's widget goes (its own destruction, its
+    // container's, its window's) clears the record first, so a plain pointer is enough: the
+    // refresh looks up dozens of controls every tick, and a guarded pointer would read a
+    // separate allocation for each.
+    QWidget *widget = nullptr;
     int window = -1;           // number of the top window that holds it
     std::string text;          // label and check box texts exactly as the player gave them
     std::uint64_t serial = 0;  // see ControlSerial
@@ -43,7 +47,7 @@ void DestroyWindow(int window);
 ControlRecord *ControlAt(int control);
 // The record of a native control handle, nullptr when it names no live control.
 ControlRecord *ControlOfHandle(NativeHandle handle);
-// Destroys the control held under the number, if any.
+// Destroys the control held under the number, if any, and the controls inside it.
 void DestroyControl(int control);
 // Puts a new control under the number (after DestroyControl) and returns its handle.
 NativeHandle StoreControl(int control, ControlKind kind, QWidget *widget, int window);

@@ -113,6 +113,39 @@ TEST_F(NumberedObjectsTest, Container_ChildrenInside_AreRelativeAndClipped) {
     EXPECT_EQ(GetControlText(12), "Путь");
 }
 
+// A container's number given to a new control takes the container's controls with it, at
+// any depth; the numbers read as empty, and nothing reaches the widgets that are gone.
+TEST_F(NumberedObjectsTest, Container_NumberReused_ItsControlsAreGoneWithIt) {
+    ShowWindow(0);
+    CreateContainer(3, 10, 10, 80, 80);
+    CreateImageControl(4, 0, 0, 5, 5, 0);
+    const NativeHandle label = CreateTextLabel(5, 0, 10, 20, 10, "t", 0);
+    CreateContainer(6, 0, 30, 40, 40);
+    CreateListControl(7, 0, 0, 20, 20);
+    EndContainer();
+    EndContainer();
+    CreateImageControl(8, 0, 0, 5, 5, 0);  // beside the container, not in it
+    const std::uint64_t outside = ControlSerial(8);
+
+    CreateImageControl(3, 0, 0, 5, 5, 0);
+    for (int control : {4, 5, 6, 7}) {
+        SCOPED_TRACE(control);
+        EXPECT_EQ(NativeControlHandle(control), 0u);
+        EXPECT_EQ(ControlSerial(control), 0u);
+        SetControlValue(control, 1);
+        SetControlText(control, "x");
+        AddListItem(control, -1, "x");
+        ResizeControl(control, 1, 2, 3, 4);
+        EXPECT_EQ(GetControlValue(control), 0);
+    }
+    EXPECT_EQ(ControlScreenRect(label).right, 0);
+    EXPECT_EQ(ControlSerial(8), outside);
+    EXPECT_NE(NativeControlHandle(3), 0u);
+    // The numbers take new controls again.
+    EXPECT_NE(CreateTextLabel(5, 0, 0, 10, 10, "u", 0), 0u);
+    EXPECT_EQ(GetControlText(5), "u");
+}
+
 TEST_F(NumberedObjectsTest, ResizeControl_KeepValues_ChangeOnlyTheOthers) {
     ShowWindow(0);
     CreateImageControl(7, 10, 20, 30, 40, 0);
