@@ -20,12 +20,15 @@ struct FreeReply {
 template <typename Reply>
 using ReplyPtr = std::unique_ptr<Reply, FreeReply>;
 
-// What was learnt about the windows, by native window; a window made anew gets a new id.
-std::unordered_map<xcb_window_t, bool> g_windowTakesPixels;
+// What was learnt about a native window, and the graphics context for drawing on it; a
+// window made anew gets a new id.
+struct WindowInfo {
+    bool takesPixels = false;
+    xcb_gcontext_t gc = 0;
+};
+std::unordered_map<xcb_window_t, WindowInfo> g_windows;
 // Counts the connections: ids made on an earlier one mean nothing on the next.
 std::uint64_t g_connection = 1;
-// One graphics context for every window and pixmap: they all have the screen's depth.
-xcb_gcontext_t g_gc = 0;
 bool g_requestsQueued = false;
 std::vector<std::uint8_t> g_gathered;  // the pixels of one request, kept for their capacity
 
@@ -79,29 +82,36 @@ bool TakesStorePixels(xcb_connection_t *connection, xcb_window_t window) {
     return false;
 }
 
-// The native window to draw on, or 0.
-xcb_window_t TargetOf(QWindow *window, xcb_connection_t **connection) {
+// A graphics context for one drawable. Each drawable has its own: the server checks a
+// context against the drawable it was last used on, and goes through all its state again
+// for another one, which a shared context would make it do twice a tick.
+xcb_gcontext_t CreateGc(xcb_connection_t *connection, xcb_drawable_t drawable) {
+    // No GraphicsExpose or NoExpose events: the copies here read a pixmap, never a window, so
+    // no source pixels can be missing.
+    const std::uint32_t noExposures = 0;
+    const xcb_gcontext_t gc = xcb_generate_id(connection);
+    xcb_create_gc(connection, gc, drawable, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
+    return gc;
+}
+
+// The native window to draw on and its graphics context, or 0.
+xcb_window_t TargetOf(QWindow *window, xcb_connection_t **connection, xcb_gcontext_t *gc) {
     *connection = Connection();
     if (!*connection || !window || !window->handle()) return 0;
     const auto id = static_cast<xcb_window_t>(window->winId());
-    auto known = g_windowTakesPixels.find(id);
-    if (known == g_windowTakesPixels.end())
-        known = g_windowTakesPixels.emplace(id, TakesStorePixels(*connection, id)).first;
-    if (!known->second) return 0;
-    if (g_gc == 0) {
-        // No GraphicsExpose or NoExpose events: the copies here read a pixmap, never a
-        // window, so no source pixels can be missing.
-        const std::uint32_t noExposures = 0;
-        g_gc = xcb_generate_id(*connection);
-        xcb_create_gc(*connection, g_gc, id, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
-    }
+    auto known = g_windows.find(id);
+    if (known == g_windows.end())
+        known = g_windows.emplace(id, WindowInfo{TakesStorePixels(*connection, id), 0}).first;
+    if (!known->second.takesPixels) return 0;
+    if (known->second.gc == 0) known->second.gc = CreateGc(*connection, id);
+    *gc = known->second.gc;
     return id;
 }
 
 // Queues the pixels of `from` (inside the image) for `drawable` at `to`, split into requests
 // the server accepts.
-void PutImage(xcb_connection_t *connection, xcb_drawable_t drawable, const QImage &image,
-              const QRect &from, QPoint to) {
+void PutImage(xcb_connection_t *connection, xcb_drawable_t drawable, xcb_gcontext_t gc,
+              const QImage &image, const QRect &from, QPoint to) {
     const std::size_t maxBytes =
         static_cast<std::size_t>(xcb_get_maximum_request_length(connection)) * 4 - 64;
     const std::size_t rowBytes = static_cast<std::size_t>(from.width()) * 4;
@@ -123,7 +133,7 @@ void PutImage(xcb_connection_t *connection, xcb_drawable_t drawable, const QImag
                     rowBytes);
             data = g_gathered.data();
         }
-        xcb_put_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, g_gc,
+        xcb_put_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, gc,
                       static_cast<std::uint16_t>(from.width()), static_cast<std::uint16_t>(rows),
                       static_cast<std::int16_t>(to.x()),
                       static_cast<std::int16_t>(to.y() + (top - from.top())), 0, 24,
@@ -132,8 +142,8 @@ void PutImage(xcb_connection_t *connection, xcb_drawable_t drawable, const QImag
 }
 
 void CopyArea(xcb_connection_t *connection, xcb_drawable_t from, xcb_drawable_t to,
-              const QRect &area, QPoint at) {
-    xcb_copy_area(connection, from, to, g_gc, static_cast<std::int16_t>(area.x()),
+              xcb_gcontext_t gc, const QRect &area, QPoint at) {
+    xcb_copy_area(connection, from, to, gc, static_cast<std::int16_t>(area.x()),
                   static_cast<std::int16_t>(area.y()), static_cast<std::int16_t>(at.x()),
                   static_cast<std::int16_t>(at.y()), static_cast<std::uint16_t>(area.width()),
                   static_cast<std::uint16_t>(area.height()));
@@ -149,22 +159,30 @@ bool FitsProtocol(const QRect &area) {
 
 bool CanSendToX11Window(QWindow *window) {
     xcb_connection_t *connection = nullptr;
-    return TargetOf(window, &connection) != 0;
+    xcb_gcontext_t gc = 0;
+    return TargetOf(window, &connection, &gc) != 0;
 }
 
 X11Mirror::~X11Mirror() {
-    if (pixmap_ == 0) return;
     // A pixmap of a connection that is gone went with it.
-    if (xcb_connection_t *connection = Connection(); connection && connection_ == g_connection) {
-        xcb_free_pixmap(connection, pixmap_);
-        g_requestsQueued = true;
-    }
+    if (xcb_connection_t *connection = Connection(); connection && connection_ == g_connection)
+        FreePixmap(connection);
+}
+
+void X11Mirror::FreePixmap(xcb_connection_t *connection) {
+    if (pixmap_ == 0) return;
+    xcb_free_gc(connection, gc_);
+    xcb_free_pixmap(connection, pixmap_);
+    g_requestsQueued = true;
+    pixmap_ = 0;
+    gc_ = 0;
 }
 
 bool X11Mirror::Send(QWindow *window, const QImage &image, const QRect &changed, int dx,
                      QPoint at) {
     xcb_connection_t *connection = nullptr;
-    const xcb_window_t target = TargetOf(window, &connection);
+    xcb_gcontext_t windowGc = 0;
+    const xcb_window_t target = TargetOf(window, &connection, &windowGc);
     if (target == 0 || image.format() != QImage::Format_RGB32 || image.width() > 32767 ||
         image.height() > 32767 || !FitsProtocol(QRect(at, image.size())))
         return false;
@@ -173,41 +191,40 @@ bool X11Mirror::Send(QWindow *window, const QImage &image, const QRect &changed,
     g_requestsQueued = true;
     if (connection_ != g_connection) {
         pixmap_ = 0;  // made on a connection that is gone
+        gc_ = 0;
         connection_ = g_connection;
     }
     if (pixmap_ == 0 && dx == 0) {
         // Until the first move the rows go to the window as they are: most controls never
         // move, and a copy on the server would only double their requests.
-        PutImage(connection, target, image, rows, at + rows.topLeft());
+        PutImage(connection, target, windowGc, image, rows, at + rows.topLeft());
         return true;
     }
-    if (pixmap_ != 0 && size_ != image.size()) {
-        xcb_free_pixmap(connection, pixmap_);
-        pixmap_ = 0;
-    }
+    if (pixmap_ != 0 && size_ != image.size()) FreePixmap(connection);
     if (pixmap_ == 0) {
         pixmap_ = xcb_generate_id(connection);
         xcb_create_pixmap(connection, 24, pixmap_, target,
                           static_cast<std::uint16_t>(image.width()),
                           static_cast<std::uint16_t>(image.height()));
+        gc_ = CreateGc(connection, pixmap_);
         size_ = image.size();
         current_ = false;
     }
     const int k = std::abs(dx);
     if (!current_) {
-        PutImage(connection, pixmap_, image, image.rect(), QPoint(0, 0));
+        PutImage(connection, pixmap_, gc_, image, image.rect(), QPoint(0, 0));
         current_ = true;
     } else if (dx != 0 && k < rows.width()) {
         // The rows move inside the copy; only the columns that come into view are sent.
         const QRect kept = dx < 0 ? rows.adjusted(k, 0, 0, 0) : rows.adjusted(0, 0, -k, 0);
-        CopyArea(connection, pixmap_, pixmap_, kept, kept.topLeft() + QPoint(dx, 0));
+        CopyArea(connection, pixmap_, pixmap_, gc_, kept, kept.topLeft() + QPoint(dx, 0));
         const QRect entering(dx < 0 ? rows.right() - k + 1 : rows.left(), rows.top(), k,
                              rows.height());
-        PutImage(connection, pixmap_, image, entering, entering.topLeft());
+        PutImage(connection, pixmap_, gc_, image, entering, entering.topLeft());
     } else {
-        PutImage(connection, pixmap_, image, rows, rows.topLeft());
+        PutImage(connection, pixmap_, gc_, image, rows, rows.topLeft());
     }
-    CopyArea(connection, pixmap_, target, rows, at + rows.topLeft());
+    CopyArea(connection, pixmap_, target, windowGc, rows, at + rows.topLeft());
     return true;
 }
 
@@ -220,8 +237,7 @@ void FlushX11Requests() {
 void ForgetX11Connection() {
     g_connectionLookedUp = false;
     g_xcb = nullptr;
-    g_windowTakesPixels.clear();
-    g_gc = 0;
+    g_windows.clear();
     g_requestsQueued = false;
     ++g_connection;
 }

@@ -20,6 +20,7 @@
 
 class QImage;
 class QWindow;
+struct xcb_connection_t;
 
 // True when the window is shown by an X server that takes a backing store's 32-bit pixels
 // as they are (24-bit TrueColor, 32 bits a pixel, this machine's byte order). Learnt from the
@@ -43,8 +44,11 @@ class X11Mirror {
     void Forget() { current_ = false; }
 
   private:
-    std::uint64_t connection_ = 0;  // the connection whose pixmap id this is
+    void FreePixmap(xcb_connection_t *connection);
+
+    std::uint64_t connection_ = 0;  // the connection whose pixmap and context ids these are
     std::uint32_t pixmap_ = 0;
+    std::uint32_t gc_ = 0;  // for drawing on the pixmap
     QSize size_;
     bool current_ = false;
 };
