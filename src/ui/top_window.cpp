@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QWindow>
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -24,6 +25,44 @@ namespace {
 
 // The windows with painted areas not yet sent; a window closed meanwhile reads as null.
 std::vector<QPointer<TopWindow>> g_windowsToFlush;
+
+// The area of a 32-bit image copied to the whole of another of that area's size.
+void CopyRows(const QImage &from, const QRect &area, QImage &to) {
+    const auto bytes = static_cast<std::size_t>(area.width()) * 4;
+    for (int y = 0; y < area.height(); ++y)
+        std::memcpy(to.scanLine(y), from.constScanLine(area.top() + y) + area.left() * 4, bytes);
+}
+
+// The smallest rectangle of `area` in `now` that holds every pixel differing from `before`
+// (which holds that area alone); empty when none does.
+QRect ChangedPart(const QImage &before, const QImage &now, const QRect &area) {
+    const auto bytes = static_cast<std::size_t>(area.width()) * 4;
+    auto row = [&](const QImage &image, int y) {
+        return reinterpret_cast<const QRgb *>(image.constScanLine(y));
+    };
+    auto nowRow = [&](int y) { return row(now, area.top() + y) + area.left(); };
+    int top = 0, bottom = area.height() - 1;
+    while (top <= bottom && std::memcmp(row(before, top), nowRow(top), bytes) == 0)
+        ++top;
+    if (top > bottom) return QRect();
+    while (std::memcmp(row(before, bottom), nowRow(bottom), bytes) == 0)
+        --bottom;
+    int left = area.width(), right = -1;
+    for (int y = top; y <= bottom; ++y) {
+        const QRgb *was = row(before, y), *is = nowRow(y);
+        for (int x = 0; x < left; ++x)
+            if (was[x] != is[x]) {
+                left = x;
+                break;
+            }
+        for (int x = area.width() - 1; x > right; --x)
+            if (was[x] != is[x]) {
+                right = x;
+                break;
+            }
+    }
+    return QRect(area.left() + left, area.top() + top, right - left + 1, bottom - top + 1);
+}
 
 }  // namespace
 
@@ -49,9 +88,15 @@ void TopWindow::PaintedInStore(const QRect &area) {
 // change of the window's children) starts the set anew.
 void TopWindow::FlushPaintedInStore() {
     if (currentInStoreGeneration_ != childLayoutGeneration_) ForgetStoreCopies();
-    // Qt clears what it is told of in the store of a window with alpha (the image of an
-    // opaque window may have an alpha channel too, for speed): there only the copied areas.
-    const bool sameRegion = windowHandle() && !windowHandle()->format().hasAlpha();
+    if (formatGeneration_ != childLayoutGeneration_) {
+        // Qt clears what it is told of in the store of a window with alpha (the image of an
+        // opaque window may have an alpha channel too, for speed): there only the copied
+        // areas. A window gets another format only as a new native window, which is shown
+        // anew, and showing changes the generation.
+        formatHasNoAlpha_ = windowHandle() && !windowHandle()->format().hasAlpha();
+        formatGeneration_ = childLayoutGeneration_;
+    }
+    const bool sameRegion = formatHasNoAlpha_;
     QRegion exact;  // the areas of the other copies
     copies_.clear();
     for (const QPointer<ImageControl> &control : controlsToPaint_) {
@@ -130,8 +175,23 @@ QImage *TopWindow::Overlay() {
     return overlay_.isNull() ? nullptr : &overlay_;
 }
 
+// The clock redraws its whole box each second, where only the last digits change: only the
+// part whose pixels differ from what the last change of that same area left is repainted.
+// A change of any other area starts over from it, so what is kept never goes stale.
 void TopWindow::OverlayChanged(const QRect &area) {
-    update(area.intersected(rect()));
+    const QRect inWindow = area.intersected(rect());
+    QRect repaint = inWindow;
+    if (!overlay_.isNull() && overlay_.rect().contains(inWindow) && !inWindow.isEmpty()) {
+        if (inWindow == overlayLastArea_)
+            repaint = ChangedPart(overlayLast_, overlay_, inWindow);
+        else
+            overlayLast_ = QImage(inWindow.size(), overlay_.format());
+        overlayLastArea_ = inWindow;
+        CopyRows(overlay_, inWindow, overlayLast_);
+    } else {
+        overlayLastArea_ = QRect();
+    }
+    if (!repaint.isEmpty()) update(repaint);
 }
 
 void TopWindow::WatchNativeWindow() {

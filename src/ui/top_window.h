@@ -57,6 +57,10 @@ class TopWindow : public QWidget {
     int number_;
     QPixmap background_;
     QImage overlay_;
+    // The overlay's pixels in the area of its last change, as they were then (see
+    // OverlayChanged).
+    QImage overlayLast_;
+    QRect overlayLastArea_;
     QRegion paintedInStore_;
     std::vector<QPointer<ImageControl>> controlsToPaint_;
     struct Copy {
@@ -71,6 +75,9 @@ class TopWindow : public QWidget {
     std::vector<QRect> currentInStore_;
     QRegion currentInStoreRegion_;
     std::uint64_t currentInStoreGeneration_ = 0;
+    // Whether the native window's format has no alpha, and the child layout it was learnt in.
+    bool formatHasNoAlpha_ = false;
+    std::uint64_t formatGeneration_ = 0;
     // What the last expose event said; a window counts as in view until told otherwise.
     bool systemShown_ = true;
     std::uint64_t childLayoutGeneration_ = 1;

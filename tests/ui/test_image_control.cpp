@@ -141,6 +141,51 @@ TEST_F(ImageControlTest, Painting_OverlayDrawing_ShowsAboveBackgroundBelowContro
     WindowOverlayChanged(9, QRect(0, 0, 5, 5));
 }
 
+// The clock redraws the same area every second: what is repainted is the part that differs
+// from that area's last change, and the window shows every change.
+TEST_F(ImageControlTest, OverlayChanged_SameAreaAgain_RepaintsOnlyWhatDiffers) {
+    QImage *overlay = WindowOverlayImage(0);
+    ASSERT_NE(overlay, nullptr);
+    const QRect box(10, 10, 40, 20);
+    auto paintBox = [&](const QRect &area, QRgb colour) {
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                overlay->setPixel(x, y, colour);
+    };
+    auto repainted = [&](const QRect &area) {
+        PaintSpy spy(Widget(NativeWindowHandle(0)));
+        WindowOverlayChanged(0, area);
+        QCoreApplication::processEvents();
+        return spy.region;
+    };
+    paintBox(box, 0xFF102030u);
+    EXPECT_EQ(repainted(box), QRegion(box));
+    // Two digits' worth at the right end, then one pixel at the left and one at the bottom.
+    paintBox(QRect(40, 14, 6, 9), 0xFFC0C0C0u);
+    EXPECT_EQ(repainted(box), QRegion(40, 14, 6, 9));
+    EXPECT_EQ(Shown(0, 42, 20), 0xFFC0C0C0u);
+    overlay->setPixel(11, 12, 0xFFFF0000u);
+    overlay->setPixel(20, 29, 0xFF00FF00u);
+    EXPECT_EQ(repainted(box), QRegion(11, 12, 10, 18));
+    EXPECT_EQ(Shown(0, 11, 12), 0xFFFF0000u);
+    EXPECT_EQ(Shown(0, 20, 29), 0xFF00FF00u);
+    EXPECT_EQ(repainted(box), QRegion());  // drawn again the same
+    // A change of another area in between: the next change of the box repaints all of it.
+    paintBox(QRect(0, 0, 15, 15), 0xFF0000FFu);
+    EXPECT_EQ(repainted(QRect(0, 0, 15, 15)), QRegion(0, 0, 15, 15));
+    overlay->setPixel(30, 20, 0xFFFFFFFFu);
+    EXPECT_EQ(repainted(box), QRegion(box));
+    EXPECT_EQ(Shown(0, 12, 12), 0xFF0000FFu);
+    EXPECT_EQ(Shown(0, 30, 20), 0xFFFFFFFFu);
+    // Partly outside the window: the part inside, and the same again counts as the same.
+    const QRect edge(90, 50, 30, 30);
+    paintBox(QRect(90, 50, 10, 10), 0xFF445566u);
+    EXPECT_EQ(repainted(edge), QRegion(90, 50, 10, 10));
+    overlay->setPixel(95, 55, 0xFF000000u);
+    EXPECT_EQ(repainted(edge), QRegion(95, 55, 1, 1));
+    EXPECT_EQ(Shown(0, 95, 55), 0xFF000000u);
+}
+
 TEST_F(ImageControlTest, SetValue_NewPixels_RepaintsOnlyTheControlRectangle) {
     CreateImageControl(7, 40, 20, 0, 0, FilledImage(7, 5, 12, 0xFFFF0000));
     CreateImageControl(8, 60, 20, 0, 0, FilledImage(8, 5, 12, 0xFFFF0000));
@@ -202,8 +247,8 @@ TEST_F(ImageControlTest, SetValue_StaleImageHandle_ShowsNothingAndKeepsSize) {
 
 // What the window's store holds at (x, y): what the screen gets on the next flush.
 QRgb InStore(int window, int x, int y) {
-    const auto *store =
-        static_cast<const QImage *>(Widget(NativeWindowHandle(window))->backingStore()->paintDevice());
+    const auto *store = static_cast<const QImage *>(
+        Widget(NativeWindowHandle(window))->backingStore()->paintDevice());
     return store->pixel(x, y) | 0xFF000000u;
 }
 
