@@ -30,6 +30,12 @@ std::unordered_map<xcb_window_t, WindowInfo> g_windows;
 // Counts the connections: ids made on an earlier one mean nothing on the next.
 std::uint64_t g_connection = 1;
 bool g_requestsQueued = false;
+// A moving control's copy on the server is this many columns wider than its image, so that a
+// move need not shift the copy's pixels: the part shown slides along it instead, and only when
+// it reaches an end is everything sent again (every twenty seconds or so of the scrolling
+// line). With less room than kMinRunway the copy's pixels are shifted instead.
+constexpr int kRunway = 1024;
+constexpr int kMinRunway = 64;
 std::vector<std::uint8_t> g_gathered;  // the pixels of one request, kept for their capacity
 
 // The application's connection, looked up once: every changed control asks for it each tick.
@@ -149,6 +155,19 @@ void CopyArea(xcb_connection_t *connection, xcb_drawable_t from, xcb_drawable_t 
                   static_cast<std::uint16_t>(area.height()));
 }
 
+// True when every row of the image outside `rows` looks the same moved k pixels sideways
+// (one colour, as the scrolling line's rows above and below its text).
+bool OtherRowsStay(const QImage &image, const QRect &rows, int k) {
+    const auto bytes = static_cast<std::size_t>(image.width() - k) * 4;
+    for (int y = 0; y < image.height(); ++y) {
+        if (y == rows.top()) y = rows.bottom() + 1;
+        if (y >= image.height()) break;
+        const uchar *row = image.constScanLine(y);
+        if (std::memcmp(row, row + static_cast<std::size_t>(k) * 4, bytes) != 0) return false;
+    }
+    return true;
+}
+
 // Coordinates the X protocol can carry.
 bool FitsProtocol(const QRect &area) {
     return area.left() >= -32768 && area.right() < 32768 && area.top() >= -32768 &&
@@ -202,29 +221,50 @@ bool X11Mirror::Send(QWindow *window, const QImage &image, const QRect &changed,
     }
     if (pixmap_ != 0 && size_ != image.size()) FreePixmap(connection);
     if (pixmap_ == 0) {
+        runway_ = std::min(kRunway, 32767 - image.width());
+        if (runway_ < kMinRunway) runway_ = 0;
         pixmap_ = xcb_generate_id(connection);
         xcb_create_pixmap(connection, 24, pixmap_, target,
-                          static_cast<std::uint16_t>(image.width()),
+                          static_cast<std::uint16_t>(image.width() + runway_),
                           static_cast<std::uint16_t>(image.height()));
         gc_ = CreateGc(connection, pixmap_);
         size_ = image.size();
+        origin_ = 0;
         current_ = false;
     }
     const int k = std::abs(dx);
-    if (!current_) {
-        PutImage(connection, pixmap_, gc_, image, image.rect(), QPoint(0, 0));
+    const bool move = current_ && dx != 0 && k < rows.width();
+    if (move && runway_ > 0 && rows.width() == image.width() && OtherRowsStay(image, rows, k)) {
+        // The part of the copy that is shown slides along it, against the move: only the
+        // columns that come into view are sent, beside it, down the whole height (the rows that
+        // did not change look the same moved). At the end of the runway everything is sent
+        // again, at the end that leaves the most room for more moves the same way.
+        int origin = origin_ - dx;
+        if (origin < 0 || origin > runway_) {
+            origin = dx < 0 ? 0 : runway_;
+            PutImage(connection, pixmap_, gc_, image, image.rect(), QPoint(origin, 0));
+        } else {
+            const QRect entering(dx < 0 ? image.width() - k : 0, 0, k, image.height());
+            PutImage(connection, pixmap_, gc_, image, entering, QPoint(origin + entering.x(), 0));
+        }
+        origin_ = origin;
+    } else if (!current_) {
+        PutImage(connection, pixmap_, gc_, image, image.rect(), QPoint(origin_, 0));
         current_ = true;
-    } else if (dx != 0 && k < rows.width()) {
+    } else if (move) {
         // The rows move inside the copy; only the columns that come into view are sent.
         const QRect kept = dx < 0 ? rows.adjusted(k, 0, 0, 0) : rows.adjusted(0, 0, -k, 0);
-        CopyArea(connection, pixmap_, pixmap_, gc_, kept, kept.topLeft() + QPoint(dx, 0));
+        CopyArea(connection, pixmap_, pixmap_, gc_, kept.translated(origin_, 0),
+                 kept.topLeft() + QPoint(origin_ + dx, 0));
         const QRect entering(dx < 0 ? rows.right() - k + 1 : rows.left(), rows.top(), k,
                              rows.height());
-        PutImage(connection, pixmap_, gc_, image, entering, entering.topLeft());
+        PutImage(connection, pixmap_, gc_, image, entering,
+                 entering.topLeft() + QPoint(origin_, 0));
     } else {
-        PutImage(connection, pixmap_, gc_, image, rows, rows.topLeft());
+        PutImage(connection, pixmap_, gc_, image, rows, rows.topLeft() + QPoint(origin_, 0));
     }
-    CopyArea(connection, pixmap_, target, windowGc, rows, at + rows.topLeft());
+    CopyArea(connection, pixmap_, target, windowGc, rows.translated(origin_, 0),
+             at + rows.topLeft());
     return true;
 }
 

@@ -4,9 +4,9 @@
 // pixmap of its own and copies them from there to the window; a scroll moves pixels in that
 // pixmap. Between the two it frees and creates its graphics context, and sets and clears clip
 // rectangles: eight requests and a heap of region arithmetic for a strip that moved a pixel.
-// Here a scrolling control keeps a pixmap of its own pixels on the server instead, so that
-// each tick costs three requests: move the pixmap's pixels, send the columns that came into
-// view, copy the pixmap to the window.
+// Here a scrolling control keeps a pixmap of its own pixels on the server instead, wider than
+// the control, so that each tick costs two requests: send the columns that came into view next
+// to what is shown, copy the part of the pixmap now shown to the window.
 //
 // Qt's own pixmap is left behind, which is safe as long as every pixel sent here is also
 // painted into the backing store between its beginPaint and endPaint: Qt then uploads it
@@ -49,7 +49,9 @@ class X11Mirror {
     std::uint64_t connection_ = 0;  // the connection whose pixmap and context ids these are
     std::uint32_t pixmap_ = 0;
     std::uint32_t gc_ = 0;  // for drawing on the pixmap
-    QSize size_;
+    QSize size_;            // the image's; the pixmap is runway_ columns wider
+    int runway_ = 0;
+    int origin_ = 0;  // the pixmap's column that holds the image's first
     bool current_ = false;
 };
 

@@ -53,6 +53,22 @@ void DrawStrip(QImage &strip, int x) {
     }
 }
 
+// Text without end: the same irregular columns wherever the strip shows it, shifted with x;
+// the rows above and below it of one colour, or the first one a gradient that changes along
+// it, which starts at gradientX.
+enum class Edge { kPlain, kGradient };
+void DrawEndlessStrip(QImage &strip, int x, Edge edge = Edge::kPlain, int gradientX = 0) {
+    strip.fill(0xFF485665u);
+    for (int column = 0; column < strip.width(); ++column) {
+        const auto t = static_cast<std::uint32_t>(column - x);
+        for (int row = 2; row < strip.height() - 2; ++row)
+            if (((t * 2654435761u + static_cast<std::uint32_t>(row) * 40503u) >> 13) % 5 < 2)
+                strip.setPixel(column, row, 0xFFCCCDD3u);
+        if (edge == Edge::kGradient)
+            strip.setPixel(column, 0, qRgb(((column - gradientX) % 256 + 256) % 256, 40, 90));
+    }
+}
+
 // The pixels of the window's area as the X server has them.
 QImage OnServer(QRect area) {
     QScreen *screen = QGuiApplication::primaryScreen();
@@ -206,6 +222,56 @@ TEST_F(PaintOnXServerTest, StripChangedTwiceInATick_OrRepaintedByQtMeanwhile_Lat
     for (int step : {1, 3, 1}) {
         x -= step;
         ShowStripAt(x);
+        Settle();
+        ASSERT_EQ(OnServer(area), Expected()) << "text at " << x;
+    }
+}
+
+// Moves sent without waiting for the server, as the refresh sends them; checked at times.
+// Far enough each way to run off the end of what the server keeps (about a thousand pixels).
+TEST_F(PaintOnXServerTest, LongScrollEachWay_StaysExactPastTheEndsOfTheServersCopy) {
+    const QRect area(kX, kY, kWidth, kHeight);
+    int x = 0;
+    for (int step : {4, -4, 3}) {
+        for (int n = 1; n <= 330; ++n) {
+            x -= step;
+            DrawEndlessStrip(ImageInSlot(30)->image, x);
+            SetControlValue(101, static_cast<std::intptr_t>(strip_));
+            PollNextEvent();
+            if (n % 55 == 0) {
+                Settle();
+                ASSERT_EQ(OnServer(area), Expected()) << "step " << step << ", text at " << x;
+            }
+        }
+    }
+}
+
+// A row outside the moving text that does not look the same moved (a gradient along it)
+// stays where it is while the text moves; when it later moves along with the text, what the
+// server kept of it must still be that row as it stood; and so on, back and forth.
+TEST_F(PaintOnXServerTest, MovingTextBesideARowThatChangesAlongIt_ThatRowStays) {
+    const QRect area(kX, kY, kWidth, kHeight);
+    int x = 0;
+    for (int step : {1, 2, 1, 3, -2, -1}) {
+        x -= step;
+        DrawEndlessStrip(ImageInSlot(30)->image, x, Edge::kGradient);
+        SetControlValue(101, static_cast<std::intptr_t>(strip_));
+        Settle();
+        ASSERT_EQ(OnServer(area), Expected()) << "text at " << x;
+    }
+    int gradientX = 0;
+    for (int step : {2, 1, 3}) {
+        x -= step;
+        gradientX -= step;
+        DrawEndlessStrip(ImageInSlot(30)->image, x, Edge::kGradient, gradientX);
+        SetControlValue(101, static_cast<std::intptr_t>(strip_));
+        Settle();
+        ASSERT_EQ(OnServer(area), Expected()) << "both at " << x;
+    }
+    for (int step : {1, 2}) {  // and the text alone again
+        x -= step;
+        DrawEndlessStrip(ImageInSlot(30)->image, x, Edge::kGradient, gradientX);
+        SetControlValue(101, static_cast<std::intptr_t>(strip_));
         Settle();
         ASSERT_EQ(OnServer(area), Expected()) << "text at " << x;
     }
