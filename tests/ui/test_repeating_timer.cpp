@@ -1,8 +1,11 @@
 // The repeating timer: the callback runs only inside the layer's waits and polls, on the
 // user-interface thread, before its TimerTick, and never inside itself.
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTimerEvent>
 #include <thread>
 
+#include "layer_life.h"
 #include "layer_test_support.h"
 
 namespace {
@@ -84,6 +87,52 @@ TEST_F(RepeatingTimerTest, Callback_PollingInsideItself_IsNeverEnteredAgain) {
         PollNextEvent();
     EXPECT_GE(g_calls, 2);
     EXPECT_EQ(g_deepest, 1);
+}
+
+// Another object's own timer, counting what reaches it.
+class OtherTimer : public QObject {
+  public:
+    OtherTimer() : id(startTimer(3)) {}
+    void timerEvent(QTimerEvent *) override { ++fired; }
+    const int id;
+    int fired = 0;
+};
+
+// Counts the timer events of one object that the application's event filters see.
+class FilterSpy : public QObject {
+  public:
+    explicit FilterSpy(QObject *watched) : watched_(watched) { qApp->installEventFilter(this); }
+    bool eventFilter(QObject *receiver, QEvent *event) override {
+        if (receiver == watched_ && event->type() == QEvent::Timer) ++seen;
+        return false;
+    }
+    int seen = 0;
+
+  private:
+    QObject *watched_;
+};
+
+// The layer's application hands the ticks to the timer before its own delivery; every other
+// timer event goes the usual way, event filters and all.
+TEST_F(RepeatingTimerTest, Ticks_TakenFirst_OtherTimersGoTheUsualWay) {
+    OtherTimer other;
+    FilterSpy spy(&other);
+    StartRepeatingTimer(ShowWindow(0), 5, CountCall);
+    StartRepeatingTimer(ShowWindow(0), 4, CountCall);  // restarted with another period
+    QElapsedTimer clock;
+    clock.start();
+    int ticks = 0;
+    while (ticks < 10)
+        if (WaitNextEvent() == kTimerTick) ++ticks;
+    EXPECT_EQ(g_calls, 10);
+    EXPECT_GE(clock.elapsed(), 36);  // one tick each period, not two
+    EXPECT_GE(other.fired, 5);
+    EXPECT_EQ(spy.seen, other.fired);
+    QTimerEvent othersTick(other.id);
+    QEvent notATimer(QEvent::UpdateRequest);
+    EXPECT_FALSE(TakeTimerEvent(&other, &othersTick));
+    EXPECT_FALSE(TakeTimerEvent(&other, &notATimer));
+    EXPECT_EQ(g_calls, 10);
 }
 
 TEST_F(RepeatingTimerTest, StartRepeatingTimer_HandleZeroOrStale_DoesNothing) {
