@@ -26,13 +26,6 @@ namespace {
 // The windows with painted areas not yet sent; a window closed meanwhile reads as null.
 std::vector<QPointer<TopWindow>> g_windowsToFlush;
 
-// The area of a 32-bit image copied to the whole of another of that area's size.
-void CopyRows(const QImage &from, const QRect &area, QImage &to) {
-    const auto bytes = static_cast<std::size_t>(area.width()) * 4;
-    for (int y = 0; y < area.height(); ++y)
-        std::memcpy(to.scanLine(y), from.constScanLine(area.top() + y) + area.left() * 4, bytes);
-}
-
 // The smallest rectangle of `area` in `now` that holds every pixel differing from `before`
 // (which holds that area alone); empty when none does.
 QRect ChangedPart(const QImage &before, const QImage &now, const QRect &area) {
@@ -182,12 +175,9 @@ void TopWindow::OverlayChanged(const QRect &area) {
     const QRect inWindow = area.intersected(rect());
     QRect repaint = inWindow;
     if (!overlay_.isNull() && overlay_.rect().contains(inWindow) && !inWindow.isEmpty()) {
-        if (inWindow == overlayLastArea_)
-            repaint = ChangedPart(overlayLast_, overlay_, inWindow);
-        else
-            overlayLast_ = QImage(inWindow.size(), overlay_.format());
+        if (inWindow == overlayLastArea_) repaint = ChangedPart(overlayLast_, overlay_, inWindow);
+        overlayLast_ = overlay_.copy(inWindow);
         overlayLastArea_ = inWindow;
-        CopyRows(overlay_, inWindow, overlayLast_);
     } else {
         overlayLastArea_ = QRect();
     }

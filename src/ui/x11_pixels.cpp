@@ -33,9 +33,8 @@ bool g_requestsQueued = false;
 // A moving control's copy on the server is this many columns wider than its image, so that a
 // move need not shift the copy's pixels: the part shown slides along it instead, and only when
 // it reaches an end is everything sent again (every twenty seconds or so of the scrolling
-// line). With less room than kMinRunway the copy's pixels are shifted instead.
+// line).
 constexpr int kRunway = 1024;
-constexpr int kMinRunway = 64;
 std::vector<std::uint8_t> g_gathered;  // the pixels of one request, kept for their capacity
 
 // The application's connection, looked up once: every changed control asks for it each tick.
@@ -221,8 +220,7 @@ bool X11Mirror::Send(QWindow *window, const QImage &image, const QRect &changed,
     }
     if (pixmap_ != 0 && size_ != image.size()) FreePixmap(connection);
     if (pixmap_ == 0) {
-        runway_ = std::min(kRunway, 32767 - image.width());
-        if (runway_ < kMinRunway) runway_ = 0;
+        runway_ = std::min(kRunway, 32767 - image.width());  // what the protocol can carry
         pixmap_ = xcb_generate_id(connection);
         xcb_create_pixmap(connection, 24, pixmap_, target,
                           static_cast<std::uint16_t>(image.width() + runway_),
