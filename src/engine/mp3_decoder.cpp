@@ -47,6 +47,36 @@ constexpr std::size_t kMaxPrerollFrames = 16;
 // The resampler may end a few frames short of the length; that much is made up in silence.
 constexpr std::int64_t kMaxEndShortfall = 4096;
 constexpr int kMaxFrameBytes = 1441;  // 320 kbit/s at 32000 Hz or 160 kbit/s at 8000 Hz, padded
+// The file is read this much at a time: a frame is a few hundred bytes, and a read for each
+// one (and for its header) was a good part of what the decoder thread spent.
+constexpr std::size_t kReadBlockBytes = 64 * 1024;
+
+// Reads of a file near the last one served from a block read ahead of them.
+class BlockReader {
+  public:
+    explicit BlockReader(int fd) : file_(fd), block_(kReadBlockBytes) {}
+    // The `count` bytes at `offset`, valid until the next call; null when the file ends
+    // before them or cannot be read.
+    const std::uint8_t *Bytes(off_t offset, int count);
+
+  private:
+    FileHandle file_;
+    std::vector<std::uint8_t> block_;
+    off_t start_ = 0;   // the file offset of block_[0]
+    off_t filled_ = 0;  // how much of block_ the last read gave
+};
+
+const std::uint8_t *BlockReader::Bytes(off_t offset, int count) {
+    if (offset < 0 || count <= 0 || static_cast<std::size_t>(count) > kReadBlockBytes)
+        return nullptr;
+    if (offset < start_ || offset + count > start_ + filled_) {
+        const ssize_t got = pread(file_.get(), block_.data(), block_.size(), offset);
+        start_ = offset;
+        filled_ = got > 0 ? got : 0;
+        if (count > filled_) return nullptr;
+    }
+    return block_.data() + (offset - start_);
+}
 
 class Mp3FileDecoder final : public Decoder {
   public:
@@ -61,6 +91,7 @@ class Mp3FileDecoder final : public Decoder {
   private:
     bool DecodeMore();
     bool DecodeFrame(std::size_t index);
+    bool FillPacket(const std::uint8_t *data, int bytes);
     bool SetUpResampler(const AVFrame *frame);
     void Append(const AVFrame *frame, int skip, int count);
     void AppendSilence(std::int64_t source_samples);
@@ -68,7 +99,7 @@ class Mp3FileDecoder final : public Decoder {
     std::int64_t ToOutput(std::int64_t source_samples) const;
 
     const Mp3FrameTable table_;  // immutable after open
-    FileHandle file_;
+    BlockReader file_;
     CodecPtr codec_;
     PacketPtr packet_;
     FramePtr frame_;
@@ -178,25 +209,37 @@ void Mp3FileDecoder::AppendSilence(std::int64_t source_samples) {
     out_position_ += frames;
 }
 
+// One packet buffer of the largest frame's size serves every frame, unless the codec still
+// holds a reference to it: a frame's packet costs no allocation of its data.
+bool Mp3FileDecoder::FillPacket(const std::uint8_t *data, int bytes) {
+    if (!packet_->buf || !av_buffer_is_writable(packet_->buf)) {
+        av_packet_unref(packet_.get());
+        if (av_new_packet(packet_.get(), kMaxFrameBytes) < 0) return false;
+    }
+    std::copy_n(data, bytes, packet_->data);
+    // The codec may read past the end of a packet: that padding must be zeros.
+    std::fill_n(packet_->data + bytes, AV_INPUT_BUFFER_PADDING_SIZE, std::uint8_t{0});
+    packet_->size = bytes;
+    return true;
+}
+
 // Decodes frame `index` and appends what of it is audio and not before discard_until_. A
 // frame that does not decode stands in as silence, so what follows keeps its place in time.
 // False when the file can no longer be read.
 bool Mp3FileDecoder::DecodeFrame(std::size_t index) {
     const std::int64_t start = static_cast<std::int64_t>(index) * table_.samples_per_frame;
     const std::int64_t keep_from = std::max(discard_until_, first_sample_);
-    std::uint8_t header[4];
     const off_t offset = table_.offsets[index];
-    if (pread(file_.get(), header, 4, offset) != 4) return false;
+    const std::uint8_t *header = file_.Bytes(offset, 4);
+    if (!header) return false;
     const int bytes = Mp3FrameBytes(header);
     const std::uint32_t fixed = (std::uint32_t{header[0]} << 24 | std::uint32_t{header[1]} << 16 |
                                  std::uint32_t{header[2]} << 8 | header[3]) &
                                 kMp3FixedHeaderMask;
     if (bytes <= 0 || bytes > kMaxFrameBytes || fixed != table_.fixed_header) return false;
-    if (av_new_packet(packet_.get(), bytes) < 0) return false;
-    const bool read = pread(file_.get(), packet_->data, bytes, offset) == bytes;
-    int result = read ? avcodec_send_packet(codec_.get(), packet_.get()) : -1;
-    av_packet_unref(packet_.get());
-    if (!read) return false;
+    const std::uint8_t *data = file_.Bytes(offset, bytes);
+    if (!data || !FillPacket(data, bytes)) return false;
+    int result = avcodec_send_packet(codec_.get(), packet_.get());
 
     bool decoded = false;
     while (result >= 0 || result == AVERROR(EAGAIN)) {

@@ -15,8 +15,10 @@ namespace {
 
 constexpr int kChunkFrames = 4096;
 // How far the decoder runs ahead: a file decodes fast and only needs to cover scheduling
-// hiccups; a station must ride out network jitter.
-constexpr std::size_t kFileRingFrames = 6 * kChunkFrames;  // about 0.56 s
+// hiccups; a station must ride out network jitter. Each refill of a file's ring costs the
+// decoder thread a wake-up besides the decoding; refilled from half empty, this ring wakes
+// it about every 0.7 s.
+constexpr std::size_t kFileRingFrames = 16 * kChunkFrames;  // about 1.5 s, 512 KiB
 constexpr std::size_t kUrlRingFrames = 2 * kSampleRate;
 // After running dry a station waits for this much before it plays on.
 constexpr std::size_t kUrlResumeFrames = kSampleRate / 2;
@@ -342,8 +344,7 @@ void Stream::MixInto(float *out, float *scratch, int frames) {
         }
         // Only once half the ring is free: the decoder then fills it again in one run of
         // several chunks instead of waking for each one, and half the ring still holds
-        // more than a scheduling hiccup needs (a quarter second of a file, a second of a
-        // station).
+        // more than a scheduling hiccup needs (0.7 s of a file, a second of a station).
         wake = !eof_ && ring_.Space() >= std::max<std::size_t>(kChunkFrames, ring_.Capacity() / 2);
     }
     if (wake) wake_decoder_.notify_one();

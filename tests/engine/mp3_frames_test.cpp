@@ -327,6 +327,51 @@ TEST_F(Mp3Length, TruncatedFile_CompleteFramesOnlyAndLengthMatchesDecoding) {
     EXPECT_EQ(decoded, reported);
 }
 
+// A file many times the decoder's read-ahead: every part of it is heard as it was encoded,
+// and seeks back and forth across it give what the straight decode gave there.
+TEST_F(Mp3Length, LongFile_EveryPartHeardAndSeeksMatchTheStraightDecode) {
+    const std::size_t frames = 24 * kRate;
+    const std::vector<float> source = StepSignal(frames, 0);
+    const std::string wav = dir_.Path("long.wav");
+    ASSERT_TRUE(testmedia::WriteWav(wav, kRate, 2, SampleKind::kInt16, source));
+    const std::string mp3 = dir_.Path("long.mp3");
+    ASSERT_TRUE(testmedia::Lame(wav, "-b 320", mp3));
+    ASSERT_GT(testmedia::ReadBytes(mp3).size(), 900u * 1024);
+    engine::CancelToken token;
+    auto decoder = engine::OpenFileDecoder(mp3, &token);
+    ASSERT_TRUE(decoder);
+    const std::vector<float> all = DecodeAll(*decoder);
+    ASSERT_EQ(all.size(), source.size());
+
+    // A frame lost or read from the wrong bytes is silence or noise in its stretch: each
+    // stretch of 1024 frames is as loud as the source there.
+    const auto loudness = [](const std::vector<float> &stereo, std::size_t from) {
+        double sum = 0;
+        for (std::size_t i = from; i < from + 1024; ++i)
+            sum += double{stereo[i * 2]} * stereo[i * 2];
+        return std::sqrt(sum / 1024);
+    };
+    int wrong = 0;
+    for (std::size_t from = 0; from + 1024 <= frames; from += 1024) {
+        const double expected = loudness(source, from);
+        if (std::abs(loudness(all, from) - expected) > 0.1 * expected) ++wrong;
+    }
+    EXPECT_EQ(wrong, 0);
+
+    std::vector<float> after(2048 * 2);
+    std::uint32_t state = 11;
+    for (int i = 0; i < 40; ++i) {
+        state = state * 1664525u + 1013904223u;
+        const long target = static_cast<long>(state % (frames - 2048));
+        ASSERT_TRUE(decoder->Seek(target));
+        ASSERT_EQ(decoder->Read(after.data(), 2048), 2048) << target;
+        float worst = 0;
+        for (std::size_t k = 0; k < after.size(); ++k)
+            worst = std::max(worst, std::abs(after[k] - all[target * 2 + k]));
+        EXPECT_LT(worst, 1e-3f) << target;
+    }
+}
+
 // Whatever the bytes, the scan answers with frames inside the file, in order, or nothing.
 TEST(Mp3Scan, DamagedFiles_TablesStayInsideTheBytes) {
     testmedia::TempDir dir;
