@@ -40,6 +40,8 @@ std::vector<std::uint8_t> g_gathered;  // the pixels of one request, kept for th
 // The application's connection, looked up once: every changed control asks for it each tick.
 bool g_connectionLookedUp = false;
 xcb_connection_t *g_xcb = nullptr;
+// The most a request to it may carry, learnt at the first put: xcb takes its lock to answer.
+std::size_t g_maxRequestBytes = 0;
 
 xcb_connection_t *Connection() {
     if (g_connectionLookedUp) return g_xcb;
@@ -117,8 +119,11 @@ xcb_window_t TargetOf(QWindow *window, xcb_connection_t **connection, xcb_gconte
 // the server accepts.
 void PutImage(xcb_connection_t *connection, xcb_drawable_t drawable, xcb_gcontext_t gc,
               const QImage &image, const QRect &from, QPoint to) {
-    const std::size_t maxBytes =
-        static_cast<std::size_t>(xcb_get_maximum_request_length(connection)) * 4 - 64;
+    // Every server takes 4096 words; a connection in error answers 0.
+    if (g_maxRequestBytes == 0)
+        g_maxRequestBytes =
+            std::max<std::size_t>(xcb_get_maximum_request_length(connection), 4096) * 4 - 64;
+    const std::size_t maxBytes = g_maxRequestBytes;
     const std::size_t rowBytes = static_cast<std::size_t>(from.width()) * 4;
     const int rowsPerRequest = static_cast<int>(std::max<std::size_t>(1, maxBytes / rowBytes));
     // Whole rows of an image without padding are sent as they lie; anything else is
@@ -275,6 +280,7 @@ void FlushX11Requests() {
 void ForgetX11Connection() {
     g_connectionLookedUp = false;
     g_xcb = nullptr;
+    g_maxRequestBytes = 0;
     g_windows.clear();
     g_requestsQueued = false;
     ++g_connection;
