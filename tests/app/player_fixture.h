@@ -33,6 +33,18 @@ class PlayerTest : public ::testing::Test {
         return true;
     }
 
+    // Runs loop turns until `done` holds, for at most `ms` milliseconds; false if it never
+    // did. For input whose handling starts a stream: the first one opens the sound device,
+    // which on a loaded machine can outlast RunTurns' time by itself.
+    template <typename Done>
+    static bool RunTurnsUntil(Done done, int ms = 3000) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done())
+            if (clock.elapsed() > ms || !RunEventLoopTurn()) return false;
+        return true;
+    }
+
     // Input goes in at the window system's level, as a real pointer's would.
     static QWindow *WindowOf(int window) {
         auto *widget = reinterpret_cast<QWidget *>(NativeWindowHandle(window));

@@ -49,6 +49,7 @@ TEST_F(EventLoop, LeftClickOnPause_Toggles) {
 TEST_F(EventLoop, DoubleClickOnNext_StepsTwice) {
     FillTrackList(5, 0);
     DoubleClick(kNextButton);
+    EXPECT_TRUE(RunTurnsUntil([] { return GetControlValue(kTrackList) >= 2; }));
     ASSERT_TRUE(RunTurns());
     EXPECT_EQ(GetControlValue(kTrackList), 2);
 }
