@@ -22,6 +22,11 @@ constexpr int kClockFrames = 441;  // the clock ticks every 10 ms
 // SDL tells the watcher of a lost device at once; it also looks at an open device this often,
 // should that word ever not come.
 constexpr auto kWatchPeriod = std::chrono::seconds(2);
+// A device left without streams closes only after this long. Closing waits for SDL's thread
+// to let what it handed over play out (two buffers, about 0.1 s), which the user-interface
+// thread would otherwise wait through at every change of track; and the next track's stream
+// finds the device still open.
+constexpr auto kCloseDelay = std::chrono::seconds(1);
 
 // The device of the process, for the exit handler.
 std::atomic<SDL_AudioDeviceID> open_device{0};
@@ -92,6 +97,7 @@ void AudioOutput::SetWatching(bool watching) {
     {
         std::lock_guard<std::mutex> lock(watch_mutex_);
         watch_.watching = watching;
+        watch_.close_wanted = false;
     }
     watcher_wake_.notify_one();
 }
@@ -107,6 +113,12 @@ void AudioOutput::StartClock() {
 }
 
 void AudioOutput::Start() {
+    if (device_ != 0) {
+        // Still open from the last stream: it stays.
+        std::lock_guard<std::mutex> lock(watch_mutex_);
+        watch_.close_wanted = false;
+        return;
+    }
     if (OpenDevice()) return;
     StartClock();
 }
@@ -131,7 +143,13 @@ void AudioOutput::Detach(Stream *stream) {
         idle = streams_.empty();
         if (idle) clock_mode_ = false;
     }
-    if (idle) CloseDevice();
+    if (idle && device_ != 0) {
+        {
+            std::lock_guard<std::mutex> lock(watch_mutex_);
+            watch_.close_wanted = true;
+        }
+        watcher_wake_.notify_one();
+    }
 }
 
 // SDL marks a device that went away as stopped (and posts its device-removed event): the
@@ -141,15 +159,33 @@ void AudioOutput::Detach(Stream *stream) {
 void AudioOutput::RunWatcher() {
     pthread_setname_np(pthread_self(), "volnar-device");
     for (;;) {
+        bool close_due = false;
         {
             std::unique_lock<std::mutex> lock(watch_mutex_);
-            // No device: asleep until one opens. An open one: until SDL says it was lost.
+            // No device: asleep until one opens. An open one: until SDL says it was lost,
+            // or its last stream went.
             watcher_wake_.wait(lock, [this] { return watch_.watching; });
-            watcher_wake_.wait_for(lock, kWatchPeriod,
-                                   [this] { return watch_.lost || !watch_.watching; });
+            watcher_wake_.wait_for(lock, kWatchPeriod, [this] {
+                return watch_.lost || !watch_.watching || watch_.close_wanted;
+            });
+            if (watch_.close_wanted && !watch_.lost) {
+                close_due = !watcher_wake_.wait_for(lock, kCloseDelay, [this] {
+                    return watch_.lost || !watch_.watching || !watch_.close_wanted;
+                });
+            }
             watch_.lost = false;
         }
         std::lock_guard<std::mutex> device_lock(device_mutex_);
+        if (close_due) {
+            // A stream attached meanwhile takes the device (Start), under device_mutex_.
+            bool still_wanted;
+            {
+                std::lock_guard<std::mutex> lock(watch_mutex_);
+                still_wanted = watch_.close_wanted;
+            }
+            if (still_wanted) CloseDevice();
+            continue;
+        }
         if (device_ == 0 || SDL_GetAudioDeviceStatus(device_) != SDL_AUDIO_STOPPED) continue;
         CloseDevice();
         bool playing;

@@ -15,8 +15,10 @@
 // never taken while mutex_ is held. Lock order: device_mutex_, then mutex_, then a stream's;
 // watch_mutex_ is taken alone or last, and the watcher waits on it holding nothing else.
 //
-// The device is open only while a stream is attached, so an idle player wakes no audio
-// thread and holds no sound device (the watcher sleeps until a device opens). Opening and
+// The device is open only while a stream is attached, and for a second after the last one
+// went (the watcher closes it then, unless a stream came back): so an idle player wakes no
+// audio thread and holds no sound device (the watcher sleeps until a device opens), and a
+// change of track neither waits for the device to close nor opens it again. Opening and
 // closing it happen without mutex_, since closing waits for a running callback, which takes
 // mutex_.
 #pragma once
@@ -68,6 +70,7 @@ class AudioOutput {
     struct {
         bool watching = false;  // a device is open
         bool lost = false;      // SDL said a device went away
+        bool close_wanted = false;  // the open device has no streams left (kCloseDelay)
     } watch_;                   // guarded by watch_mutex_
     std::thread watcher_;                   // guarded by device_mutex_; started once, never joined
     std::thread clock_;  // guarded by device_mutex_; started once; never joined (audio_engine.cpp)

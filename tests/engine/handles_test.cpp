@@ -5,6 +5,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 #include <thread>
 
 #include "audio_engine.h"
@@ -92,6 +96,68 @@ TEST_F(Handles, FreePlayingStream_StopsAtOnce) {
     EXPECT_TRUE(BASS_StreamFree(handle));
     EXPECT_LT(testmedia::SecondsSince(start), 0.1);
     EXPECT_EQ(BASS_ChannelIsActive(handle), BASS_ACTIVE_STOPPED);
+}
+
+// The threads of SDL's open playback devices, by id.
+std::vector<std::string> SdlAudioThreads() {
+    std::vector<std::string> found;
+    DIR *dir = opendir("/proc/self/task");
+    if (!dir) return found;
+    while (dirent *entry = readdir(dir)) {
+        if (entry->d_name[0] == '.') continue;
+        const std::string id = entry->d_name;
+        std::FILE *comm = std::fopen(("/proc/self/task/" + id + "/comm").c_str(), "r");
+        if (!comm) continue;
+        char name[32] = {};
+        if (std::fgets(name, sizeof name, comm) && std::strncmp(name, "SDLAudioP", 9) == 0)
+            found.push_back(id);
+        std::fclose(comm);
+    }
+    closedir(dir);
+    return found;
+}
+
+// SDL's thread names itself once it runs: its threads as soon as there are `count`, or
+// after a second.
+std::vector<std::string> SdlAudioThreadsOnceThere(std::size_t count) {
+    auto start = std::chrono::steady_clock::now();
+    std::vector<std::string> found = SdlAudioThreads();
+    while (found.size() < count && testmedia::SecondsSince(start) < 1) {
+        std::this_thread::sleep_for(5ms);
+        found = SdlAudioThreads();
+    }
+    return found;
+}
+
+// A change of track neither waits for the device to close nor opens it again; an idle
+// player closes it soon after.
+TEST_F(Handles, LastStreamFreed_DeviceKeptForTheNextThenClosed) {
+    HSTREAM first = Create();
+    ASSERT_TRUE(BASS_ChannelPlay(first, FALSE));
+    const std::vector<std::string> device = SdlAudioThreadsOnceThere(1);
+    ASSERT_EQ(device.size(), 1u) << "the tests play on SDL's dummy device";
+    ASSERT_TRUE(BASS_StreamFree(first));
+    HSTREAM next = Create();
+    ASSERT_TRUE(BASS_ChannelPlay(next, FALSE));
+    EXPECT_EQ(SdlAudioThreads(), device);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_GT(BASS_ChannelGetPosition(next, BASS_POS_BYTE), 0u);
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(BASS_StreamFree(next));
+    EXPECT_LT(testmedia::SecondsSince(start), 0.1);
+    EXPECT_EQ(SdlAudioThreads(), device);  // kept a while for a next track
+    while (!SdlAudioThreads().empty() && testmedia::SecondsSince(start) < 5)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_TRUE(SdlAudioThreads().empty());
+    EXPECT_GT(testmedia::SecondsSince(start), 0.5);
+
+    // And opened again for the stream after that.
+    HSTREAM later = Create();
+    ASSERT_TRUE(BASS_ChannelPlay(later, FALSE));
+    EXPECT_EQ(SdlAudioThreadsOnceThere(1).size(), 1u);
+    std::this_thread::sleep_for(200ms);
+    EXPECT_GT(BASS_ChannelGetPosition(later, BASS_POS_BYTE), 0u);
+    BASS_StreamFree(later);
 }
 
 TEST_F(Handles, VolumeOutOfRange_ClampedAndNanOrUnknownAttributeRejected) {
