@@ -5,7 +5,9 @@
 // Threads: the user-interface thread opens the output and attaches and detaches streams;
 // the audio thread (SDL's callback thread or the clock thread) mixes; the watcher thread
 // notices a device that went away (unplugged, its sound server's sink removed) and opens the
-// default device in its place, or hands the streams to the clock when there is none. SDL
+// default device in its place, or hands the streams to the clock when there is none; it also
+// closes a device whose last stream went (Detach sets watch_.close_wanted, the first stream
+// after it clears it under device_mutex_, and the watcher closes only under that lock). SDL
 // tells of a lost device on the thread that finds it lost (DeviceEventFilter), which only
 // sets watch_.lost under watch_mutex_ and wakes the watcher: that thread may be the one a
 // closing device waits for, so it never takes device_mutex_. mutex_
