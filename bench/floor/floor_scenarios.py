@@ -6,9 +6,11 @@ thread, after the program settled; medians of interleaved rounds):
 
     bench/floor/floor_scenarios.py build/bench/floor/timer_floor --rounds 3 --seconds 20
 
-  timer       the timer alone
+  timer       the timer alone, in Qt's event loop as the player runs it
   x-scroll    and on each tick the two X11 requests that move the scrolling line, sent
               straight to the X server
+  bare        the timer with no toolkit (xcb, a timerfd and poll): the kernel's share
+  bare-scroll and the two requests, with no toolkit
 
 What the player spends above these is its own; what they cost, no program with a 35 ms
 refresh pays less for on this machine.
@@ -27,7 +29,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
 from harness import PlayerSession  # noqa: E402
 from process_scenarios import measure  # noqa: E402
 
-MODES = ("timer", "x-scroll")
+MODES = ("timer", "x-scroll", "bare", "bare-scroll")
 
 
 class FloorSession(PlayerSession):

@@ -6,9 +6,18 @@
 //                          scrolling line: a copy of a 267 x 25 strip one pixel sideways
 //                          inside the window and the 1 x 25 column that comes into view,
 //                          both straight to the X server, past any backing store
+//   timer_floor bare       the timer of the first, with no toolkit: an X window made with
+//                          xcb, a timerfd and poll(); what the kernel alone asks of a wake
+//   timer_floor bare-scroll
+//                          and the requests of x-scroll, again with no toolkit
+//
+// The toolkit's modes run Qt's own event dispatcher, as the player does (not GLib's).
 //
 // bench/floor/floor_scenarios.py runs each under Xvfb as bench/process_scenarios.py runs
 // the player.
+#include <poll.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <QBackingStore>
@@ -16,13 +25,82 @@
 #include <QPainter>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
 
 const QRect kStrip(221, 126, 267, 25);
+constexpr int kTickMs = 35;
+
+// The two requests that move the scrolling line one pixel and show the column that came in.
+void SendScroll(xcb_connection_t *connection, xcb_window_t window, xcb_gcontext_t gc,
+                std::vector<std::uint32_t> &column, int tick) {
+    const std::uint32_t colour = (tick / 8) % 2 ? 0xC4C6CCu : 0x1C2329u;
+    xcb_copy_area(connection, window, window, gc, kStrip.left() + 1, kStrip.top(), kStrip.left(),
+                  kStrip.top(), kStrip.width() - 1, kStrip.height());
+    std::fill(column.begin(), column.end(), colour);
+    xcb_put_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, gc, 1, kStrip.height(),
+                  kStrip.right(), kStrip.top(), 0, 24,
+                  static_cast<std::uint32_t>(column.size() * 4),
+                  reinterpret_cast<const std::uint8_t *>(column.data()));
+    xcb_flush(connection);
+}
+
+xcb_gcontext_t MakeGc(xcb_connection_t *connection, xcb_window_t window) {
+    const std::uint32_t no_exposures = 0;
+    const xcb_gcontext_t gc = xcb_generate_id(connection);
+    xcb_create_gc(connection, gc, window, XCB_GC_GRAPHICS_EXPOSURES, &no_exposures);
+    return gc;
+}
+
+// No toolkit: a window of xcb's own, a timerfd, and a poll() on both.
+int RunBare(bool scroll) {
+    const std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> owned(
+        xcb_connect(nullptr, nullptr), xcb_disconnect);
+    xcb_connection_t *connection = owned.get();
+    if (xcb_connection_has_error(connection)) {
+        std::fprintf(stderr, "no X server\n");
+        return 2;
+    }
+    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    const xcb_window_t window = xcb_generate_id(connection);
+    const std::uint32_t values[] = {screen->black_pixel, XCB_EVENT_MASK_EXPOSURE};
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 600, 400, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                      XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME,
+                        XCB_ATOM_STRING, 8, 5, "floor");
+    xcb_map_window(connection, window);
+    const xcb_gcontext_t gc = MakeGc(connection, window);
+    xcb_flush(connection);
+
+    const int timer = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC);
+    const std::unique_ptr<const int, void (*)(const int *)> closeTimer(&timer, [](const int *fd) {
+        if (*fd >= 0) close(*fd);
+    });
+    itimerspec period{};
+    period.it_interval.tv_nsec = kTickMs * 1000000L;
+    period.it_value = period.it_interval;
+    if (timer < 0 || timerfd_settime(timer, 0, &period, nullptr) != 0) return 2;
+    std::vector<std::uint32_t> column(kStrip.height());
+    int tick = 0;
+    for (;;) {
+        pollfd fds[2] = {{timer, POLLIN, 0}, {xcb_get_file_descriptor(connection), POLLIN, 0}};
+        if (poll(fds, 2, -1) < 0) continue;
+        while (xcb_generic_event_t *event = xcb_poll_for_event(connection))
+            std::free(event);
+        if (xcb_connection_has_error(connection)) return 1;
+        std::uint64_t expired = 0;
+        if ((fds[0].revents & POLLIN) && read(timer, &expired, sizeof expired) > 0 && scroll)
+            SendScroll(connection, window, gc, column, ++tick);
+    }
+}
 
 void Paint(QBackingStore &store, const QRect &area, QColor colour) {
     store.beginPaint(area);
@@ -35,12 +113,14 @@ void Paint(QBackingStore &store, const QRect &area, QColor colour) {
 }  // namespace
 
 int main(int argc, char **argv) {
-    QGuiApplication app(argc, argv);
     const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray("timer");
+    if (mode == "bare" || mode == "bare-scroll") return RunBare(mode == "bare-scroll");
     if (mode != "timer" && mode != "x-scroll") {
-        std::fprintf(stderr, "usage: timer_floor timer|x-scroll\n");
+        std::fprintf(stderr, "usage: timer_floor timer|x-scroll|bare|bare-scroll\n");
         return 2;
     }
+    qputenv("QT_NO_GLIB", "1");
+    QGuiApplication app(argc, argv);
     QWindow window;
     window.setFlags(Qt::FramelessWindowHint);
     window.setTitle("floor");
@@ -66,25 +146,12 @@ int main(int argc, char **argv) {
     QTimer timer;
     timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer, &QTimer::timeout, [&] {
-        const QColor colour = (++tick / 8) % 2 ? QColor(196, 198, 204) : QColor(28, 35, 41);
-        const QRect entering(kStrip.right(), kStrip.top(), 1, kStrip.height());
-        if (mode == "x-scroll") {
-            const xcb_window_t id = static_cast<xcb_window_t>(window.winId());
-            if (!gc) {
-                const std::uint32_t no_exposures = 0;
-                gc = xcb_generate_id(connection);
-                xcb_create_gc(connection, gc, id, XCB_GC_GRAPHICS_EXPOSURES, &no_exposures);
-            }
-            xcb_copy_area(connection, id, id, gc, kStrip.left() + 1, kStrip.top(), kStrip.left(),
-                          kStrip.top(), kStrip.width() - 1, kStrip.height());
-            std::fill(column.begin(), column.end(), colour.rgb() & 0xFFFFFFu);
-            xcb_put_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, id, gc, 1, kStrip.height(),
-                          entering.left(), entering.top(), 0, 24,
-                          static_cast<std::uint32_t>(column.size() * 4),
-                          reinterpret_cast<const std::uint8_t *>(column.data()));
-            xcb_flush(connection);
-        }
+        ++tick;
+        if (mode != "x-scroll") return;
+        const auto id = static_cast<xcb_window_t>(window.winId());
+        if (!gc) gc = MakeGc(connection, id);
+        SendScroll(connection, id, gc, column, tick);
     });
-    timer.start(35);
+    timer.start(kTickMs);
     return app.exec();
 }
