@@ -67,14 +67,14 @@ class AudioOutput {
     bool sdl_ready_ = false;                       // guarded by device_mutex_
     SDL_AudioDeviceID device_ = 0;                 // guarded by device_mutex_
     std::atomic<std::int64_t> latency_frames_{0};  // atomic; written under device_mutex_
-    std::mutex watch_mutex_;                // see the top of the file
-    std::condition_variable watcher_wake_;  // with watch_mutex_
+    std::mutex watch_mutex_;                       // see the top of the file
+    std::condition_variable watcher_wake_;         // with watch_mutex_
     struct {
-        bool watching = false;  // a device is open
-        bool lost = false;      // SDL said a device went away
+        bool watching = false;      // a device is open
+        bool lost = false;          // SDL said a device went away
         bool close_wanted = false;  // the open device has no streams left (kCloseDelay)
-    } watch_;                   // guarded by watch_mutex_
-    std::thread watcher_;                   // guarded by device_mutex_; started once, never joined
+    } watch_;                       // guarded by watch_mutex_
+    std::thread watcher_;           // guarded by device_mutex_; started once, never joined
     std::thread clock_;  // guarded by device_mutex_; started once; never joined (audio_engine.cpp)
     std::mutex mutex_;
     std::condition_variable clock_wake_;  // the clock waits on it while it has nothing to do

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 #include <thread>
+#include <vector>
 
 #include "audio_engine.h"
 #include "test_media.h"
