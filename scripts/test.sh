@@ -12,7 +12,8 @@ bash scripts/install-deps.sh
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOLNAR_TESTS=ON
 cmake --build build
-(cd build && ctest --output-on-failure -j2)
+# The station stress cases (label "stress", minutes each) run on demand: ctest -L stress.
+(cd build && ctest --output-on-failure -j3 -LE stress)
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"

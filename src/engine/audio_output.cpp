@@ -9,6 +9,7 @@
 
 #include "decoder.h"
 #include "stream.h"
+#include "time_bounds.h"
 
 namespace engine {
 namespace {
@@ -165,11 +166,11 @@ void AudioOutput::RunWatcher() {
             // No device: asleep until one opens. An open one: until SDL says it was lost,
             // or its last stream went.
             watcher_wake_.wait(lock, [this] { return watch_.watching; });
-            watcher_wake_.wait_for(lock, kWatchPeriod, [this] {
+            watcher_wake_.wait_for(lock, Scaled(kWatchPeriod), [this] {
                 return watch_.lost || !watch_.watching || watch_.close_wanted;
             });
             if (watch_.close_wanted && !watch_.lost) {
-                close_due = !watcher_wake_.wait_for(lock, kCloseDelay, [this] {
+                close_due = !watcher_wake_.wait_for(lock, Scaled(kCloseDelay), [this] {
                     return watch_.lost || !watch_.watching || !watch_.close_wanted;
                 });
             }

@@ -1,4 +1,5 @@
-// Read-only looks inside the engine for its benchmarks and tests, never for the player.
+// Looks inside the engine for its benchmarks and tests, never for the player, and one knob
+// for the tests: the scale of the engine's time bounds.
 #pragma once
 
 #include <cstdint>
@@ -10,5 +11,13 @@ namespace engine {
 // Steady-clock nanoseconds when the output first took frames of the stream after its last
 // start, 0 before that or for an unknown handle.
 std::int64_t FirstFrameNs(DWORD handle);
+
+// Multiplies every fixed time bound of the engine (a station's 5 s opening and read timeout,
+// the 1 s between reconnections, the 10 s stall report, the 5 s stale pause, the output's
+// device watch and close delay) by `scale`, kept within 0.01 to 1; 1 restores them. Takes
+// effect at each bound's next use. Only called by tests, and each test that scales resets
+// the scale at its end (a CTest test is a process of its own, so a leftover scale goes no
+// further than the program it ran in).
+void ScaleTimeBounds(double scale);
 
 }  // namespace engine

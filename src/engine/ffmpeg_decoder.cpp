@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "audio_engine.h"
@@ -19,6 +20,7 @@
 #include "ffmpeg_handles.h"
 #include "ffmpeg_io.h"
 #include "icy_metadata.h"
+#include "time_bounds.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -38,7 +40,7 @@ namespace {
 constexpr int kUrlFormatProbeBytes = 16 * 1024;
 constexpr int kUrlProbeBytes = 32 * 1024;
 // A station that sends nothing for this long is taken as gone (microseconds).
-constexpr const char *kUrlReadTimeoutUs = "5000000";
+constexpr std::chrono::microseconds kUrlReadTimeout{5000000};
 // Connections tried for one opening when what arrives cannot be read as audio: each
 // connection joins the station at another point of its stream.
 constexpr int kStationOpenAttempts = 3;
@@ -577,7 +579,9 @@ int InterruptCallback(void *opaque) {
 
 void AddStationConnectionOptions(AVDictionary **options) {
     av_dict_set(options, "icy", "1", 0);
-    av_dict_set(options, "rw_timeout", kUrlReadTimeoutUs, 0);
+    const auto timeout = std::chrono::duration_cast<std::chrono::microseconds>(
+        Scaled(std::chrono::nanoseconds(kUrlReadTimeout)));
+    av_dict_set(options, "rw_timeout", std::to_string(timeout.count()).c_str(), 0);
     av_dict_set(options, "reconnect", "0", 0);
     AddTlsOptions(options);
 }

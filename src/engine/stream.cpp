@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "steady_clock.h"
+#include "time_bounds.h"
 #include "url_opener.h"
 
 namespace engine {
@@ -28,7 +29,7 @@ constexpr std::int64_t kMaxLatencyFrames = kHistoryFrames - kFftSize;
 constexpr std::size_t kMetadataPadding = 64;
 // Opening a station: FFmpeg gives up at the first time; the radio thread stops waiting at
 // the second, when a host name lookup (which nothing can interrupt) holds the opening up.
-// Both stay under 5 s.
+// Both stay under 5 s. These bounds are scaled by the tests (time_bounds.h).
 constexpr std::int64_t kStationOpenTimeoutNs = 4'500'000'000;
 constexpr std::chrono::milliseconds kStationOpenLimit{4800};
 // Between two tries to reach a station that was lost.
@@ -87,9 +88,10 @@ std::unique_ptr<Decoder> Stream::OpenConnection(std::shared_ptr<CancelToken> &co
                                                 int *error) {
     connection = std::make_shared<CancelToken>();
     connection->parent = token_;
-    connection->deadline_ns = NowNs() + kStationOpenTimeoutNs;
+    connection->deadline_ns =
+        NowNs() + Scaled(std::chrono::nanoseconds(kStationOpenTimeoutNs)).count();
     *error = BASS_ERROR_TIMEOUT;
-    std::unique_ptr<Decoder> decoder = OpenUrlWithin(url_, connection, kStationOpenLimit, error);
+    std::unique_ptr<Decoder> decoder = OpenUrlWithin(url_, connection, ScaledMs(kStationOpenLimit), error);
     if (decoder) connection->deadline_ns = 0;  // from here on only a free interrupts it
     return decoder;
 }
@@ -100,7 +102,7 @@ bool Stream::Reconnect(std::unique_lock<std::mutex> &lock) {
     connection_token_.reset();
     lock.lock();
     for (bool first = true; !quit_; first = false) {
-        if (!first && wake_decoder_.wait_for(lock, kReconnectInterval, [&] { return quit_; }))
+        if (!first && wake_decoder_.wait_for(lock, ScaledMs(kReconnectInterval), [&] { return quit_; }))
             break;
         lock.unlock();
         std::shared_ptr<CancelToken> connection;
@@ -200,7 +202,8 @@ bool Stream::Play(bool restart) {
             SeekLocked(0, lock);
         }
     }
-    if (is_url_ && play_state_ == PlayState::kPaused && NowNs() - paused_at_ns_ > kStalePauseNs) {
+    if (is_url_ && play_state_ == PlayState::kPaused && NowNs() - paused_at_ns_ >
+                       Scaled(std::chrono::nanoseconds(kStalePauseNs)).count()) {
         // Live sound from a new connection, not what was buffered before the pause.
         ++serial_;
         ring_.Clear();
@@ -239,7 +242,7 @@ DWORD Stream::CurrentActivity(int *reason) {
     if (!stalled_) return BASS_ACTIVE_PLAYING;
     // A station without sound for long says why: the latest failed connection, or none.
     if (reason && is_url_ && stalled_since_ns_ != 0 &&
-        NowNs() - stalled_since_ns_ >= kStallReportNs)
+        NowNs() - stalled_since_ns_ >= Scaled(std::chrono::nanoseconds(kStallReportNs)).count())
         *reason = failure_ != BASS_OK ? failure_ : BASS_ERROR_TIMEOUT;
     return BASS_ACTIVE_STALLED;
 }

@@ -2,13 +2,8 @@
 // 127.0.0.1 (Python's http.server) play through FFmpeg's HLS support: an ended playlist
 // plays to its end, a live one keeps playing as segments come and go, and a master playlist
 // leads to its media playlist.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -17,34 +12,11 @@
 #include "audio_engine.h"
 #include "fake_http_server.h"
 #include "test_media.h"
+#include "test_servers.h"
 
-extern char **environ;
 using namespace std::chrono_literals;
 
 namespace {
-
-pid_t Spawn(std::vector<std::string> args) {
-    std::vector<char *> argv;
-    for (auto &arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return spawned == 0 ? pid : -1;
-}
-
-void Stop(pid_t &pid) {
-    if (pid <= 0) return;
-    kill(pid, SIGTERM);
-    int status;
-    waitpid(pid, &status, 0);
-    pid = -1;
-}
 
 std::string ReadText(const std::string &path) {
     std::ifstream file(path);
@@ -56,19 +28,19 @@ class Hls : public ::testing::Test {
     void SetUp() override {
         BASS_Init(-1, 44100, 0, nullptr, nullptr);
         port_ = testmedia::ClosedPort();
-        web_ = Spawn({"/usr/bin/python3", "-m", "http.server", std::to_string(port_), "--bind",
+        web_ = testservers::Process({"/usr/bin/python3", "-m", "http.server", std::to_string(port_), "--bind",
                       "127.0.0.1", "--directory", dir_.Path("")});
-        ASSERT_GT(web_, 0);
+        ASSERT_TRUE(web_.started());
         std::ofstream(dir_.Path("master.m3u8"))
             << "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=96000,CODECS=\"mp4a.40.2\"\nvod/index.m3u8\n";
     }
     void TearDown() override {
         if (handle_) BASS_StreamFree(handle_);
-        Stop(encoder_);
-        Stop(web_);
+        encoder_.Stop();
+        web_.Stop();
     }
     // ffmpeg's HLS muxer writing a 440 Hz tone in AAC segments of one second.
-    pid_t Encode(const std::string &name, bool live, bool encrypted = false) {
+    std::vector<std::string> EncoderArgs(const std::string &name, bool live, bool encrypted = false) {
         mkdir(dir_.Path(name).c_str(), 0755);
         std::vector<std::string> args = {"/usr/bin/ffmpeg", "-nostdin", "-v", "error", "-y"};
         if (live) args.push_back("-re");
@@ -89,7 +61,7 @@ class Hls : public ::testing::Test {
             args.insert(args.end(), {"-hls_key_info_file", dir_.Path(name + "/key.info")});
         }
         args.push_back(dir_.Path(name + "/index.m3u8"));
-        return Spawn(args);
+        return args;
     }
     std::string Url(const std::string &path) {
         return "http://127.0.0.1:" + std::to_string(port_) + "/" + path;
@@ -113,14 +85,12 @@ class Hls : public ::testing::Test {
 
     testmedia::TempDir dir_;
     int port_ = 0;
-    pid_t web_ = -1, encoder_ = -1;
+    testservers::Process web_, encoder_;
     HSTREAM handle_ = 0;
 };
 
 TEST_F(Hls, EndedPlaylistAndItsMaster_PlayToTheEnd) {
-    pid_t encoder = Encode("vod", false);
-    int status;
-    ASSERT_EQ(waitpid(encoder, &status, 0), encoder);
+    ASSERT_EQ(testservers::RunToEnd(EncoderArgs("vod", false), {}), 0);
     ASSERT_NE(ReadText(dir_.Path("vod/index.m3u8")).find("#EXT-X-ENDLIST"), std::string::npos);
     for (const std::string path : {"vod/index.m3u8", "master.m3u8"}) {
         Play(path);
@@ -137,9 +107,7 @@ TEST_F(Hls, EndedPlaylistAndItsMaster_PlayToTheEnd) {
 }
 
 TEST_F(Hls, EncryptedSegments_Play) {
-    pid_t encoder = Encode("enc", false, true);
-    int status;
-    ASSERT_EQ(waitpid(encoder, &status, 0), encoder);
+    ASSERT_EQ(testservers::RunToEnd(EncoderArgs("enc", false, true), {}), 0);
     ASSERT_NE(ReadText(dir_.Path("enc/index.m3u8")).find("METHOD=AES-128"), std::string::npos);
     Play("enc/index.m3u8");
     EXPECT_TRUE(testmedia::WaitUntil([&] { return HeardTone(); }, 5s));
@@ -152,9 +120,7 @@ TEST_F(Hls, SegmentsOrKeysOnLocalFiles_NeverOpened) {
            "hostname\"\n#EXTINF:1.0,\ncrypto+file://"
         << dir_.Path("vod/index0.ts") << "\n#EXTINF:1.0,\nfile://" << dir_.Path("vod/index1.ts")
         << "\n#EXT-X-ENDLIST\n";
-    pid_t encoder = Encode("vod", false);
-    int status;
-    ASSERT_EQ(waitpid(encoder, &status, 0), encoder);
+    ASSERT_EQ(testservers::RunToEnd(EncoderArgs("vod", false), {}), 0);
     ASSERT_TRUE(
         testmedia::WaitUntil([&] { return !ReadText(dir_.Path("vod/index.m3u8")).empty(); }, 5s));
     // The opening runs in the background: the stream ends without a sample played.
@@ -167,8 +133,8 @@ TEST_F(Hls, SegmentsOrKeysOnLocalFiles_NeverOpened) {
 }
 
 TEST_F(Hls, LivePlaylist_KeepsPlayingAsSegmentsComeAndGo) {
-    encoder_ = Encode("live", true);
-    ASSERT_GT(encoder_, 0);
+    encoder_ = testservers::Process(EncoderArgs("live", true));
+    ASSERT_TRUE(encoder_.started());
     ASSERT_TRUE(testmedia::WaitUntil(
         [&] {
             return ReadText(dir_.Path("live/index.m3u8")).find("index2.ts") != std::string::npos;

@@ -3,14 +3,10 @@
 // only when that authority is trusted (through SSL_CERT_FILE) and the certificate names the
 // host; an untrusted or self-signed certificate, or one for another host, does not play.
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -20,8 +16,8 @@
 #include "audio_engine.h"
 #include "fake_http_server.h"
 #include "test_media.h"
+#include "test_servers.h"
 
-extern char **environ;
 using namespace std::chrono_literals;
 
 namespace {
@@ -58,8 +54,9 @@ class Https : public ::testing::Test {
     void StartServer(const std::string &name) { StartServerOn(name, &server_, &port_); }
     // openssl's s_server, or, for HLS (whose connections it does not keep up with), Python's
     // web server over TLS.
-    void StartServerOn(const std::string &name, pid_t *server, int *port, bool python = false) {
-        StopServer(server);
+    void StartServerOn(const std::string &name, testservers::Process *server, int *port,
+                       bool python = false) {
+        server->Stop();
         *port = testmedia::ClosedPort();
         std::vector<std::string> args = {"/usr/bin/openssl",
                                          "s_server",
@@ -85,34 +82,15 @@ class Https : public ::testing::Test {
             args = {"/usr/bin/python3", dir_.Path("serve.py"), std::to_string(*port),
                     dir_.Path(name + ".pem"), dir_.Path(name + ".key")};
         }
-        std::vector<char *> argv;
-        for (auto &arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        std::string folder = dir_.Path("");
-        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        int spawned = posix_spawn(server, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ASSERT_EQ(spawned, 0);
+        *server = testservers::Process(args, {.folder = dir_.Path("")});
+        ASSERT_TRUE(server->started());
         ASSERT_TRUE(testmedia::WaitUntil([&] { return Listening(*port); }, 10s));
     }
     void TearDown() override {
         if (handle_) BASS_StreamFree(handle_);
-        StopServer(&server_);
-        StopServer(&second_server_);
+        server_.Stop();
+        second_server_.Stop();
         unsetenv("SSL_CERT_FILE");
-    }
-    static void StopServer(pid_t *server) {
-        if (*server > 0) {
-            kill(*server, SIGTERM);
-            int status;
-            waitpid(*server, &status, 0);
-            *server = -1;
-        }
     }
     // Four seconds of the tone as HLS in hls/ (index.m3u8, index0.ts, ...).
     void MakeHls() {
@@ -154,7 +132,7 @@ class Https : public ::testing::Test {
 
     testmedia::TempDir dir_;
     int port_ = 0, second_port_ = 0;
-    pid_t server_ = -1, second_server_ = -1;
+    testservers::Process server_, second_server_;
     HSTREAM handle_ = 0;
 };
 

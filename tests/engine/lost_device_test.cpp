@@ -7,9 +7,6 @@
 // back.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -20,8 +17,8 @@
 
 #include "audio_engine.h"
 #include "test_media.h"
+#include "test_servers.h"
 
-extern char **environ;
 using namespace std::chrono_literals;
 
 namespace {
@@ -158,33 +155,16 @@ TEST(LostDevice, SinkRemovedWhilePlaying_PlaysOnAndTheClockKeepsTime) {
                                      "--daemonize=no",
                                      "--exit-idle-time=-1",
                                      "--log-target=stderr"};
-    std::vector<char *> argv;
-    for (auto &arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> env_strings;
-    for (char **e = environ; *e; ++e)
-        env_strings.push_back(*e);
-    env_strings.insert(env_strings.end(), environment.begin(), environment.end());
-    std::vector<char *> envp;
-    for (auto &e : env_strings)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t server = -1;
-    ASSERT_EQ(posix_spawn(&server, argv[0], &actions, nullptr, argv.data(), envp.data()), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    // Its messages on standard error stay out of the test's output; standard output is
+    // empty anyway.
+    testservers::Process server(args, {.environment = environment, .quiet = true});
+    ASSERT_TRUE(server.started());
     ASSERT_TRUE(testmedia::WaitUntil([&] { return access(socket.c_str(), F_OK) == 0; }, 10s));
 
     std::vector<std::string> child = environment;
     child.insert(child.end(), {"SDL_AUDIODRIVER=pulseaudio", "VOLNAR_CHILD_FILE=" + wav});
     EXPECT_EQ(
         testmedia::RunTestInChild("LostDeviceChild.DISABLED_PlaysOnAcrossRemovedSinks", child), 0);
-    kill(server, SIGTERM);
-    int status;
-    waitpid(server, &status, 0);
 }
 
 }  // namespace

@@ -3,86 +3,40 @@
 // changes it; when the server goes away the stream stays stalled and plays again, by itself,
 // once the server is back.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
-#include <regex>
+#include <optional>
 #include <thread>
 
 #include "audio_engine.h"
 #include "test_media.h"
+#include "test_servers.h"
 
-extern char **environ;
 using namespace std::chrono_literals;
 
 namespace {
-
-const std::string kScript = std::string(VOLNAR_SUPPORT_DIR) + "/icecast_server.py";
-
-pid_t Spawn(std::vector<std::string> args) {
-    std::vector<char *> argv;
-    for (auto &arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-    return pid;
-}
-
-int RunToEnd(std::vector<std::string> args) {
-    pid_t pid = Spawn(std::move(args));
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) < 0) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 class Radio : public ::testing::Test {
   protected:
     void SetUp() override {
         BASS_Init(-1, 44100, 0, nullptr, nullptr);
-        ASSERT_NO_FATAL_FAILURE(StartServer({}));
+        ASSERT_NO_FATAL_FAILURE(StartServer(0));
     }
-    // port: empty for any free one, else the port of a server that went away.
-    void StartServer(const std::string &port) {
-        info_ = dir_.Path("icecast" + std::to_string(++servers_started_) + ".json");
-        std::vector<std::string> args = {
-            "/usr/bin/python3", kScript, "serve", "--info-file", info_, "--title", "First Song"};
-        if (!port.empty()) {
-            args.push_back("--port");
-            args.push_back(port);
-        }
-        server_ = Spawn(args);
-        ASSERT_GT(server_, 0);
-        ASSERT_TRUE(testmedia::WaitUntil([&] { return access(info_.c_str(), R_OK) == 0; }, 30s));
-        std::ifstream file(info_);
-        std::string json((std::istreambuf_iterator<char>(file)), {});
-        std::smatch match;
-        ASSERT_TRUE(std::regex_search(json, match, std::regex("\"url\": \"([^\"]+)\"")));
-        url_ = match[1];
-        ASSERT_TRUE(std::regex_search(json, match, std::regex("\"port\": (\\d+)")));
-        port_ = match[1];
+    // port: 0 for any free one, else the port of a server that went away.
+    void StartServer(int port) {
+        station_.reset();
+        station_.emplace(dir_.Path("icecast" + std::to_string(++servers_started_) + ".json"),
+                         testservers::StationOptions{.port = port});
+        ASSERT_TRUE(station_->ready());
+        url_ = station_->url();
+        port_ = station_->port();
     }
-    void StopServer() {
-        kill(server_, SIGTERM);
-        int status;
-        waitpid(server_, &status, 0);
-        server_ = -1;
-    }
+    void StopServer() { station_->Stop(); }
     void TearDown() override {
         if (handle_) BASS_StreamFree(handle_);
-        if (server_ > 0) {
-            kill(server_, SIGTERM);
-            int status;
-            waitpid(server_, &status, 0);
-        }
+        station_.reset();
     }
-    bool SetTitle(const std::string &title) {
-        return RunToEnd({"/usr/bin/python3", kScript, "title", "--info-file", info_, title}) == 0;
-    }
+    bool SetTitle(const std::string &title) { return station_->SetTitle(title); }
     std::string Meta() {
         const char *text = BASS_ChannelGetTags(handle_, BASS_TAG_META);
         return text ? text : "";
@@ -90,8 +44,9 @@ class Radio : public ::testing::Test {
 
     testmedia::TempDir dir_;
     int servers_started_ = 0;
-    std::string info_, url_, port_;
-    pid_t server_ = -1;
+    std::optional<testservers::IcecastStation> station_;
+    std::string url_;
+    int port_ = 0;
     HSTREAM handle_ = 0;
 };
 

@@ -3,44 +3,20 @@
 // logical stream, Ogg Opus and Ogg FLAC, their titles in the ICY form the player reads; and a
 // Shoutcast v1 server ("ICY 200 OK") of the test's own.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
-#include <regex>
+#include <optional>
 #include <thread>
 
 #include "audio_engine.h"
 #include "fake_http_server.h"
 #include "test_media.h"
+#include "test_servers.h"
 
-extern char **environ;
 using namespace std::chrono_literals;
 using testmedia::FakeHttpServer;
 
 namespace {
-
-const std::string kScript = std::string(VOLNAR_SUPPORT_DIR) + "/icecast_server.py";
-
-pid_t Spawn(std::vector<std::string> args) {
-    std::vector<char *> argv;
-    for (auto &arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-    return pid;
-}
-
-int RunToEnd(std::vector<std::string> args) {
-    pid_t pid = Spawn(std::move(args));
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) < 0) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 std::string Meta(HSTREAM handle) {
     const char *text = BASS_ChannelGetTags(handle, BASS_TAG_META);
@@ -64,29 +40,19 @@ class IcecastFormats : public ::testing::TestWithParam<std::string> {
   protected:
     void SetUp() override {
         BASS_Init(-1, 44100, 0, nullptr, nullptr);
-        info_ = dir_.Path("icecast.json");
-        server_ = Spawn({"/usr/bin/python3", kScript, "serve", "--info-file", info_, "--title",
-                         "First Song", "--codec", GetParam()});
-        ASSERT_GT(server_, 0);
-        ASSERT_TRUE(testmedia::WaitUntil([&] { return access(info_.c_str(), R_OK) == 0; }, 30s));
-        std::ifstream file(info_);
-        std::string json((std::istreambuf_iterator<char>(file)), {});
-        std::smatch match;
-        ASSERT_TRUE(std::regex_search(json, match, std::regex("\"url\": \"([^\"]+)\"")));
-        url_ = match[1];
+        station_.emplace(dir_.Path("icecast.json"),
+                         testservers::StationOptions{.codec = GetParam()});
+        ASSERT_TRUE(station_->ready());
+        url_ = station_->url();
     }
     void TearDown() override {
         if (handle_) BASS_StreamFree(handle_);
-        if (server_ > 0) {
-            kill(server_, SIGTERM);
-            int status;
-            waitpid(server_, &status, 0);
-        }
+        station_.reset();
     }
 
     testmedia::TempDir dir_;
-    std::string info_, url_;
-    pid_t server_ = -1;
+    std::optional<testservers::IcecastStation> station_;
+    std::string url_;
     HSTREAM handle_ = 0;
 };
 
@@ -115,8 +81,7 @@ TEST_P(OggTitles, NewLogicalStream_NewTitleAndSoundGoesOn) {
     ASSERT_TRUE(
         testmedia::WaitUntil([&] { return Meta(handle_) == "StreamTitle='First Song';"; }, 5s))
         << Meta(handle_);
-    ASSERT_EQ(
-        RunToEnd({"/usr/bin/python3", kScript, "title", "--info-file", info_, "Вторая песня"}), 0);
+    ASSERT_TRUE(station_->SetTitle("Вторая песня"));
     EXPECT_TRUE(
         testmedia::WaitUntil([&] { return Meta(handle_) == "StreamTitle='Вторая песня';"; }, 10s))
         << Meta(handle_);

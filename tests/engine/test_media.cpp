@@ -106,14 +106,67 @@ std::vector<float> Sine(double frequency, double seconds, int rate, int channels
     return out;
 }
 
+namespace {
+
+// FNV-1a, 64 bits: stable across runs and builds, unlike std::hash.
+std::uint64_t Fnv1a(std::uint64_t hash, const void *data, std::size_t size) {
+    const auto *bytes = static_cast<const unsigned char *>(data);
+    for (std::size_t i = 0; i < size; ++i)
+        hash = (hash ^ bytes[i]) * 0x100000001b3ull;
+    return hash;
+}
+
+// Runs an encoder command that turns the file `in` into `out`, through the run's media cache
+// (VOLNAR_TEST_MEDIA_CACHE, a folder under the build that CTest names): an encoding of the
+// same input bytes with the same command was made once in this build and is copied from
+// there. Each CTest test is a process of its own, so without the cache every test of a
+// fixture encoded its media again. Without the variable (a test program run by hand) the
+// command simply runs.
+// `recipe` is the command without its paths: what is made depends only on it, the input's
+// bytes and the output's extension.
+bool EncodeCached(const std::string &recipe, const std::string &command, const std::string &in,
+                  const std::string &out) {
+    const char *cache = std::getenv("VOLNAR_TEST_MEDIA_CACHE");
+    if (!cache || !*cache) return std::system(command.c_str()) == 0;
+
+    std::uint64_t key = Fnv1a(0xcbf29ce484222325ull, recipe.data(), recipe.size());
+    const std::vector<std::uint8_t> input = ReadBytes(in);
+    if (input.empty()) return std::system(command.c_str()) == 0;
+    key = Fnv1a(key, input.data(), input.size());
+    const std::string extension = std::filesystem::path(out).extension().string();
+    key = Fnv1a(key, extension.data(), extension.size());
+
+    char name[32];
+    std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(key));
+    const std::filesystem::path cached = std::filesystem::path(cache) / (name + extension);
+    std::error_code error;
+    if (std::filesystem::copy_file(cached, out, std::filesystem::copy_options::overwrite_existing,
+                                   error))
+        return true;
+    if (std::system(command.c_str()) != 0) return false;
+    // Copied in under a name of this process's own and renamed, so that a test running
+    // beside this one finds the whole file or none.
+    std::filesystem::create_directories(cache, error);
+    const std::filesystem::path part =
+        cached.string() + ".part" + std::to_string(static_cast<long>(getpid()));
+    if (std::filesystem::copy_file(out, part, std::filesystem::copy_options::overwrite_existing,
+                                   error))
+        std::filesystem::rename(part, cached, error);
+    if (error) std::filesystem::remove(part, error);
+    return true;
+}
+
+}  // namespace
+
 bool Ffmpeg(const std::string &in, const std::string &args, const std::string &out) {
-    std::string command = "ffmpeg -nostdin -v error -y -i '" + in + "' " + args + " '" + out + "'";
-    return std::system(command.c_str()) == 0;
+    return EncodeCached("ffmpeg " + args,
+                        "ffmpeg -nostdin -v error -y -i '" + in + "' " + args + " '" + out + "'",
+                        in, out);
 }
 
 bool Lame(const std::string &in, const std::string &args, const std::string &out) {
-    std::string command = "lame --quiet " + args + " '" + in + "' '" + out + "'";
-    return std::system(command.c_str()) == 0;
+    return EncodeCached("lame " + args, "lame --quiet " + args + " '" + in + "' '" + out + "'", in,
+                        out);
 }
 
 bool WriteBytes(const std::string &path, const std::vector<std::uint8_t> &bytes) {
