@@ -91,7 +91,8 @@ std::unique_ptr<Decoder> Stream::OpenConnection(std::shared_ptr<CancelToken> &co
     connection->deadline_ns =
         NowNs() + Scaled(std::chrono::nanoseconds(kStationOpenTimeoutNs)).count();
     *error = BASS_ERROR_TIMEOUT;
-    std::unique_ptr<Decoder> decoder = OpenUrlWithin(url_, connection, ScaledMs(kStationOpenLimit), error);
+    std::unique_ptr<Decoder> decoder =
+        OpenUrlWithin(url_, connection, ScaledMs(kStationOpenLimit), error);
     if (decoder) connection->deadline_ns = 0;  // from here on only a free interrupts it
     return decoder;
 }
@@ -102,7 +103,8 @@ bool Stream::Reconnect(std::unique_lock<std::mutex> &lock) {
     connection_token_.reset();
     lock.lock();
     for (bool first = true; !quit_; first = false) {
-        if (!first && wake_decoder_.wait_for(lock, ScaledMs(kReconnectInterval), [&] { return quit_; }))
+        if (!first &&
+            wake_decoder_.wait_for(lock, ScaledMs(kReconnectInterval), [&] { return quit_; }))
             break;
         lock.unlock();
         std::shared_ptr<CancelToken> connection;
@@ -202,8 +204,8 @@ bool Stream::Play(bool restart) {
             SeekLocked(0, lock);
         }
     }
-    if (is_url_ && play_state_ == PlayState::kPaused && NowNs() - paused_at_ns_ >
-                       Scaled(std::chrono::nanoseconds(kStalePauseNs)).count()) {
+    if (is_url_ && play_state_ == PlayState::kPaused &&
+        NowNs() - paused_at_ns_ > Scaled(std::chrono::nanoseconds(kStalePauseNs)).count()) {
         // Live sound from a new connection, not what was buffered before the pause.
         ++serial_;
         ring_.Clear();

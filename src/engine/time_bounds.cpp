@@ -12,7 +12,9 @@ std::atomic<double> g_time_bound_scale{1.0};
 
 }  // namespace
 
-double TimeBoundScale() { return g_time_bound_scale.load(std::memory_order_relaxed); }
+double TimeBoundScale() {
+    return g_time_bound_scale.load(std::memory_order_relaxed);
+}
 
 void ScaleTimeBounds(double scale) {
     // A bound of zero or less would turn every wait into a busy loop or an instant failure.

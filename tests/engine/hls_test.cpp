@@ -28,8 +28,8 @@ class Hls : public ::testing::Test {
     void SetUp() override {
         BASS_Init(-1, 44100, 0, nullptr, nullptr);
         port_ = testmedia::ClosedPort();
-        web_ = testservers::Process({"/usr/bin/python3", "-m", "http.server", std::to_string(port_), "--bind",
-                      "127.0.0.1", "--directory", dir_.Path("")});
+        web_ = testservers::Process({"/usr/bin/python3", "-m", "http.server", std::to_string(port_),
+                                     "--bind", "127.0.0.1", "--directory", dir_.Path("")});
         ASSERT_TRUE(web_.started());
         std::ofstream(dir_.Path("master.m3u8"))
             << "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=96000,CODECS=\"mp4a.40.2\"\nvod/index.m3u8\n";
@@ -40,7 +40,8 @@ class Hls : public ::testing::Test {
         web_.Stop();
     }
     // ffmpeg's HLS muxer writing a 440 Hz tone in AAC segments of one second.
-    std::vector<std::string> EncoderArgs(const std::string &name, bool live, bool encrypted = false) {
+    std::vector<std::string> EncoderArgs(const std::string &name, bool live,
+                                         bool encrypted = false) {
         mkdir(dir_.Path(name).c_str(), 0755);
         std::vector<std::string> args = {"/usr/bin/ffmpeg", "-nostdin", "-v", "error", "-y"};
         if (live) args.push_back("-re");

@@ -53,7 +53,8 @@ class StationStarts {
             HSTREAM handle = BASS_StreamCreateURL(url_.c_str(), 0, 0, nullptr, nullptr);
             ASSERT_NE(handle, 0u);
             BASS_ChannelPlay(handle, FALSE);
-            bool heard = testmedia::WaitUntil([&] { return engine::FirstFrameNs(handle) != 0; }, 2s);
+            bool heard =
+                testmedia::WaitUntil([&] { return engine::FirstFrameNs(handle) != 0; }, 2s);
             if (heard) {
                 slowest = std::max(slowest, testmedia::SecondsSince(start));
             } else {
@@ -80,7 +81,9 @@ class RadioStarts : public ::testing::Test, protected StationStarts {
     void TearDown() override { StopServer(); }
 };
 
-TEST_F(RadioStarts, HundredStarts_EveryOneHeard) { ExpectEveryStartHeard(kEveryRunStarts); }
+TEST_F(RadioStarts, HundredStarts_EveryOneHeard) {
+    ExpectEveryStartHeard(kEveryRunStarts);
+}
 
 class RadioStress : public ::testing::TestWithParam<Source>, protected StationStarts {
   protected:
@@ -88,7 +91,9 @@ class RadioStress : public ::testing::TestWithParam<Source>, protected StationSt
     void TearDown() override { StopServer(); }
 };
 
-TEST_P(RadioStress, EveryStartPlays) { ExpectEveryStartHeard(kStressStarts); }
+TEST_P(RadioStress, EveryStartPlays) {
+    ExpectEveryStartHeard(kStressStarts);
+}
 
 INSTANTIATE_TEST_SUITE_P(Sources, RadioStress,
                          ::testing::Values(Source{"Mp3At128", "128k", 0},

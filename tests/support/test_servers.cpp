@@ -99,11 +99,12 @@ int RunToEnd(std::vector<std::string> args, const ProcessOptions &options) {
 IcecastStation::IcecastStation(const std::string &info_file, const StationOptions &options)
     : info_file_(info_file) {
     unlink(info_file_.c_str());
-    std::vector<std::string> args = {"/usr/bin/python3", kIcecastScript, "serve", "--info-file",
-                                     info_file_,         "--title",      options.title,
-                                     "--codec",          options.codec};
+    std::vector<std::string> args = {"/usr/bin/python3", kIcecastScript, "serve",
+                                     "--info-file",      info_file_,     "--title",
+                                     options.title,      "--codec",      options.codec};
     if (!options.bitrate.empty()) args.insert(args.end(), {"--bitrate", options.bitrate});
-    if (options.metaint > 0) args.insert(args.end(), {"--metaint", std::to_string(options.metaint)});
+    if (options.metaint > 0)
+        args.insert(args.end(), {"--metaint", std::to_string(options.metaint)});
     if (options.port > 0) args.insert(args.end(), {"--port", std::to_string(options.port)});
     // The script's own messages stay visible: they say why a server did not come up.
     process_ = Process(args, {.quiet = false});
@@ -111,8 +112,7 @@ IcecastStation::IcecastStation(const std::string &info_file, const StationOption
     std::ifstream file(info_file_);
     const std::string json((std::istreambuf_iterator<char>(file)), {});
     std::smatch match;
-    if (std::regex_search(json, match, std::regex("\"port\": (\\d+)")))
-        port_ = std::stoi(match[1]);
+    if (std::regex_search(json, match, std::regex("\"port\": (\\d+)"))) port_ = std::stoi(match[1]);
     if (std::regex_search(json, match, std::regex("\"url\": \"([^\"]+)\""))) url_ = match[1];
 }
 
