@@ -205,6 +205,31 @@ class PlayerSession:
             args += ["--repeat", str(repeat), "--delay", "60"]
         _run(args + [str(button)], self.env)
 
+    # Both list panels, relative to the main window's corner.
+    PANEL = (105, 240, 390, 150)
+
+    def click_panel_button(self, x0, y0, x, y, timeout=10):
+        """Clicks FM or PL (at x, y of the main window whose corner is x0, y0) and returns
+        once the panels have stopped sliding: input made during a slide is dropped, and a
+        loaded machine slides slower than any fixed pause allows for."""
+        def panels():
+            px, py, pw, ph = self.PANEL
+            return self.screenshot().crop((x0 + px, y0 + py, x0 + px + pw, y0 + py + ph))
+        before = panels().tobytes()
+        self.click(x0 + x, y0 + y)
+        deadline = time.time() + timeout
+        last = None
+        still = 0
+        while time.time() < deadline:
+            now = panels().tobytes()
+            # Three equal looks a tenth of a second apart, unlike the one before the click.
+            still = still + 1 if now == last and now != before else 0
+            if still == 2:
+                return True
+            last = now
+            time.sleep(0.1)
+        return False
+
     def press(self, button=1):
         _run(["xdotool", "mousedown", str(button)], self.env)
 

@@ -85,12 +85,10 @@ def main(binary):
             win = s.wait_window("Плеер")
             x0, y0, _, _ = s.geometry(win)
             r.check(heard(sound, 550), "first file of several heard (550 Hz)")
-            s.click(x0 + 476, y0 + 216)  # PL: the track panel
-            time.sleep(1.5)
+            s.click_panel_button(x0, y0, 476, 216)  # PL: the track panel
             count, rows = listed_rows(s, x0, y0)
             r.check(count == 3, f"its folder's three tracks listed: {rows}")
-            s.click(x0 + 116, y0 + 220)  # FM: the station panel
-            time.sleep(2.5)
+            s.click_panel_button(x0, y0, 116, 220)  # FM: the station panel
             count, rows = listed_rows(s, x0, y0)
             r.check(count == 3, f"the named station file's three stations listed: {rows}")
 
@@ -101,8 +99,7 @@ def main(binary):
             x0, y0, _, _ = s.geometry(win)
             time.sleep(2.0)
             r.check(loudness(recent_samples(sound, 1.0)) < 1e-3, "folder: nothing heard")
-            s.click(x0 + 476, y0 + 216)
-            time.sleep(1.5)
+            s.click_panel_button(x0, y0, 476, 216)
             count, rows = listed_rows(s, x0, y0)
             r.check(count == 3, f"folder's three tracks listed: {rows}")
             s.click(x0 + 306, y0 + 222)  # play: the selected first track

@@ -81,8 +81,7 @@ def main(build):
             with PlayerSession("/usr/bin/volnar", cwd=work, extra_env=env) as s:
                 win = s.wait_window("Плеер")
                 x0, y0, _, _ = s.geometry(win)
-                s.click(x0 + 116, y0 + 220)  # FM: the station panel
-                time.sleep(2.0)
+                s.click_panel_button(x0, y0, 116, 220)  # FM: the station panel
                 shot = s.screenshot()
                 rows = [count_foreground(region(shot, x0 + 105, y0 + 240 + i * ROW_HEIGHT, 390,
                                                 ROW_HEIGHT)) for i in range(10)]

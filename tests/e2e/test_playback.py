@@ -50,8 +50,7 @@ def main(binary):
             r.check(heard(out, 550), "picked track heard (550 Hz)")
 
             # The track panel lists the folder's three tracks.
-            s.click(x0 + 476, y0 + 216)
-            time.sleep(1.2)
+            s.click_panel_button(x0, y0, 476, 216)
             shot = s.screenshot()
             rows = [count_foreground(region(shot, x0 + 105, y0 + 240 + i * ROW_HEIGHT, 390,
                                             ROW_HEIGHT)) for i in range(5)]
@@ -64,8 +63,7 @@ def main(binary):
             r.check(heard(out, 770), "double-clicked track heard (770 Hz)")
 
             # The station panel holds the station; a double click plays it.
-            s.click(x0 + 116, y0 + 220)
-            time.sleep(2.0)
+            s.click_panel_button(x0, y0, 116, 220)
             s.click(x0 + 105 + 40, y0 + 240 + ROW_HEIGHT // 2, repeat=2)
             r.check(heard(out, 880, timeout=15), "station heard (880 Hz)")
             shot = s.screenshot()

@@ -84,8 +84,7 @@ def main(binary):
             r.check(bars >= 2, f"spectrum bars lit for low tones ({bars} bars)")
 
             # The station: its title scrolls in the line, and a new title replaces it.
-            s.click(x0 + 116, y0 + 220)
-            time.sleep(1.5)
+            s.click_panel_button(x0, y0, 116, 220)
             s.click(x0 + 145, y0 + 247, repeat=2)
             def shows(title, other):
                 strip = region(s.screenshot(), x0 + STRIP[0], y0 + STRIP[1], *STRIP[2:])

@@ -52,11 +52,9 @@ def make_changes(s, r, folder):
     r.check(wait_until(lambda: playerctl(s, "metadata", "title") == "b tone.mp3", timeout=10),
             "the picked track plays")
 
-    s.click(x0 + 476, y0 + 216)                   # PL: the track list, b selected
-    time.sleep(1.5)
+    s.click_panel_button(x0, y0, 476, 216)  # PL: the track list, b selected
     seen["tracks"] = part(s, x0, y0, PANEL)
-    s.click(x0 + 116, y0 + 220)                   # FM: track panel closes, stations open
-    time.sleep(2.5)
+    s.click_panel_button(x0, y0, 116, 220)  # FM: track panel closes, stations open
     s.move(x0 + 560, y0 + 380)                    # no hover over the list
     seen["stations"] = part(s, x0, y0, PANEL)
 
@@ -85,8 +83,7 @@ def check_restored(s, r, seen, how):
     r.check(playerctl(s, "volume") == "0.800000", f"{how}: volume 0.8 on the bus")
     r.check(same(part(s, x0, y0, PANEL), seen["stations"]), f"{how}: station panel open")
     r.check(playerctl(s, "status") == "Stopped", f"{how}: nothing plays")
-    s.click(x0 + 476, y0 + 216)                   # PL
-    time.sleep(2.5)
+    s.click_panel_button(x0, y0, 476, 216)  # PL
     s.move(x0 + 560, y0 + 380)
     r.check(same(part(s, x0, y0, PANEL), seen["tracks"]),
             f"{how}: track list with the picked track selected")

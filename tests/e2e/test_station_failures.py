@@ -19,10 +19,12 @@ REASONS = ["Станция не отвечает", "Станция не найд
            "Ошибка защищённого соединения"]
 
 
-def closed_port():
-    with socket.socket() as sock:
-        sock.bind(("127.0.0.1", 0))
-        return sock.getsockname()[1]
+def refusing_port():
+    """A port bound and never listened on: connections to it are refused, and no other test
+    running beside this one can take it meanwhile."""
+    sock = socket.socket()
+    sock.bind(("127.0.0.1", 0))
+    return sock
 
 
 def main(binary):
@@ -33,8 +35,9 @@ def main(binary):
            % len(page)) + page
     plain = b"HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + b"\0" * 1000
     with FixedAnswerServer(missing) as not_found, FixedAnswerServer(web) as html, \
-            FixedAnswerServer(plain) as plain_http:
-        stations = [(f"http://127.0.0.1:{closed_port()}/live.mp3", "Закрыта", REASONS[0]),
+            FixedAnswerServer(plain) as plain_http, refusing_port() as refusing:
+        closed = refusing.getsockname()[1]
+        stations = [(f"http://127.0.0.1:{closed}/live.mp3", "Закрыта", REASONS[0]),
                     (not_found.url(), "Нет такой", REASONS[1]),
                     (html.url("/"), "Страница", REASONS[2]),
                     (f"https://127.0.0.1:{plain_http.port}/live.mp3", "Шифр", REASONS[3])]
@@ -49,8 +52,7 @@ def main(binary):
         with PlayerSession(binary, cwd=work) as s:
             win = s.wait_window("Плеер")
             x0, y0, _, _ = s.geometry(win)
-            s.click(x0 + 116, y0 + 220)
-            time.sleep(1.5)
+            s.click_panel_button(x0, y0, 116, 220)
 
             def says(reason):
                 strip = region(s.screenshot(), x0 + STRIP[0], y0 + STRIP[1], *STRIP[2:])

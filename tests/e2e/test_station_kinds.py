@@ -45,8 +45,7 @@ def main(binary):
             with PlayerSession(binary, cwd=work, extra_env=disk_env(out)) as s:
                 win = s.wait_window("Плеер")
                 x0, y0, _, _ = s.geometry(win)
-                s.click(x0 + 116, y0 + 220)  # FM
-                time.sleep(1.5)
+                s.click_panel_button(x0, y0, 116, 220)  # FM
                 s.click(x0 + 145, y0 + 247, repeat=2)
                 r.check(wait_until(
                     lambda: abs(dominant_frequency(recent_samples(out)) - 330) < 8,

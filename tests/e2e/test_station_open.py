@@ -83,8 +83,7 @@ def main(binary):
         with PlayerSession(binary, cwd=work, extra_env=disk_env(out)) as s:
             win = s.wait_window("Плеер")
             x0, y0, _, _ = s.geometry(win)
-            s.click(x0 + 116, y0 + 220)  # FM: the station list
-            time.sleep(2.0)
+            s.click_panel_button(x0, y0, 116, 220)  # FM: the station list
             # The first stream of a session loads the audio engine's library; what is measured
             # here is the opening of a station, so the engine is loaded before.
             double_click_station(s, win, 0)

@@ -34,8 +34,7 @@ def main(binary):
         with PlayerSession(binary, cwd=work, extra_env=disk_env(out)) as s:
             win = s.wait_window("Плеер")
             x0, y0, _, _ = s.geometry(win)
-            s.click(x0 + 116, y0 + 220)
-            time.sleep(1.5)
+            s.click_panel_button(x0, y0, 116, 220)
             s.click(x0 + 145, y0 + 247, repeat=2)
 
             def heard():

@@ -48,8 +48,7 @@ def main(binary):
                     os.remove(out)
                 win = s.wait_window("Плеер")
                 x0, y0, _, _ = s.geometry(win)
-                s.click(x0 + 116, y0 + 220)
-                time.sleep(1.5)
+                s.click_panel_button(x0, y0, 116, 220)
                 s.click(x0 + 105 + 40, y0 + 240 + ROW_HEIGHT // 2, repeat=2)
                 heard = wait_until(
                     lambda: abs(dominant_frequency(recent_samples(out, 0.3)) - FREQUENCY) < 10,
