@@ -15,10 +15,7 @@
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -27,7 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,6 +33,7 @@
 #include "decoder.h"
 #include "engine_probe.h"
 #include "mp3_frames.h"
+#include "test_servers.h"
 
 namespace {
 
@@ -230,54 +228,18 @@ void BM_PlayToFirstFrame(benchmark::State &state) {
 }
 BENCHMARK(BM_PlayToFirstFrame)->UseManualTime()->Iterations(40)->Unit(benchmark::kMillisecond);
 
-extern "C" char **environ;
-
-// An Icecast server of the codec on 127.0.0.1 (tests/support/icecast_server.py), started on
-// first use and stopped when the program ends; its station address, empty when it failed.
-class Station {
-  public:
-    explicit Station(const std::string &codec) {
-        info_ = std::filesystem::temp_directory_path() /
-                ("volnar-bench-icecast-" + codec + "-" + std::to_string(getpid()) + ".json");
-        std::vector<std::string> args = {"/usr/bin/python3",
-                                         VOLNAR_SUPPORT_DIR "/icecast_server.py",
-                                         "serve",
-                                         "--info-file",
-                                         info_,
-                                         "--codec",
-                                         codec};
-        std::vector<char *> argv;
-        for (auto &arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return;
-        for (int i = 0; i < 300 && access(info_.c_str(), R_OK) != 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        std::ifstream file(info_);
-        std::string json((std::istreambuf_iterator<char>(file)), {});
-        std::smatch match;
-        if (std::regex_search(json, match, std::regex("\"url\": \"([^\"]+)\""))) url_ = match[1];
+// An Icecast station of the codec on 127.0.0.1, started on first use and stopped when the
+// program ends; its address is empty when it did not start.
+const testservers::IcecastStation &StationOf(const std::string &codec) {
+    static std::map<std::string, std::unique_ptr<testservers::IcecastStation>> stations;
+    std::unique_ptr<testservers::IcecastStation> &station = stations[codec];
+    if (!station) {
+        testservers::StationOptions options;
+        options.codec = codec;
+        station = std::make_unique<testservers::IcecastStation>(
+            TheMedia().folder + "/icecast-" + codec + ".json", options);
     }
-    ~Station() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            int status;
-            waitpid(pid_, &status, 0);
-        }
-        std::filesystem::remove(info_);
-    }
-    const std::string &Url() const { return url_; }
-
-  private:
-    pid_t pid_ = -1;
-    std::string info_, url_;
-};
-
-const Station &StationOf(const std::string &codec) {
-    static std::map<std::string, Station> stations;
-    auto found = stations.find(codec);
-    if (found == stations.end()) found = stations.try_emplace(codec, codec).first;
-    return found->second;
+    return *station;
 }
 
 // A station that answers at once: every connection gets an Icecast-like head and ten seconds
@@ -360,7 +322,7 @@ void StationStartToFirstFrame(benchmark::State &state, const std::string &url) {
 }
 
 void BM_StationStartToFirstFrameMp3(benchmark::State &state) {
-    StationStartToFirstFrame(state, StationOf("mp3").Url());
+    StationStartToFirstFrame(state, StationOf("mp3").url());
 }
 BENCHMARK(BM_StationStartToFirstFrameMp3)
     ->UseManualTime()
@@ -368,7 +330,7 @@ BENCHMARK(BM_StationStartToFirstFrameMp3)
     ->Unit(benchmark::kMillisecond);
 
 void BM_StationStartToFirstFrameAac(benchmark::State &state) {
-    StationStartToFirstFrame(state, StationOf("aac").Url());
+    StationStartToFirstFrame(state, StationOf("aac").url());
 }
 BENCHMARK(BM_StationStartToFirstFrameAac)
     ->UseManualTime()

@@ -12,9 +12,6 @@
 // (set here unless the environment names another driver). Exit code 1 when a target is
 // missed.
 #include <dirent.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,7 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <regex>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,6 +30,7 @@
 #include "engine_probe.h"
 #include "fake_http_server.h"
 #include "test_media.h"
+#include "test_servers.h"
 
 extern char **environ;
 using namespace std::chrono_literals;
@@ -108,43 +106,6 @@ long ResidentKb() {
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-struct Icecast {
-    pid_t pid = -1;
-    std::string url, port;
-    bool Start(const std::string &folder, const std::string &fixed_port, int serial) {
-        std::string info = folder + "/icecast" + std::to_string(serial) + ".json";
-        std::vector<std::string> args = {"/usr/bin/python3",
-                                         std::string(VOLNAR_SUPPORT_DIR) + "/icecast_server.py",
-                                         "serve", "--info-file", info};
-        if (!fixed_port.empty()) {
-            args.push_back("--port");
-            args.push_back(fixed_port);
-        }
-        std::vector<char *> argv;
-        for (auto &arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
-        if (!testmedia::WaitUntil([&] { return access(info.c_str(), R_OK) == 0; }, 30s))
-            return false;
-        std::ifstream file(info);
-        std::string json((std::istreambuf_iterator<char>(file)), {});
-        std::smatch match;
-        if (!std::regex_search(json, match, std::regex("\"url\": \"([^\"]+)\""))) return false;
-        url = match[1];
-        if (!std::regex_search(json, match, std::regex("\"port\": (\\d+)"))) return false;
-        port = match[1];
-        return true;
-    }
-    void Stop() {
-        if (pid <= 0) return;
-        kill(pid, SIGTERM);
-        int status;
-        waitpid(pid, &status, 0);
-        pid = -1;
-    }
-};
-
 }  // namespace
 
 int main() {
@@ -180,16 +141,23 @@ int main() {
     }
 
     // 2. Against Icecast, for comparison; then its return to sound, five times.
-    Icecast icecast;
     int serial = 0;
-    if (!icecast.Start(dir.Path(""), "", ++serial)) {
+    auto start_icecast = [&](int port) {
+        testservers::StationOptions options;
+        options.port = port;
+        return std::make_unique<testservers::IcecastStation>(
+            dir.Path("icecast" + std::to_string(++serial) + ".json"), options);
+    };
+    std::unique_ptr<testservers::IcecastStation> icecast = start_icecast(0);
+    if (!icecast->ready()) {
         std::printf("icecast did not start\n");
         return 1;
     }
+    const int port = icecast->port();
     {
         std::vector<double> times;
         for (int i = 0; i < 10; ++i)
-            times.push_back(StartToFirstFrame(icecast.url));
+            times.push_back(StartToFirstFrame(icecast->url()));
         std::printf(
             "station start to first frame (MP3, Icecast, with its own delay): median "
             "%.0f ms\n",
@@ -197,15 +165,16 @@ int main() {
     }
     {
         std::vector<double> returns;
-        HSTREAM handle = BASS_StreamCreateURL(icecast.url.c_str(), 0, 0, nullptr, nullptr);
+        HSTREAM handle = BASS_StreamCreateURL(icecast->url().c_str(), 0, 0, nullptr, nullptr);
         BASS_ChannelPlay(handle, FALSE);
         for (int i = 0; i < 5; ++i) {
             testmedia::WaitUntil(
                 [&] { return BASS_ChannelIsActive(handle) == BASS_ACTIVE_PLAYING; }, 10s);
-            icecast.Stop();
+            icecast->Stop();
             testmedia::WaitUntil(
                 [&] { return BASS_ChannelIsActive(handle) == BASS_ACTIVE_STALLED; }, 10s);
-            if (!icecast.Start(dir.Path(""), icecast.port, ++serial)) break;
+            icecast = start_icecast(port);
+            if (!icecast->ready()) break;
             auto back = Clock::now();
             bool playing = testmedia::WaitUntil(
                 [&] { return BASS_ChannelIsActive(handle) == BASS_ACTIVE_PLAYING; }, 10s);
@@ -218,7 +187,7 @@ int main() {
         std::printf("server's return to sound: median of %zu %.0f ms (target < 2000 ms) %s\n",
                     returns.size(), median, met ? "met" : "MISSED");
     }
-    icecast.Stop();
+    icecast->Stop();
 
     // 3. 100 reconnections: a server that sends a second of sound and hangs up, every time.
     {
