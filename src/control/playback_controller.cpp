@@ -86,6 +86,9 @@ void PlayStation(const std::string &address) {
     ++g.streamSerial;
     g.lastStreamWasStation = 1;
     g.streamAddress = address;
+    // Auto-advance follows a track's end only: a station that fails, at once or later, ends
+    // its stream too, and must not start the folder's next track.
+    SetControlValue(kAutoAdvanceBox, 0);
     BASS_ChannelPlay(g.streamHandle, FALSE);
     ApplyVolume();
 }

@@ -354,7 +354,7 @@ TEST_F(Controller, ActivateStation_ShowsTitle_UnreachableAddressEndsWithoutWaiti
     EXPECT_EQ(g.stations.current, 0);
     EXPECT_EQ(g.stationUrl, "http://127.0.0.1:1/a");
     EXPECT_EQ(GetControlText(kInfoLine), "Первая");
-    // Refused: the stream ends at once and nothing plays, so auto-advance may move on.
+    // Refused: the stream ends at once and nothing plays.
     while (BASS_ChannelIsActive(g.streamHandle) != BASS_ACTIVE_STOPPED && timer.elapsed() < 2000)
         QThread::msleep(10);
     EXPECT_EQ(BASS_ChannelIsActive(g.streamHandle), BASS_ACTIVE_STOPPED);
@@ -362,6 +362,26 @@ TEST_F(Controller, ActivateStation_ShowsTitle_UnreachableAddressEndsWithoutWaiti
     SetControlValue(kStationList, 1);
     ActivateStation();  // a station without a title shows an empty line
     EXPECT_EQ(GetControlText(kInfoLine), "");
+}
+
+TEST_F(Controller, StationThatFailsWhileATrackPlayed_StartsNoTrack) {
+    ListFolder({"a.wav", "b.wav"});
+    SetControlValue(kTrackList, 0);
+    PlaySelectedTrack();
+    ASSERT_NE(g.streamHandle, 0u);
+    PlayStation("http://127.0.0.1:1/refused");
+    const HSTREAM station = g.streamHandle;
+    QElapsedTimer timer;
+    timer.start();
+    while (BASS_ChannelIsActive(station) != BASS_ACTIVE_STOPPED && timer.elapsed() < 2000)
+        QThread::msleep(10);
+    ASSERT_EQ(BASS_ChannelIsActive(station), BASS_ACTIVE_STOPPED);
+    AutoAdvance();
+    EXPECT_EQ(g.streamHandle, station);
+    EXPECT_EQ(GetControlValue(kTrackList), 0);
+    // The play button starts the folder again, and with it auto-advance.
+    PlaySelectedTrack();
+    EXPECT_EQ(GetControlValue(kAutoAdvanceBox), 1);
 }
 
 }  // namespace
