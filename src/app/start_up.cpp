@@ -68,6 +68,12 @@ void PublishNewStreamTitle() {
     PublishPlayerView();
 }
 
+// The display went away (the session ended, Xwayland restarted): what the user did since the
+// last save is kept.
+void RememberBeforeTheEnd() {
+    RememberNow();
+}
+
 }  // namespace
 
 void PrepareStartUp(const std::string &stationFile) {
@@ -93,6 +99,7 @@ void StartUp(const CommandLine &commandLine, const std::vector<std::string> &arg
     }
     BuildPlayer();
     RestoreRememberedState();
+    SetDisplayLostHandler(RememberBeforeTheEnd);
     SetWindowVisible(g.miniMode == 1 ? kMiniWindow : kMainWindow, 1);
     SetStreamTitleListener(PublishNewStreamTitle);
     EndOnTerminationSignals();

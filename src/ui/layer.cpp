@@ -1,6 +1,7 @@
 // The life of the widget layer: the application object and the release of everything.
 #include <QApplication>
 #include <QSettings>
+#include <cstdlib>
 #include <memory>
 
 #include "event_queue.h"
@@ -28,7 +29,27 @@ class LayerApplication : public QApplication {
     }
 };
 
+void (*g_displayLost)() = nullptr;
+
+// Qt's platform plugins call exit(1) when the display connection breaks (xcb: "The X11
+// connection broke", from its event reader). The exit handlers then run while every window
+// is alive, and the application object, a static here, would be destroyed by them and take
+// its windows down through a display that is gone: a SIGSEGV, with the player's state never
+// written. Registered right after the application object is made, this handler runs before
+// that destruction: it lets the player keep its state, then ends the process at once. Every
+// ordinary end of the player releases the layer before it exits.
+void EndWithoutTheDisplay() {
+    // Released first, or no player above that asked: an ordinary end.
+    if (!g_application || !g_displayLost) return;
+    g_displayLost();
+    std::_Exit(1);
+}
+
 }  // namespace
+
+void SetDisplayLostHandler(void (*handler)()) {
+    g_displayLost = handler;
+}
 
 void InitWidgetLayer() {
     if (QCoreApplication::instance()) return;
@@ -43,6 +64,8 @@ void InitWidgetLayer() {
     if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB")) qputenv("QT_NO_GLIB", "1");
     g_application = std::make_unique<LayerApplication>(g_argc, g_argv);
+    static bool exitHandlerRegistered = false;
+    if (!exitHandlerRegistered) exitHandlerRegistered = std::atexit(EndWithoutTheDisplay) == 0;
     // The name of the installed menu entry: Wayland compositors find the icon and the task
     // bar entry through it, X11 ones match the windows' class "volnar" against it.
     QGuiApplication::setDesktopFileName(QStringLiteral("volnar"));

@@ -98,6 +98,12 @@ struct ScreenPoint {
 void InitWidgetLayer();
 // Destroys every window, control, image and font and the application object.
 void ReleaseWidgetLayer();
+// Called once when the connection to the display (the X server, the Wayland compositor) is
+// lost, after which the process ends at once with status 1. Only called from inside exit():
+// Qt's platform plugins end the process so when the connection breaks. Must: only read from
+// the widget layer (texts, values, window places), never draw, show or wait: its windows live
+// on a display that is gone. nullptr: none.
+void SetDisplayLostHandler(void (*handler)());
 
 // --- Windows -----------------------------------------------------------------------------
 
