@@ -48,6 +48,33 @@ constexpr int kStationOpenAttempts = 3;
 constexpr int kScanPacketsPerStep = 400;
 // Bad packets tolerated in a row before a source is given up as undecodable.
 constexpr int kMaxBadPacketsInRow = 200;
+// How far FFmpeg may read a local file without sound: the opening up to its first decoded
+// frame (tags with pictures, an index and the probe included), and playback past the last
+// decoded frame. A file of zeros with an audio name, or one whose sound ends while its bytes
+// go on, would otherwise be read to its end: on the window's thread while it opens, and by
+// a busy decoder thread afterwards.
+constexpr std::int64_t kOpenReadBudget = std::int64_t{8} << 20;
+constexpr std::int64_t kSilentReadBudget = std::int64_t{16} << 20;
+
+// What every read of a local file checks, through the interrupt callback: the stream's
+// cancel, and the bytes the reader may still take. Lives in its decoder, which is used by one
+// thread at a time.
+struct ReadGuard {
+    CancelToken *token = nullptr;
+    const AVFormatContext *format = nullptr;  // the context read, from its allocation on
+    std::int64_t limit = -1;                  // its bytes_read past which reads fail; -1: none
+
+    void Allow(std::int64_t bytes) {
+        limit = (format && format->pb ? format->pb->bytes_read : 0) + bytes;
+    }
+};
+
+int GuardedInterrupt(void *opaque) {
+    const auto *guard = static_cast<const ReadGuard *>(opaque);
+    if (guard->token->Expired()) return 1;
+    const AVIOContext *io = guard->format ? guard->format->pb : nullptr;
+    return guard->limit >= 0 && io && io->bytes_read > guard->limit ? 1 : 0;
+}
 
 // https: the peer's chain must lead to a trusted authority and name the host. GnuTLS reads
 // the system's store by itself; SSL_CERT_FILE, the variable other TLS users honour, names a
@@ -156,20 +183,24 @@ const AVInputFormat *DeclaredFormat(AVIOContext *io) {
     return nullptr;
 }
 
-AVFormatContext *NewFormatContext(CancelToken *token) {
+AVFormatContext *NewFormatContext(int (*interrupt)(void *), void *opaque) {
     AVFormatContext *raw = avformat_alloc_context();
     if (!raw) return nullptr;
-    raw->interrupt_callback.callback = InterruptCallback;
-    raw->interrupt_callback.opaque = token;
+    raw->interrupt_callback.callback = interrupt;
+    raw->interrupt_callback.opaque = opaque;
     // The first frames tell everything the decoder needs; reading seconds of audio ahead
     // would only slow every opening down.
     raw->max_analyze_duration = AV_TIME_BASE / 2;
     return raw;
 }
 
-FormatPtr OpenFileInput(const std::string &path, CancelToken *token) {
-    AVFormatContext *raw = NewFormatContext(token);
+// Opens a local file within the opening's read budget; the guard watches the context from
+// here on.
+FormatPtr OpenFileInput(const std::string &path, ReadGuard *guard) {
+    AVFormatContext *raw = NewFormatContext(GuardedInterrupt, guard);
     if (!raw) return nullptr;
+    guard->format = raw;
+    guard->limit = kOpenReadBudget;
     AVDictionary *options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file", 0);
     std::string name = "file:" + path;
@@ -201,7 +232,7 @@ FormatPtr OpenStationInput(const std::string &url, CancelToken *token, bool use_
     }
     AvioPtr io(raw_io);
     const AVInputFormat *declared = use_declared_type ? DeclaredFormat(io.get()) : nullptr;
-    AVFormatContext *raw = NewFormatContext(token);
+    AVFormatContext *raw = NewFormatContext(InterruptCallback, token);
     if (!raw) {
         *error = BASS_ERROR_MEM;
         return nullptr;
@@ -231,7 +262,10 @@ FormatPtr OpenStationInput(const std::string &url, CancelToken *token, bool use_
 class FfmpegDecoder final : public Decoder {
   public:
     FfmpegDecoder(std::string address, bool is_url, CancelToken *token)
-        : address_(std::move(address)), is_url_(is_url), token_(token) {}
+        : address_(std::move(address)), is_url_(is_url), token_(token) {
+        guard_.token = token;
+        scan_guard_.token = token;
+    }
 
     // A file, or one connection to a station (see OpenStationInput).
     bool Open(bool use_declared_type = false, int *error = nullptr);
@@ -253,6 +287,8 @@ class FfmpegDecoder final : public Decoder {
     std::string address_;  // immutable after open
     bool is_url_;          // immutable after open
     CancelToken *token_;   // owned by the stream, outlives this
+    ReadGuard guard_;      // a file's reads of format_
+    ReadGuard scan_guard_;  // a file's reads of scan_
     FormatPtr format_;
     CodecPtr codec_;
     PacketPtr packet_;
@@ -282,7 +318,7 @@ bool FfmpegDecoder::Open(bool use_declared_type, int *error) {
     if (!error) error = &unused;
     *error = BASS_ERROR_FILEFORM;
     format_ = is_url_ ? OpenStationInput(address_, token_, use_declared_type, error)
-                      : OpenFileInput(address_, token_);
+                      : OpenFileInput(address_, &guard_);
     if (!format_) return false;
     *error = BASS_ERROR_FILEFORM;
     const AVCodec *decoder = nullptr;
@@ -418,6 +454,7 @@ bool FfmpegDecoder::DecodeMore() {
         int result = avcodec_receive_frame(codec_.get(), frame_.get());
         if (result == 0) {
             bad_packets_ = 0;
+            if (!is_url_) guard_.Allow(kSilentReadBudget);
             bool converted = Convert(frame_.get());
             av_frame_unref(frame_.get());
             if (!converted) {
@@ -475,6 +512,7 @@ int FfmpegDecoder::Read(float *out, int max_frames) {
 
 bool FfmpegDecoder::Seek(std::int64_t frame) {
     if (is_url_ || frame < 0) return false;
+    guard_.Allow(kSilentReadBudget);  // what the seek itself reads included
     AVStream *stream = format_->streams[stream_index_];
     std::int64_t ts = av_rescale_q(frame, {1, kSampleRate}, stream->time_base);
     if (stream->start_time != AV_NOPTS_VALUE) ts += stream->start_time;
@@ -495,7 +533,7 @@ bool FfmpegDecoder::Seek(std::int64_t frame) {
 bool FfmpegDecoder::RefineLengthStep() {
     if (!length_estimated_ || token_->Expired()) return true;
     if (!scan_) {
-        scan_ = OpenFileInput(address_, token_);
+        scan_ = OpenFileInput(address_, &scan_guard_);
         if (!scan_ || stream_index_ >= static_cast<int>(scan_->nb_streams)) {
             length_estimated_ = false;
             return true;
@@ -518,6 +556,8 @@ bool FfmpegDecoder::RefineLengthStep() {
             return true;
         }
         if (packet->stream_index == stream_index_ && packet->duration > 0) {
+            // Counting ends, as playback does, where the packets of sound do.
+            scan_guard_.Allow(kSilentReadBudget);
             scan_ticks_ += packet->duration;
             // Samples the decoder will drop: the encoder's delay and the final padding.
             std::size_t size = 0;

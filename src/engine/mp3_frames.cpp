@@ -30,6 +30,13 @@ constexpr std::size_t kPrefetchBytes = 64 * 1024;
 constexpr std::size_t kCacheLine = 64;
 // Frames that must follow one another for a first frame found in junk to count.
 constexpr int kFramesToTrustInJunk = 4;
+// Junk between two frames beyond which the stream is taken to have ended: what follows is
+// not its sound (a download preallocated with zeros, bytes appended to the file), and
+// walking it would read a file of any size to its end.
+constexpr std::size_t kMaxJunkBetweenFrames = 1024 * 1024;
+// The file's pages are mapped in ahead of the walk this much at a time, so a walk that ends
+// early has read no more than that beyond its end.
+constexpr std::size_t kMapInStep = 8 * 1024 * 1024;
 
 std::uint32_t Big32(const std::uint8_t *p) {
     return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
@@ -153,14 +160,16 @@ bool FramesChainFrom(const std::uint8_t *data, std::size_t at, std::size_t end, 
 // follows it; `end` when there is none.
 std::size_t Resync(const std::uint8_t *data, std::size_t from, std::size_t end,
                    std::uint32_t fixed) {
+    const std::size_t stream_end = end;
+    if (end - from > kMaxJunkBetweenFrames) end = from + kMaxJunkBetweenFrames;
     while (from + 4 <= end) {
         const void *found = std::memchr(data + from, 0xFF, end - from - 3);
-        if (!found) return end;
+        if (!found) return stream_end;
         from = static_cast<std::size_t>(static_cast<const std::uint8_t *>(found) - data);
-        if (FramesChainFrom(data, from, end, fixed, 2)) return from;
+        if (FramesChainFrom(data, from, stream_end, fixed, 2)) return from;
         ++from;
     }
-    return end;
+    return stream_end;
 }
 
 // The Xing/Info or VBRI header in the first frame, and the LAME extension after Xing.
@@ -276,11 +285,11 @@ int Mp3FrameBytes(const std::uint8_t *header) {
 
 namespace {
 
-// The scan; `before_walk` learns the stretch of audio frames once the bytes are known to be
-// MP3, before the walk reads it.
-template <typename BeforeWalk>
+// The scan; `map_in` learns each stretch of the audio frames before the walk reads it, once
+// the bytes are known to be MP3.
+template <typename MapIn>
 std::optional<Mp3FrameTable> Scan(const std::uint8_t *data, std::size_t size,
-                                  BeforeWalk before_walk) {
+                                  MapIn map_in) {
     // Offsets are kept in 32 bits.
     if (!data || size > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
     Region region;
@@ -314,13 +323,18 @@ std::optional<Mp3FrameTable> Scan(const std::uint8_t *data, std::size_t size,
     table.fixed_header = fixed;
     table.offsets.reserve((region.end - first) / static_cast<std::size_t>(header.bytes) + 16);
 
-    before_walk(first, region.end);
+    std::size_t mapped = first;
     std::size_t at = first;
     if (ReadInformationFrame(data + first, header, &table)) at += header.bytes;
     // Each header's place is known only from the one before it, so every read would wait for
     // memory; asking for the bytes ahead keeps the walk at the speed of a sequential read.
     std::size_t prefetched = at;
     while (at + 4 <= region.end) {
+        if (at + kMapInStep / 2 >= mapped && mapped < region.end) {
+            const std::size_t from = std::max(mapped, at);
+            mapped = std::min(region.end, from + kMapInStep);
+            map_in(from, mapped);
+        }
         for (const std::size_t ahead = std::min(region.end, at + kPrefetchBytes);
              prefetched < ahead; prefetched += kCacheLine)
             __builtin_prefetch(data + prefetched);

@@ -1,0 +1,139 @@
+// Files whose bytes go on where their sound does not: a preallocated download of zeros, an
+// MP3 followed by bytes that are no frames or by a hole up to gigabytes. Opening one reads a
+// bounded head of it, whatever its size; a stream of one ends with its sound, and the
+// decoder thread is idle afterwards. The big files are sparse: they take no disk space.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "audio_engine.h"
+#include "test_media.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+class EndlessFiles : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { BASS_Init(-1, 44100, 0, nullptr, nullptr); }
+
+    void TearDown() override {
+        for (HSTREAM handle : created_)
+            BASS_StreamFree(handle);
+    }
+
+    HSTREAM Create(const std::string &path) {
+        HSTREAM handle = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
+        if (handle) created_.push_back(handle);
+        return handle;
+    }
+
+    // A second of a tone as MP3, made once per test.
+    std::string Tone() {
+        const std::string wav = dir_.Path("tone.wav"), mp3 = dir_.Path("tone.mp3");
+        EXPECT_TRUE(testmedia::WriteWav(wav, 44100, 2, testmedia::SampleKind::kInt16,
+                                        testmedia::Sine(440, 1.0, 44100, 2, 0.5)));
+        EXPECT_TRUE(testmedia::Lame(wav, "-b 128", mp3));
+        return mp3;
+    }
+
+    // A copy of `from` made `size` bytes long by a hole of zeros.
+    std::string Extended(const std::string &from, const std::string &name, off_t size) {
+        const std::string path = dir_.Path(name);
+        const auto bytes = testmedia::ReadBytes(from);
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char *>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        EXPECT_EQ(truncate(path.c_str(), size), 0);
+        return path;
+    }
+
+    static double LengthSeconds(HSTREAM handle) {
+        return BASS_ChannelBytes2Seconds(handle, BASS_ChannelGetLength(handle, BASS_POS_BYTE));
+    }
+
+    static double ProcessCpuSeconds() {
+        timespec now{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+        return static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9;
+    }
+
+    static long PeakResidentMb() {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        return usage.ru_maxrss / 1024;
+    }
+
+    testmedia::TempDir dir_;
+    std::vector<HSTREAM> created_;
+};
+
+// Without a bound these were read to their end while they opened (a terabyte: for ever).
+TEST_F(EndlessFiles, ZerosNamedMp3_OfAnySize_FailBeforeTheyAreRead) {
+    for (const off_t size : {off_t{64} << 20, off_t{512} << 20, off_t{1} << 40}) {
+        const std::string path = dir_.Path("zeros" + std::to_string(size) + ".mp3");
+        { std::ofstream create(path); }
+        ASSERT_EQ(truncate(path.c_str(), size), 0);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(Create(path), 0u) << size;
+        EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEFORM);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << size;
+    }
+    EXPECT_LT(PeakResidentMb(), 250);
+}
+
+// Within 4 GB the frame table decides the length; past a megabyte of junk the stream ends.
+TEST_F(EndlessFiles, Mp3FollowedByJunkOrAHole_OpensWithTheLengthOfItsSound) {
+    const std::string tone = Tone();
+    HSTREAM plain = Create(tone);
+    ASSERT_NE(plain, 0u);
+    const double length = LengthSeconds(plain);
+    ASSERT_NEAR(length, 1.0, 0.05);
+
+    const std::string junk = dir_.Path("junk.mp3");
+    {
+        const auto bytes = testmedia::ReadBytes(tone);
+        std::ofstream out(junk, std::ios::binary);
+        out.write(reinterpret_cast<const char *>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+        const std::string ff(1 << 20, '\xFF');
+        for (int i = 0; i < 8; ++i)
+            out.write(ff.data(), static_cast<std::streamsize>(ff.size()));
+    }
+    const std::string hole = Extended(tone, "hole.mp3", off_t{3900} << 20);
+    for (const std::string &path : {junk, hole}) {
+        const auto start = std::chrono::steady_clock::now();
+        HSTREAM handle = Create(path);
+        ASSERT_NE(handle, 0u) << path;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << path;
+        EXPECT_DOUBLE_EQ(LengthSeconds(handle), length) << path;
+    }
+    EXPECT_LT(PeakResidentMb(), 250);
+}
+
+// Past 4 GB FFmpeg reads the file: it plays the second of sound, ends there, and the
+// length it guessed from the bitrate becomes the sound's.
+TEST_F(EndlessFiles, Mp3FollowedByGigabytesOfZeros_EndsWithItsSoundAndGoesIdle) {
+    const std::string path = Extended(Tone(), "long.mp3", off_t{5} << 30);
+    HSTREAM handle = Create(path);
+    ASSERT_NE(handle, 0u);
+    ASSERT_TRUE(BASS_ChannelPlay(handle, FALSE));
+    ASSERT_TRUE(testmedia::WaitUntil(
+        [&] { return BASS_ChannelIsActive(handle) == BASS_ACTIVE_STOPPED; }, 6s));
+    EXPECT_NEAR(BASS_ChannelBytes2Seconds(handle, BASS_ChannelGetPosition(handle, BASS_POS_BYTE)),
+                1.0, 0.1);
+    EXPECT_TRUE(testmedia::WaitUntil([&] { return LengthSeconds(handle) < 2.0; }, 3s))
+        << LengthSeconds(handle);
+    // Nothing is read on behind the sound: the process idles.
+    const double cpu = ProcessCpuSeconds();
+    std::this_thread::sleep_for(1s);
+    EXPECT_LT(ProcessCpuSeconds() - cpu, 0.2);
+    EXPECT_LT(PeakResidentMb(), 250);
+}
+
+}  // namespace
