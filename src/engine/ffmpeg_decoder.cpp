@@ -284,10 +284,10 @@ class FfmpegDecoder final : public Decoder {
     bool SetUpResampler(const AVFrame *frame);
     std::int64_t FramePosition(const AVFrame *frame) const;
 
-    std::string address_;  // immutable after open
-    bool is_url_;          // immutable after open
-    CancelToken *token_;   // owned by the stream, outlives this
-    ReadGuard guard_;      // a file's reads of format_
+    std::string address_;   // immutable after open
+    bool is_url_;           // immutable after open
+    CancelToken *token_;    // owned by the stream, outlives this
+    ReadGuard guard_;       // a file's reads of format_
     ReadGuard scan_guard_;  // a file's reads of scan_
     FormatPtr format_;
     CodecPtr codec_;

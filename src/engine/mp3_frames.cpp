@@ -288,8 +288,7 @@ namespace {
 // The scan; `map_in` learns each stretch of the audio frames before the walk reads it, once
 // the bytes are known to be MP3.
 template <typename MapIn>
-std::optional<Mp3FrameTable> Scan(const std::uint8_t *data, std::size_t size,
-                                  MapIn map_in) {
+std::optional<Mp3FrameTable> Scan(const std::uint8_t *data, std::size_t size, MapIn map_in) {
     // Offsets are kept in 32 bits.
     if (!data || size > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
     Region region;
