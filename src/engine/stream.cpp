@@ -32,8 +32,13 @@ constexpr std::size_t kMetadataPadding = 64;
 // Both stay under 5 s. These bounds are scaled by the tests (time_bounds.h).
 constexpr std::int64_t kStationOpenTimeoutNs = 4'500'000'000;
 constexpr std::chrono::milliseconds kStationOpenLimit{4800};
-// Between two tries to reach a station that was lost.
+// Between two tries to reach a station that was lost: none after a connection that brought
+// kHealthyConnectionFrames of sound, then this, doubled after every further failure up to
+// the longest. A server that answers with a moment of sound and hangs up, or answers 503,
+// is tried a few times a minute, not several times a second.
 constexpr std::chrono::milliseconds kReconnectInterval{1000};
+constexpr std::chrono::milliseconds kLongestReconnectInterval{30000};
+constexpr std::int64_t kHealthyConnectionFrames = 2 * kSampleRate;
 // A station stalled this long says why (the activity query's reason).
 constexpr std::int64_t kStallReportNs = 10'000'000'000;
 // A station paused longer than this resumes with a new connection: what was buffered is that
@@ -97,15 +102,36 @@ std::unique_ptr<Decoder> Stream::OpenConnection(std::shared_ptr<CancelToken> &co
     return decoder;
 }
 
-bool Stream::Reconnect(std::unique_lock<std::mutex> &lock) {
+void Stream::NoteFailure() {
+    if (failures_in_row_++ == 0) failing_since_ns_ = NowNs();
+}
+
+bool Stream::FailingLong() const {
+    // A connection of now that brings sound ends the failures, though they are forgotten only
+    // at the next reconnection.
+    if (failing_since_ns_ == 0 || connection_frames_ >= kHealthyConnectionFrames) return false;
+    return NowNs() - failing_since_ns_ >= Scaled(std::chrono::nanoseconds(kStallReportNs)).count();
+}
+
+bool Stream::Reconnect(std::unique_lock<std::mutex> &lock, bool lost) {
+    if (lost && connection_frames_ >= kHealthyConnectionFrames) {
+        failures_in_row_ = 0;
+        failing_since_ns_ = 0;
+    } else if (lost) {
+        NoteFailure();
+    }
+    connection_frames_ = 0;
     lock.unlock();
     decoder_.reset();  // the old connection closes first
     connection_token_.reset();
     lock.lock();
-    for (bool first = true; !quit_; first = false) {
-        if (!first &&
-            wake_decoder_.wait_for(lock, ScaledMs(kReconnectInterval), [&] { return quit_; }))
-            break;
+    while (!quit_) {
+        if (failures_in_row_ > 0) {
+            const int doublings = std::min(failures_in_row_ - 1, 5);
+            const auto wait = std::min(kReconnectInterval * (1 << doublings),
+                                       std::chrono::milliseconds(kLongestReconnectInterval));
+            if (wake_decoder_.wait_for(lock, ScaledMs(wait), [&] { return quit_; })) break;
+        }
         lock.unlock();
         std::shared_ptr<CancelToken> connection;
         int error = BASS_ERROR_TIMEOUT;
@@ -119,6 +145,7 @@ bool Stream::Reconnect(std::unique_lock<std::mutex> &lock) {
             return true;
         }
         failure_ = error;
+        NoteFailure();
     }
     return false;
 }
@@ -150,7 +177,7 @@ void Stream::DecodeLoop() {
     while (!quit_) {
         if (reconnect_) {
             reconnect_ = false;
-            if (!Reconnect(lock)) break;
+            if (!Reconnect(lock, false)) break;
             continue;
         }
         if (pending_seek_ >= 0) {
@@ -184,10 +211,11 @@ void Stream::DecodeLoop() {
         if (serial != serial_) continue;  // a seek came in meanwhile: these frames are stale
         if (count > 0) {
             ring_.Write(chunk.data(), static_cast<std::size_t>(count));
+            connection_frames_ += count;
         } else if (is_url_ && !decoder_->Finished()) {
             // Dropped, ended or silent for 5 s: the station is reached again. The ring plays
             // out what it holds, then the stream stalls until sound comes back.
-            if (!Reconnect(lock)) break;
+            if (!Reconnect(lock, true)) break;
         } else {
             eof_ = true;
         }
@@ -241,6 +269,12 @@ DWORD Stream::CurrentActivity(int *reason) {
     if (reason) *reason = ended_ ? failure_ : BASS_OK;
     if (state == PlayState::kStopped || ended_) return BASS_ACTIVE_STOPPED;
     if (state == PlayState::kPaused) return BASS_ACTIVE_PAUSED;
+    // A station that keeps failing reads as stalled and says why, whatever crumbs of sound
+    // its short connections bring.
+    if (is_url_ && FailingLong()) {
+        if (reason) *reason = failure_ != BASS_OK ? failure_ : BASS_ERROR_TIMEOUT;
+        return BASS_ACTIVE_STALLED;
+    }
     if (!stalled_) return BASS_ACTIVE_PLAYING;
     // A station without sound for long says why: the latest failed connection, or none.
     if (reason && is_url_ && stalled_since_ns_ != 0 &&

@@ -3,8 +3,10 @@
 // before its decoder: its thread ("volnar-radio") first connects (url_opener.h), and until
 // sound arrives the stream reads as stalled; a station that cannot be opened ends, with the
 // reason kept for the activity query. Once open, a station whose connection ends or stays
-// silent for 5 s reconnects by itself, at once and then every second, for as long as the
-// stream exists, reading as stalled meanwhile.
+// silent for 5 s reconnects by itself for as long as the stream exists, reading as stalled
+// meanwhile: at once after a connection that brought a while of sound, then backing off
+// (1 s, 2 s, 4 s, up to 30 s) while every try fails or brings only a moment of sound; one
+// that has failed so for 10 s says why.
 //
 // Threads: the user-interface thread calls everything public except MixInto; the output's
 // audio thread (SDL callback or the silent clock) calls MixInto; the stream's own decoder
@@ -76,8 +78,12 @@ class Stream {
     // Radio thread: one connection within the opening bound, or null with error set.
     std::unique_ptr<Decoder> OpenConnection(std::shared_ptr<CancelToken> &connection, int *error);
     // Radio thread: drops the connection and connects again until it succeeds (true) or
-    // the stream is freed (false).
-    bool Reconnect(std::unique_lock<std::mutex> &lock);
+    // the stream is freed (false). lost: the connection ended by itself (not a stale pause).
+    bool Reconnect(std::unique_lock<std::mutex> &lock, bool lost);
+    // With mutex_ held: one more failed or short-lived connection.
+    void NoteFailure();
+    // With mutex_ held: the station has been failing for the report's time.
+    bool FailingLong() const;
     void SeekLocked(std::int64_t frame, std::unique_lock<std::mutex> &lock);
     void AppendHistory(const float *frames, int count, std::unique_lock<std::mutex> &lock);
 
@@ -107,13 +113,16 @@ class Stream {
     bool stalled_ = false;             // guarded by mutex_; playing but the ring ran dry
     int failure_ = 0;                  // guarded by mutex_; BASS_ERROR_* why a station ended
                                        // or why its latest reconnection failed
-    std::int64_t stalled_since_ns_ = 0;  // guarded by mutex_; when the ring last ran dry
-    std::int64_t paused_at_ns_ = 0;      // guarded by mutex_
-    bool reconnect_ = false;             // guarded by mutex_; a resumed station starts afresh
-    bool quit_ = false;                  // guarded by mutex_
-    std::string metadata_;               // guarded by mutex_
-    std::uint64_t history_written_ = 0;  // guarded by mutex_
-    float history_[8192] = {};           // guarded by mutex_; mono, circular
+    std::int64_t stalled_since_ns_ = 0;   // guarded by mutex_; when the ring last ran dry
+    int failures_in_row_ = 0;             // guarded by mutex_; failed or short connections
+    std::int64_t failing_since_ns_ = 0;   // guarded by mutex_; the first of them, 0: none
+    std::int64_t connection_frames_ = 0;  // guarded by mutex_; decoded from this connection
+    std::int64_t paused_at_ns_ = 0;       // guarded by mutex_
+    bool reconnect_ = false;              // guarded by mutex_; a resumed station starts afresh
+    bool quit_ = false;                   // guarded by mutex_
+    std::string metadata_;                // guarded by mutex_
+    std::uint64_t history_written_ = 0;   // guarded by mutex_
+    float history_[8192] = {};            // guarded by mutex_; mono, circular
 
     std::string metadata_returned_;  // user-interface thread only
     std::thread thread_;
