@@ -133,6 +133,40 @@ QVariantMap MetadataOf(const BusPlayerView &view) {
 
 // --- Life --------------------------------------------------------------------------------
 
+namespace {
+
+// dbus-send sends a signal unless it is told --type=method_call (or --print-reply), and
+// countless keyboard-shortcut scripts and window-manager bindings send the player's commands
+// that way, addressed to it. A signal of a command's name on the command's path and
+// interface runs the command as the method call would.
+void FollowCommandSignals(QDBusConnection &bus, MprisRootAdaptor *root,
+                          MprisPlayerAdaptor *player) {
+    const QString path = QString::fromLatin1(kMprisPath);
+    const QString rootInterface = QString::fromLatin1(kMprisRootInterface);
+    const QString playerInterface = QString::fromLatin1(kMprisPlayerInterface);
+    const struct {
+        const char *name;
+        const char *slot;
+    } rootCommands[] = {{"Raise", SLOT(Raise())}, {"Quit", SLOT(Quit())}},
+      playerCommands[] = {{"Next", SLOT(Next())},
+                          {"Previous", SLOT(Previous())},
+                          {"Pause", SLOT(Pause())},
+                          {"PlayPause", SLOT(PlayPause())},
+                          {"Stop", SLOT(Stop())},
+                          {"Play", SLOT(Play())},
+                          {"Seek", SLOT(Seek(qlonglong))},
+                          {"SetPosition", SLOT(SetPosition(QDBusObjectPath, qlonglong))},
+                          {"OpenUri", SLOT(OpenUri(QString))}};
+    for (const auto &command : rootCommands)
+        bus.connect(QString(), path, rootInterface, QString::fromLatin1(command.name), root,
+                    command.slot);
+    for (const auto &command : playerCommands)
+        bus.connect(QString(), path, playerInterface, QString::fromLatin1(command.name), player,
+                    command.slot);
+}
+
+}  // namespace
+
 BusStart StartDesktopBus(const BusPlayerQueries &queries) {
     if (g_service.serving) return BusStart::kServing;
     if (!SessionBusAnnounced()) return BusStart::kNoBus;
@@ -143,8 +177,8 @@ BusStart StartDesktopBus(const BusPlayerQueries &queries) {
     if (queries.describe) g_service.published = queries.describe();
 
     auto mpris = std::make_unique<QObject>();
-    new MprisRootAdaptor(mpris.get());
-    new MprisPlayerAdaptor(mpris.get());
+    auto *root = new MprisRootAdaptor(mpris.get());
+    auto *player = new MprisPlayerAdaptor(mpris.get());
     auto instance = std::make_unique<QObject>();
     new InstanceAdaptor(instance.get());
     // The objects answer before the name is ours, so a client that sees the name appear
@@ -165,6 +199,7 @@ BusStart StartDesktopBus(const BusPlayerQueries &queries) {
         return reply.isValid() ? BusStart::kOtherPlayerRuns : BusStart::kNoBus;
     }
 
+    FollowCommandSignals(bus, root, player);
     g_service.mprisObject = std::move(mpris);
     g_service.instanceObject = std::move(instance);
     g_service.playingCheck = std::make_unique<QTimer>();

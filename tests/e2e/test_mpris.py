@@ -40,6 +40,13 @@ def playerctl(s, *args):
     return out.stdout.strip()
 
 
+def dbus_send(s, member):
+    """A command as `dbus-send --session --dest=... PATH INTERFACE.MEMBER` sends it."""
+    subprocess.run(["dbus-send", "--session", "--dest=org.mpris.MediaPlayer2.volnar",
+                    "/org/mpris/MediaPlayer2", "org.mpris.MediaPlayer2." + member],
+                   env=s.env, capture_output=True, timeout=10)
+
+
 def wait_for(s, expected, *args, timeout=5):
     return wait_until(lambda: playerctl(s, *args) == expected, timeout=timeout, step=0.1)
 
@@ -201,6 +208,11 @@ def main(binary):
             r.check(wait_for(s, "Paused", "status"), "play-pause pauses")
             playerctl(s, "play-pause")
             r.check(wait_for(s, "Playing", "status"), "play-pause resumes")
+            # dbus-send's default, as shortcut scripts send it: a signal, no reply awaited.
+            dbus_send(s, "Player.PlayPause")
+            r.check(wait_for(s, "Paused", "status"), "dbus-send PlayPause (a signal) pauses")
+            dbus_send(s, "Player.PlayPause")
+            r.check(wait_for(s, "Playing", "status"), "dbus-send PlayPause (a signal) resumes")
 
             playerctl(s, "next")
             r.check(wait_for(s, "b tone.mp3", "metadata", "title"), "next: the second track")
