@@ -183,8 +183,12 @@ HSTREAM BASS_StreamCreateURL(const char *url, DWORD offset, DWORD, void *, void 
     if (!url || offset != 0) return Fail(BASS_ERROR_ILLPARAM);
     if (!AcceptableAddress(url)) return Fail(BASS_ERROR_PROTOCOL);
     EnsureOutput(true);
+    // Schemes are case-blind (HTTP:// as some lists write it); FFmpeg's protocol names are not.
+    std::string address(url);
+    for (std::size_t i = 0; i < address.size() && address[i] != ':'; ++i)
+        address[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(address[i])));
     auto stream =
-        std::make_unique<engine::Stream>(std::make_shared<engine::CancelToken>(), std::string(url));
+        std::make_unique<engine::Stream>(std::make_shared<engine::CancelToken>(), address);
     HSTREAM handle = Register(std::move(stream));
     return handle ? Succeed(handle) : Fail(BASS_ERROR_MEM);
 }

@@ -490,6 +490,19 @@ TEST_F(UrlFaults, Redirect_Followed) {
     EXPECT_STREQ(BASS_ChannelGetTags(handle, BASS_TAG_META), "StreamTitle='Moved';");
 }
 
+TEST_F(UrlFaults, SchemeInCapitals_Plays) {
+    FakeHttpServer server([&](int fd, const std::string &request) {
+        ServeStation(server, fd, request, nullptr);
+    });
+    std::string url = server.Url("/live.mp3");
+    url.replace(0, 4, "HTTP");
+    HSTREAM handle = Create(url);
+    ASSERT_NE(handle, 0u);
+    ASSERT_TRUE(BASS_ChannelPlay(handle, FALSE));
+    EXPECT_TRUE(testmedia::WaitUntil(
+        [&] { return BASS_ChannelIsActive(handle) == BASS_ACTIVE_PLAYING; }, 5s));
+}
+
 TEST_F(UrlFaults, RedirectToLocalFile_Fails) {
     FakeHttpServer server([](int fd, const std::string &) {
         FakeHttpServer::SendAll(fd,
