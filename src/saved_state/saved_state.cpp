@@ -3,6 +3,7 @@
 // every line stays one line whatever a folder or an address contains.
 #include "saved_state.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdlib>
+#include <ctime>
 #include <string_view>
 #include <system_error>
 
@@ -259,11 +261,42 @@ SavedState ReadSavedStateFile(const std::string &path) {
     return ParseSavedState(text);
 }
 
+namespace {
+
+// A save cut short (a crash, a power cut between the temporary's creation and its rename)
+// leaves its temporary behind: "<name>.XXXXXX", as mkostemp fills it in. Those older than a
+// minute are removed; a younger one may be another player's save under way.
+void RemoveLeftoverTemporaries(const std::string &folder, const std::string &name) {
+    DIR *directory = opendir(folder.c_str());
+    if (!directory) return;
+    const std::string prefix = name + ".";
+    const time_t now = time(nullptr);
+    while (const dirent *entry = readdir(directory)) {
+        const std::string_view entryName(entry->d_name);
+        if (entryName.size() != prefix.size() + 6 || entryName.substr(0, prefix.size()) != prefix)
+            continue;
+        const std::string_view suffix = entryName.substr(prefix.size());
+        if (!std::all_of(suffix.begin(), suffix.end(), [](char c) {
+                return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+            }))
+            continue;
+        struct stat info {};
+        if (fstatat(dirfd(directory), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(info.st_mode) || now - info.st_mtime < 60)
+            continue;
+        unlinkat(dirfd(directory), entry->d_name, 0);
+    }
+    closedir(directory);
+}
+
+}  // namespace
+
 bool WriteSavedStateFile(const std::string &path, const std::string &text) {
     const std::size_t slash = path.rfind('/');
     if (path.empty() || path.front() != '/' || slash == std::string::npos) return false;
     const std::string folder = path.substr(0, slash + 1);
     if (!MakeFolders(folder)) return false;
+    RemoveLeftoverTemporaries(folder, path.substr(slash + 1));
 
     std::string temporary = path + ".XXXXXX";
     FileDescriptor file(mkostemp(temporary.data(), O_CLOEXEC));

@@ -491,9 +491,8 @@ TEST_F(UrlFaults, Redirect_Followed) {
 }
 
 TEST_F(UrlFaults, SchemeInCapitals_Plays) {
-    FakeHttpServer server([&](int fd, const std::string &request) {
-        ServeStation(server, fd, request, nullptr);
-    });
+    FakeHttpServer server(
+        [&](int fd, const std::string &request) { ServeStation(server, fd, request, nullptr); });
     std::string url = server.Url("/live.mp3");
     url.replace(0, 4, "HTTP");
     HSTREAM handle = Create(url);

@@ -4,10 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "saved_state.h"
 
@@ -94,6 +97,28 @@ TEST_F(StateFile, Write_CreatesTheFoldersAndReplacesTheOldFileWhole) {
         ++entries;
     }
     EXPECT_EQ(entries, 1);
+}
+
+TEST_F(StateFile, Write_RemovesTheTemporariesOfSavesCutShortLongAgoOnly) {
+    const fs::path folder = dir_ / "volnar";
+    fs::create_directories(folder);
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    for (const char *name : {"state.ini.a1B2c3", "state.ini.zzzzzz", "state.ini.12",
+                             "other.ini.a1B2c3", "state.ini.a-b_c."}) {
+        Write(folder / name, "left");
+        fs::last_write_time(folder / name, old);
+    }
+    Write(folder / "state.ini.young1", "another player's save under way");
+    fs::create_directory(folder / "state.ini.folder");
+    fs::last_write_time(folder / "state.ini.folder", old);
+    ASSERT_TRUE(WriteSavedStateFile((folder / "state.ini").string(), "[volnar]\n"));
+    std::vector<std::string> left;
+    for (const auto &entry : fs::directory_iterator(folder))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"other.ini.a1B2c3", "state.ini", "state.ini.12",
+                                              "state.ini.a-b_c.", "state.ini.folder",
+                                              "state.ini.young1"}));
 }
 
 TEST_F(StateFile, WriteThatCannotSucceed_FailsAndLeavesNothingBehind) {
