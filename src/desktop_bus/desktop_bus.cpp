@@ -34,6 +34,7 @@ struct Service {
     std::unique_ptr<QObject> instanceObject;
     std::unique_ptr<QTimer> playingCheck;
     std::deque<BusCommand> queue;
+    bool ending = false;  // a Quit is queued
     BusPlayerView published;
 };
 
@@ -83,9 +84,12 @@ bool SessionBusAnnounced() {
 
 // --- What the adaptors see ---------------------------------------------------------------
 
-void QueueBusCommand(BusCommand command) {
-    if (g_service.queue.size() >= kQueueLimit) return;
+bool QueueBusCommand(BusCommand command) {
+    // Told to quit, the player takes nothing more: a hand-over taken now would be lost with it.
+    if (g_service.ending || g_service.queue.size() >= kQueueLimit) return false;
+    if (command.kind == BusCommandKind::kQuit) g_service.ending = true;
     g_service.queue.push_back(std::move(command));
+    return true;
 }
 
 const BusPlayerView &PublishedView() {
@@ -176,10 +180,10 @@ BusStart StartDesktopBus(const BusPlayerQueries &queries) {
     g_service.queries = queries;
     if (queries.describe) g_service.published = queries.describe();
 
-    auto mpris = std::make_unique<QObject>();
+    auto mpris = std::make_unique<BusObject>();
     auto *root = new MprisRootAdaptor(mpris.get());
     auto *player = new MprisPlayerAdaptor(mpris.get());
-    auto instance = std::make_unique<QObject>();
+    auto instance = std::make_unique<BusObject>();
     new InstanceAdaptor(instance.get());
     // The objects answer before the name is ours, so a client that sees the name appear
     // finds them at once.
@@ -236,6 +240,7 @@ void StopDesktopBus() {
     g_service.mprisObject.reset();
     g_service.instanceObject.reset();
     g_service.queue.clear();
+    g_service.ending = false;
     g_service.serving = false;
 }
 
@@ -249,6 +254,9 @@ bool TakeDesktopCommand(BusCommand *command) {
     if (g_service.queue.empty()) return false;
     *command = std::move(g_service.queue.front());
     g_service.queue.pop_front();
+    // The player ends now, before it hears the bus again: what comes later finds the name
+    // free and starts a player of its own.
+    if (command->kind == BusCommandKind::kQuit) g_service.ending = false;
     return true;
 }
 

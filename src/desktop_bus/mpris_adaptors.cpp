@@ -1,12 +1,27 @@
 // The adaptors' methods: each queues the command for the player's next loop turn.
 #include "mpris_adaptors.h"
 
+#include <QDBusError>
+#include <QDBusMessage>
+
 namespace {
 
-void Queue(BusCommandKind kind) {
+// A command that is not taken is answered with an error, so that its sender knows (a later
+// start then runs a player of its own); a signal, dbus-send's default, has nobody to answer.
+void Queue(QObject *adaptorParent, BusCommand command) {
+    if (QueueBusCommand(std::move(command))) return;
+    auto *object = qobject_cast<BusObject *>(adaptorParent);
+    if (!object || !object->calledFromDBus() ||
+        object->message().type() != QDBusMessage::MethodCallMessage)
+        return;
+    object->sendErrorReply(QDBusError::LimitsExceeded,
+                           QStringLiteral("The player takes no commands now."));
+}
+
+void Queue(QObject *adaptorParent, BusCommandKind kind) {
     BusCommand command;
     command.kind = kind;
-    QueueBusCommand(std::move(command));
+    Queue(adaptorParent, std::move(command));
 }
 
 }  // namespace
@@ -22,49 +37,49 @@ QStringList MprisRootAdaptor::supportedMimeTypes() const {
 }
 
 void MprisRootAdaptor::Raise() {
-    Queue(BusCommandKind::kRaise);
+    Queue(parent(), BusCommandKind::kRaise);
 }
 
 void MprisRootAdaptor::Quit() {
-    Queue(BusCommandKind::kQuit);
+    Queue(parent(), BusCommandKind::kQuit);
 }
 
 void MprisPlayerAdaptor::setVolume(double volume) {
     BusCommand command;
     command.kind = BusCommandKind::kSetVolume;
     command.volume = volume;
-    QueueBusCommand(std::move(command));
+    Queue(parent(), std::move(command));
 }
 
 void MprisPlayerAdaptor::Next() {
-    Queue(BusCommandKind::kNext);
+    Queue(parent(), BusCommandKind::kNext);
 }
 
 void MprisPlayerAdaptor::Previous() {
-    Queue(BusCommandKind::kPrevious);
+    Queue(parent(), BusCommandKind::kPrevious);
 }
 
 void MprisPlayerAdaptor::Pause() {
-    Queue(BusCommandKind::kPause);
+    Queue(parent(), BusCommandKind::kPause);
 }
 
 void MprisPlayerAdaptor::PlayPause() {
-    Queue(BusCommandKind::kPlayPause);
+    Queue(parent(), BusCommandKind::kPlayPause);
 }
 
 void MprisPlayerAdaptor::Stop() {
-    Queue(BusCommandKind::kStop);
+    Queue(parent(), BusCommandKind::kStop);
 }
 
 void MprisPlayerAdaptor::Play() {
-    Queue(BusCommandKind::kPlay);
+    Queue(parent(), BusCommandKind::kPlay);
 }
 
 void MprisPlayerAdaptor::Seek(qlonglong offset) {
     BusCommand command;
     command.kind = BusCommandKind::kSeekBy;
     command.microseconds = offset;
-    QueueBusCommand(std::move(command));
+    Queue(parent(), std::move(command));
 }
 
 void MprisPlayerAdaptor::SetPosition(const QDBusObjectPath &trackId, qlonglong position) {
@@ -77,14 +92,14 @@ void MprisPlayerAdaptor::SetPosition(const QDBusObjectPath &trackId, qlonglong p
     command.kind = BusCommandKind::kSetPosition;
     command.microseconds = position;
     command.trackNumber = track;
-    QueueBusCommand(std::move(command));
+    Queue(parent(), std::move(command));
 }
 
 void MprisPlayerAdaptor::OpenUri(const QString &uri) {
     BusCommand command;
     command.kind = BusCommandKind::kOpenUri;
     command.text = uri.toStdString();
-    QueueBusCommand(std::move(command));
+    Queue(parent(), std::move(command));
 }
 
 void InstanceAdaptor::HandArguments(const QByteArray &folder, const QByteArrayList &arguments) {
@@ -94,5 +109,5 @@ void InstanceAdaptor::HandArguments(const QByteArray &folder, const QByteArrayLi
     for (const QByteArray &argument : arguments)
         command.arguments.emplace_back(argument.constData(),
                                        static_cast<std::size_t>(argument.size()));
-    QueueBusCommand(std::move(command));
+    Queue(parent(), std::move(command));
 }

@@ -5,6 +5,7 @@
 
 #include <QByteArrayList>
 #include <QDBusAbstractAdaptor>
+#include <QDBusContext>
 #include <QDBusObjectPath>
 #include <QObject>
 #include <QStringList>
@@ -18,12 +19,22 @@ inline constexpr char kMprisPlayerInterface[] = "org.mpris.MediaPlayer2.Player";
 inline constexpr char kInstancePath[] = "/org/volnar/Instance";
 inline constexpr char kInstanceInterface[] = "org.volnar.Instance";
 
-// The service's side of the adaptors: the queue and the last published view.
-void QueueBusCommand(BusCommand command);
+// The service's side of the adaptors: the queue and the last published view. A command is
+// not taken (false) when the queue is full or the player has been told to quit.
+bool QueueBusCommand(BusCommand command);
 const BusPlayerView &PublishedView();
 std::int64_t CurrentPositionMicroseconds();
 QVariantMap MetadataOf(const BusPlayerView &view);
 QString StatusText(BusPlaybackStatus status);
+
+// The object the adaptors sit on: Qt D-Bus gives an adaptor's call its context (the message,
+// the reply) through the adaptor's parent.
+class BusObject : public QObject, public QDBusContext {
+    Q_OBJECT
+
+  public:
+    BusObject() = default;
+};
 
 class MprisRootAdaptor : public QDBusAbstractAdaptor {
     Q_OBJECT

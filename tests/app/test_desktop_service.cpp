@@ -92,6 +92,36 @@ TEST_F(DesktopService, QueuedCommands_RunOnTheNextTurn_QuitEndsTheLoop) {
     EXPECT_FALSE(RunTurns(500));
 }
 
+// A start that hands its file to a player told to quit would lose it: once Quit is queued
+// nothing more is taken, so the later start is refused and runs a player of its own.
+TEST_F(DesktopService, AfterQuitIsQueued_NothingMoreIsTaken_AHandOverIsRefused) {
+    BusCommand quit;
+    quit.kind = BusCommandKind::kQuit;
+    EXPECT_TRUE(QueueBusCommand(quit));
+    BusCommand handOver;
+    handOver.kind = BusCommandKind::kHandArguments;
+    handOver.arguments = {"/music/a.mp3"};
+    EXPECT_FALSE(QueueBusCommand(handOver));
+    BusCommand play;
+    play.kind = BusCommandKind::kPlay;
+    EXPECT_FALSE(QueueBusCommand(play));
+    EXPECT_FALSE(RunTurns(500));  // the Quit ends the loop
+    EXPECT_FALSE(DesktopCommandsWaiting());
+    // Taken, the Quit no longer blocks the queue (a player that goes on runs later commands).
+    EXPECT_TRUE(QueueBusCommand(play));
+}
+
+TEST_F(DesktopService, FullQueue_RefusesTheCommandsBeyondIt) {
+    BusCommand play;
+    play.kind = BusCommandKind::kPlay;
+    int taken = 0;
+    while (taken < 1000 && QueueBusCommand(play))
+        ++taken;
+    EXPECT_EQ(taken, 256);
+    ASSERT_TRUE(RunTurns(300));
+    EXPECT_TRUE(QueueBusCommand(play));
+}
+
 TEST_F(DesktopService, ForwardedCommandLine_MeansWhatItMeansAtStart_RelativeToItsFolder) {
     FillTrackList(3, 2);
     const std::string folder = GetControlText(kFolderLabel);
