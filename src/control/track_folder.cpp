@@ -34,10 +34,7 @@ void ScanTrackFolder() {
 
 void SelectChosenTrack() {
     g.chosenFileName = NamePart(g.chosenFilePath);
-    // The whole list: a folder of thousands of tracks plays the one picked in it too.
-    for (int i = 0; i < g.trackCount; ++i) {
-        SetControlValue(kTrackList, i);
-        if (GetControlText(kTrackList) == g.chosenFileName) return;
-    }
-    SetControlValue(kTrackList, -1);
+    // Looked up without selecting each item on the way: a folder of 100,000 tracks would
+    // otherwise hold the window for seconds.
+    SetControlValue(kTrackList, FindListItem(kTrackList, g.chosenFileName));
 }

@@ -158,6 +158,11 @@ void AddListItem(int control, int position, const std::string &text) {
         list->AddItem(position, text);
 }
 
+int FindListItem(int control, const std::string &text) {
+    auto *list = ControlAs<ListControl>(control, ControlKind::kList);
+    return list ? list->IndexOf(text) : -1;
+}
+
 void ClearListItems(int control) {
     if (auto *list = ControlAs<ListControl>(control, ControlKind::kList)) list->RemoveAllItems();
 }

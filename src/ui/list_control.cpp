@@ -49,6 +49,14 @@ std::string ListControl::SelectedText() const {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
+int ListControl::IndexOf(const std::string &text) const {
+    const QByteArray wanted =
+        QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size()));
+    for (int i = 0; i < count(); ++i)
+        if (item(i)->data(Qt::UserRole).toByteArray() == wanted) return i;
+    return -1;
+}
+
 void ListControl::AddItem(int position, const std::string &text) {
     auto *entry = new QListWidgetItem(DecodeDisplayText(text));
     entry->setData(Qt::UserRole, QByteArray(text.data(), static_cast<qsizetype>(text.size())));

@@ -16,6 +16,8 @@ class ListControl : public QListWidget {
     int SelectedIndex() const;
     // The selected item's text exactly as it was added; empty when none is selected.
     std::string SelectedText() const;
+    // The first item whose text is `text` exactly as added, -1 for none.
+    int IndexOf(const std::string &text) const;
     // Position -1 (or any position outside the items) appends.
     void AddItem(int position, const std::string &text);
     void RemoveAllItems();

@@ -155,6 +155,9 @@ void SetControlText(int control, const std::string &text);
 std::string GetControlText(int control);
 void AddListItem(int control, int position, const std::string &text);
 void ClearListItems(int control);
+// The index of a list's first item whose text is `text` exactly as added; -1 when none is
+// (or the number holds no list). Selects nothing.
+int FindListItem(int control, const std::string &text);
 void SetControlFont(int control, NativeHandle font);  // (NativeHandle)-1: default font
 void SetControlColour(int control, int which, Colour colour);
 void SetControlColours(int control, Colour text, Colour background);

@@ -71,6 +71,22 @@ TEST_F(ListControlTest, GetText_ItemNotValidUtf8_ReturnsTheBytesAsAdded) {
     EXPECT_EQ(List()->item(0)->text(), QString::fromUtf8("Песня.mp3"));
 }
 
+TEST_F(ListControlTest, FindItem_ByTheBytesAsAdded_SelectsNothing) {
+    const std::string legacy = "\xcf\xe5\xf1\xed\xff.mp3";  // shown as "Песня.mp3"
+    for (const std::string &name :
+         {std::string("a.mp3"), legacy, std::string("A.mp3"), std::string("a.mp3")})
+        AddListItem(kList, -1, name);
+    SetControlValue(kList, 2);
+    EXPECT_EQ(FindListItem(kList, "a.mp3"), 0);  // the first of equal names
+    EXPECT_EQ(FindListItem(kList, legacy), 1);
+    EXPECT_EQ(FindListItem(kList, "Песня.mp3"), -1);  // the shown text is not the item's
+    EXPECT_EQ(FindListItem(kList, "a.mp"), -1);
+    EXPECT_EQ(FindListItem(kList, ""), -1);
+    EXPECT_EQ(FindListItem(kList + 1, "a.mp3"), -1);  // no list there
+    EXPECT_EQ(GetControlValue(kList), 2);
+    EXPECT_TRUE(TakeInputEvents().empty());
+}
+
 TEST_F(ListControlTest, AddItem_AtPosition_InsertsThereOtherwiseAppends) {
     AddListItem(kList, -1, "b");
     AddListItem(kList, 0, "a");
