@@ -5,6 +5,7 @@
 
 #include <chrono>
 
+#include "background_writer.h"
 #include "control_numbers.h"
 #include "desktop_service.h"
 #include "playback_controller.h"
@@ -34,13 +35,14 @@ bool IsFolder(const std::string &path) {
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// The file is written on a thread of its own; the window goes on at once. A folder that
+// cannot be written: the player runs on and tries again at the next change, silently.
 void Write(const SavedState &state) {
     g_memory.lastWrite = Clock::now();
     g_memory.due = false;
-    // A folder that cannot be written: the player runs on and tries again at the next
-    // change, silently.
-    if (!g_memory.path.empty() && WriteSavedStateFile(g_memory.path, FormatSavedState(state)))
-        g_memory.written = state;
+    if (g_memory.path.empty()) return;
+    WriteSavedStateInBackground(g_memory.path, FormatSavedState(state));
+    g_memory.written = state;
 }
 
 void OpenPanelAtOnce(int container, std::int32_t &closed) {
@@ -169,4 +171,6 @@ void RememberNow() {
     if (g_memory.path.empty()) return;
     const SavedState now = GatherSavedState();
     if (now != g_memory.written) Write(now);
+    // The end: the last state is on the disk before the player goes.
+    FinishSavedStateWrites();
 }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "background_writer.h"
 #include "playback_controller.h"
 #include "player_fixture.h"
 #include "player_memory.h"
@@ -123,12 +124,14 @@ TEST_F(PlayerMemory, AnEmptyState_ChangesNothing) {
 TEST_F(PlayerMemory, Writes_AtOnceThenAtMostEveryTenSeconds_AndAtTheEnd) {
     const fs::path path = dir_ / "state" / "volnar" / "state.ini";
     SetStateFilePath(path.string());
-    RememberIfChanged();  // the first change after a quiet time is written at once
+    RememberIfChanged();       // the first change after a quiet time is written at once
+    FinishSavedStateWrites();  // (on the writer's thread)
     ASSERT_TRUE(fs::exists(path));
     EXPECT_NE(Read(path).find("volume=50\n"), std::string::npos);
     SetVolumePercent(20);
     RememberIfChanged();  // within 10 s of the last write: due, not written
     KeepStateFileCurrent();
+    FinishSavedStateWrites();
     EXPECT_NE(Read(path).find("volume=50\n"), std::string::npos);
     RememberNow();
     EXPECT_NE(Read(path).find("volume=20\n"), std::string::npos);
