@@ -55,25 +55,34 @@ constexpr int kMaxBadPacketsInRow = 200;
 // a busy decoder thread afterwards.
 constexpr std::int64_t kOpenReadBudget = std::int64_t{8} << 20;
 constexpr std::int64_t kSilentReadBudget = std::int64_t{16} << 20;
+// The same for a station's connection: its opening (an HLS master playlist included, which
+// is read through it) and what it sends past its last decoded frame. A server sending zeros
+// as audio/mpeg, an endless playlist or a gzip bomb (inflated by FFmpeg's http reader even
+// though it was never asked for) would otherwise fill memory while the opening waits out
+// its 5 s.
+constexpr std::int64_t kStationOpenReadBudget = std::int64_t{256} << 10;
+constexpr std::int64_t kStationSilentReadBudget = std::int64_t{1} << 20;
 
 // What every read of a local file checks, through the interrupt callback: the stream's
 // cancel, and the bytes the reader may still take. Lives in its decoder, which is used by one
 // thread at a time.
 struct ReadGuard {
     CancelToken *token = nullptr;
-    const AVFormatContext *format = nullptr;  // the context read, from its allocation on
-    std::int64_t limit = -1;                  // its bytes_read past which reads fail; -1: none
+    const AVFormatContext *format = nullptr;  // a file's context, from its allocation on
+    const AVIOContext *io = nullptr;          // a station's connection, once open
+    std::int64_t limit = -1;                  // bytes read past which reads fail; -1: none
 
-    void Allow(std::int64_t bytes) {
-        limit = (format && format->pb ? format->pb->bytes_read : 0) + bytes;
+    std::int64_t BytesRead() const {
+        if (io) return io->bytes_read;
+        return format && format->pb ? format->pb->bytes_read : 0;
     }
+    void Allow(std::int64_t bytes) { limit = BytesRead() + bytes; }
 };
 
 int GuardedInterrupt(void *opaque) {
     const auto *guard = static_cast<const ReadGuard *>(opaque);
     if (guard->token->Expired()) return 1;
-    const AVIOContext *io = guard->format ? guard->format->pb : nullptr;
-    return guard->limit >= 0 && io && io->bytes_read > guard->limit ? 1 : 0;
+    return guard->limit >= 0 && guard->BytesRead() > guard->limit ? 1 : 0;
 }
 
 // https: the peer's chain must lead to a trusted authority and name the host. GnuTLS reads
@@ -214,9 +223,12 @@ FormatPtr OpenFileInput(const std::string &path, ReadGuard *guard) {
 
 // One connection to one station address. use_declared_type: read the stream as the format
 // its content type names, when it names one this knows. error: a BASS_ERROR_* code.
-FormatPtr OpenStationInput(const std::string &url, CancelToken *token, bool use_declared_type,
+FormatPtr OpenStationInput(const std::string &url, ReadGuard *guard, bool use_declared_type,
                            int *error) {
-    AVIOInterruptCB interrupt{InterruptCallback, token};
+    CancelToken *token = guard->token;
+    guard->io = nullptr;
+    guard->limit = kStationOpenReadBudget;
+    AVIOInterruptCB interrupt{GuardedInterrupt, guard};
     AVDictionary *options = nullptr;
     // Untrusted addresses may reach only the station protocols, and nested opens (redirects,
     // HLS parts) inherit the list; a local path can never become another protocol.
@@ -231,8 +243,9 @@ FormatPtr OpenStationInput(const std::string &url, CancelToken *token, bool use_
         return nullptr;
     }
     AvioPtr io(raw_io);
+    guard->io = raw_io;
     const AVInputFormat *declared = use_declared_type ? DeclaredFormat(io.get()) : nullptr;
-    AVFormatContext *raw = NewFormatContext(InterruptCallback, token);
+    AVFormatContext *raw = NewFormatContext(GuardedInterrupt, guard);
     if (!raw) {
         *error = BASS_ERROR_MEM;
         return nullptr;
@@ -287,7 +300,7 @@ class FfmpegDecoder final : public Decoder {
     std::string address_;   // immutable after open
     bool is_url_;           // immutable after open
     CancelToken *token_;    // owned by the stream, outlives this
-    ReadGuard guard_;       // a file's reads of format_
+    ReadGuard guard_;       // the reads of format_, a file or a connection
     ReadGuard scan_guard_;  // a file's reads of scan_
     FormatPtr format_;
     CodecPtr codec_;
@@ -317,7 +330,7 @@ bool FfmpegDecoder::Open(bool use_declared_type, int *error) {
     int unused = 0;
     if (!error) error = &unused;
     *error = BASS_ERROR_FILEFORM;
-    format_ = is_url_ ? OpenStationInput(address_, token_, use_declared_type, error)
+    format_ = is_url_ ? OpenStationInput(address_, &guard_, use_declared_type, error)
                       : OpenFileInput(address_, &guard_);
     if (!format_) return false;
     *error = BASS_ERROR_FILEFORM;
@@ -454,7 +467,7 @@ bool FfmpegDecoder::DecodeMore() {
         int result = avcodec_receive_frame(codec_.get(), frame_.get());
         if (result == 0) {
             bad_packets_ = 0;
-            if (!is_url_) guard_.Allow(kSilentReadBudget);
+            guard_.Allow(is_url_ ? kStationSilentReadBudget : kSilentReadBudget);
             bool converted = Convert(frame_.get());
             av_frame_unref(frame_.get());
             if (!converted) {

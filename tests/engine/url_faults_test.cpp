@@ -4,10 +4,12 @@
 // size are handled, redirects are followed, and no address reaches a protocol other than
 // http or https.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <thread>
@@ -488,6 +490,60 @@ TEST_F(UrlFaults, Redirect_Followed) {
     ASSERT_TRUE(testmedia::WaitUntil(
         [&] { return BASS_ChannelGetTags(handle, BASS_TAG_META) != nullptr; }, 5s));
     EXPECT_STREQ(BASS_ChannelGetTags(handle, BASS_TAG_META), "StreamTitle='Moved';");
+}
+
+// Servers that would fill memory while the opening waits out its bound: zeros sent as
+// audio/mpeg without end, an HLS master playlist without end, and a gzip bomb (a body FFmpeg
+// inflates though it never asked for one). Each fails at once, memory stays bounded, and a
+// good station plays after them.
+TEST_F(UrlFaults, EndlessZerosPlaylistOrGzipBomb_FailAtOnceInBoundedMemory) {
+    std::string bomb;  // 256 MB of zeros, gzipped to about a megabyte
+    if (FILE *gzip = popen("head -c 268435456 /dev/zero | gzip -1", "r")) {
+        char buffer[65536];
+        for (std::size_t got; (got = fread(buffer, 1, sizeof buffer, gzip)) > 0;)
+            bomb.append(buffer, got);
+        pclose(gzip);
+    }
+    ASSERT_GT(bomb.size(), 100000u);
+    FakeHttpServer server([&](int fd, const std::string &request) {
+        if (request.rfind("GET /zeros", 0) == 0) {
+            if (!FakeHttpServer::SendAll(fd, "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n"))
+                return;
+            const std::string zeros(65536, '\0');
+            while (!server.Stopping() && FakeHttpServer::SendAll(fd, zeros)) {
+            }
+        } else if (request.rfind("GET /master", 0) == 0) {
+            if (!FakeHttpServer::SendAll(fd,
+                                         "HTTP/1.0 200 OK\r\nContent-Type: "
+                                         "application/vnd.apple.mpegurl\r\n\r\n#EXTM3U\n"))
+                return;
+            for (int i = 0; !server.Stopping(); ++i) {
+                std::string lines;
+                for (int j = 0; j < 100; ++j)
+                    lines += "#EXT-X-STREAM-INF:BANDWIDTH=" + std::to_string(i * 100 + j) +
+                             "\nhttp://127.0.0.1:1/v" + std::to_string(i * 100 + j) + ".m3u8\n";
+                if (!FakeHttpServer::SendAll(fd, lines)) return;
+            }
+        } else if (request.rfind("GET /bomb", 0) == 0) {
+            FakeHttpServer::SendAll(fd,
+                                    "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n"
+                                    "Content-Encoding: gzip\r\nContent-Length: " +
+                                        std::to_string(bomb.size()) + "\r\n\r\n" + bomb);
+            server.Sleep(5000);
+        } else {
+            ServeStation(server, fd, request, nullptr);
+        }
+    });
+    for (const char *path : {"/zeros.mp3", "/master.m3u8", "/bomb.mp3"})
+        EXPECT_EQ(FailedOpen(server.Url(path), 2.0), BASS_ERROR_FILEFORM) << path;
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    EXPECT_LT(usage.ru_maxrss / 1024, 250) << "MB at most";
+    HSTREAM good = Create(server.Url("/live.mp3"));
+    ASSERT_NE(good, 0u);
+    ASSERT_TRUE(BASS_ChannelPlay(good, FALSE));
+    EXPECT_TRUE(testmedia::WaitUntil(
+        [&] { return BASS_ChannelIsActive(good) == BASS_ACTIVE_PLAYING; }, 5s));
 }
 
 TEST_F(UrlFaults, SchemeInCapitals_Plays) {
