@@ -1,6 +1,7 @@
 """A station that does not play says why in the scrolling line, end to end: refused (no
 answer), missing (404), not audio (a web page) and a failed secure connection (https to a
-server that speaks plain http); and a station that plays again shows its title again."""
+server that speaks plain http). They are started while a folder's track plays, and none of
+them makes the player go on to the folder's next track."""
 
 import os
 import socket
@@ -11,6 +12,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
 
 from harness import PlayerSession, Results, wait_until
 from imaging import region
+from sound import make_tone
 from station_servers import FixedAnswerServer
 from test_refresh import STRIP, title_match
 
@@ -49,7 +51,13 @@ def main(binary):
         with open(os.path.join(work, "radio.pls"), "w", encoding="utf-8") as f:
             f.write("\r\n".join(lines) + "\r\n")
 
-        with PlayerSession(binary, cwd=work) as s:
+        tracks = os.path.join(work, "tracks")
+        os.makedirs(tracks, exist_ok=True)
+        for name in ("a tone.mp3", "b tone.mp3"):
+            if not os.path.exists(os.path.join(tracks, name)):
+                make_tone(os.path.join(tracks, name), 440, 30)
+
+        with PlayerSession(binary, cwd=work, args=[os.path.join(tracks, "a tone.mp3")]) as s:
             win = s.wait_window("Плеер")
             x0, y0, _, _ = s.geometry(win)
             s.click_panel_button(x0, y0, 116, 220)
@@ -63,6 +71,9 @@ def main(binary):
                 s.click(x0 + 145, y0 + 240 + row * ROW_HEIGHT + ROW_HEIGHT // 2, repeat=2)
                 r.check(wait_until(lambda: says(reason), timeout=12, step=0.5),
                         f"{title}: the scrolling line says \"{reason}\"")
+            # A next track started by the failures would take the line over.
+            time.sleep(2)
+            r.check(says(REASONS[-1]), "the last reason still shows: no track was started")
             r.check(s.alive(), "player still running")
     r.finish()
 
