@@ -60,6 +60,12 @@ void PlaySelectedTrack() {
     if (path.empty()) return;
 
     g.streamHandle = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
+    // A track that does not play says why in the scrolling line, before its name (not the
+    // placeholder of a list that was never filled: that is no file).
+    if (g.streamHandle == 0 && path.front() == '/')
+        g.marqueeText = (BASS_ErrorGetCode() == BASS_ERROR_FILEOPEN ? "Файл не открывается: "
+                                                                    : "Не звуковой файл: ") +
+                        g.marqueeText;
     ++g.streamSerial;
     g.lastStreamWasStation = 0;
     g.streamAddress = path;

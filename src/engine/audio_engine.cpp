@@ -10,6 +10,10 @@
 // with the process. Everything a freed stream owned is released by BASS_StreamFree.
 #include "audio_engine.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <chrono>
 #include <cmath>
@@ -164,6 +168,15 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD le
     if (mem || !file || offset != 0 || length != 0) return Fail(BASS_ERROR_ILLPARAM);
     std::string path(static_cast<const char *>(file));
     if (path.empty()) return Fail(BASS_ERROR_FILEOPEN);
+    // A file that cannot be read (gone, no permission) is told from one that is no audio.
+    // Only a regular file is opened to see: opening a device may do something by itself.
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return Fail(BASS_ERROR_FILEOPEN);
+    if (S_ISREG(info.st_mode)) {
+        const int probe = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        if (probe < 0) return Fail(BASS_ERROR_FILEOPEN);
+        close(probe);
+    }
     EnsureOutput(true);
     auto token = std::make_shared<engine::CancelToken>();
     std::unique_ptr<engine::Decoder> decoder = engine::LooksLikeMidi(path)

@@ -288,6 +288,22 @@ TEST_F(Controller, SetVolumeFromMiniBar_PointerOutside_ClampedToZero) {
     EXPECT_EQ(GetControlText(kMiniVolumeLabel), "0");
 }
 
+TEST_F(Controller, TrackThatDoesNotPlay_SaysWhyBeforeItsName) {
+    std::ofstream(dir_ / "notes.mp3") << "not a sound";
+    ListFolder({"notes.mp3", "gone.mp3", "a.wav"});
+    SetControlValue(kTrackList, 0);
+    PlaySelectedTrack();
+    EXPECT_EQ(g.streamHandle, 0u);
+    EXPECT_EQ(g.marqueeText, "Не звуковой файл: notes.mp3");
+    SetControlValue(kTrackList, 1);  // listed, then removed
+    PlaySelectedTrack();
+    EXPECT_EQ(g.marqueeText, "Файл не открывается: gone.mp3");
+    SetControlValue(kTrackList, 2);
+    PlaySelectedTrack();
+    EXPECT_NE(g.streamHandle, 0u);
+    EXPECT_EQ(g.marqueeText, "a.wav");
+}
+
 TEST_F(Controller, AutoAdvance_NotArmed_DoesNothing) {
     ListFolder({"bad.mp3", "a.wav"});
     SetControlValue(kTrackList, 0);
