@@ -156,7 +156,10 @@ void RememberIfChanged() {
         g_memory.due = false;
         return;
     }
-    if (Clock::now() - g_memory.lastWrite >= kWriteInterval)
+    // Where the end may come without warning (the compositor gone under Wayland) nothing is
+    // left to write later; there no drag moves a window, so changes come one command at a
+    // time and the writer's thread takes each at once.
+    if (DisplayLossEndsAtOnce() || Clock::now() - g_memory.lastWrite >= kWriteInterval)
         Write(now);
     else
         g_memory.due = true;

@@ -104,6 +104,9 @@ void ReleaseWidgetLayer();
 // the widget layer (texts, values, window places), never draw, show or wait: its windows live
 // on a display that is gone. nullptr: none.
 void SetDisplayLostHandler(void (*handler)());
+// True where losing the display ends the process at once, without that handler: Qt 6.4's
+// Wayland plugin calls _exit(1) from its own event thread when the compositor goes away.
+bool DisplayLossEndsAtOnce();
 
 // --- Windows -----------------------------------------------------------------------------
 

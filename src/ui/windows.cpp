@@ -122,6 +122,10 @@ void SetProgramIcon(const std::vector<std::pair<const void *, std::size_t>> &png
     QGuiApplication::setWindowIcon(icon);
 }
 
+bool DisplayLossEndsAtOnce() {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 bool WindowPlacesKnown() {
     return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
