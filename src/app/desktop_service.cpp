@@ -227,6 +227,8 @@ BusStart ConnectDesktopBus() {
     BusPlayerQueries queries;
     queries.describe = DescribePlayer;
     queries.positionMicroseconds = PositionForBus;
+    // A Quit ends the player at its next loop turn, which an open dialog would hold up.
+    queries.quitQueued = CancelFileChooser;
     return StartDesktopBus(queries);
 }
 

@@ -87,8 +87,10 @@ bool SessionBusAnnounced() {
 bool QueueBusCommand(BusCommand command) {
     // Told to quit, the player takes nothing more: a hand-over taken now would be lost with it.
     if (g_service.ending || g_service.queue.size() >= kQueueLimit) return false;
-    if (command.kind == BusCommandKind::kQuit) g_service.ending = true;
+    const bool quit = command.kind == BusCommandKind::kQuit;
+    if (quit) g_service.ending = true;
     g_service.queue.push_back(std::move(command));
+    if (quit && g_service.queries.quitQueued) g_service.queries.quitQueued();
     return true;
 }
 

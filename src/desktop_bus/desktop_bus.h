@@ -61,6 +61,9 @@ struct BusCommand {
 struct BusPlayerQueries {
     BusPlayerView (*describe)() = nullptr;
     std::int64_t (*positionMicroseconds)() = nullptr;  // -1: none
+    // Called when a Quit is queued, also while the player waits inside a dialog (whose end
+    // would otherwise hold the Quit up). Must: only ask what waits to end, run no command.
+    void (*quitQueued)() = nullptr;
 };
 
 enum class BusStart {

@@ -17,6 +17,7 @@
 namespace {
 
 std::function<std::string()> g_chooser;
+QFileDialog *g_openDialog = nullptr;  // the dialog of the ChooseFileToOpen under way
 
 // Refuses a name whose folder does not exist; the file itself need not exist.
 class OpenFileDialog : public QFileDialog {
@@ -88,13 +89,19 @@ std::string ChooseFileToOpen(const std::string &title, const std::string &defaul
         dialog.raise();
         dialog.activateWindow();
     });
+    g_openDialog = &dialog;
     const int result = dialog.exec();
+    g_openDialog = nullptr;
     if (QDir::currentPath() != workingFolder) QDir::setCurrent(workingFolder);
     if (result != QDialog::Accepted) return {};
     const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty()) return {};
     const QByteArray path = QFile::encodeName(chosen.first());
     return std::string(path.constData(), static_cast<std::size_t>(path.size()));
+}
+
+void CancelFileChooser() {
+    if (g_openDialog) g_openDialog->reject();
 }
 
 void SetFileChooserForTesting(std::function<std::string()> chooser) {

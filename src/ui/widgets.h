@@ -192,6 +192,9 @@ void PauseMilliseconds(int ms);
 std::string ChooseFileToOpen(const std::string &title, const std::string &defaultFile,
                              const std::string &filter, int filterIndex);
 // Tests replace the modal dialog with a function of their own; an empty function restores it.
+// Cancels the open-file dialog, when one is open: ChooseFileToOpen returns empty as if the
+// user had cancelled it.
+void CancelFileChooser();
 void SetFileChooserForTesting(std::function<std::string()> chooser);
 
 // --- Images ------------------------------------------------------------------------------

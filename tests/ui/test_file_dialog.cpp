@@ -142,6 +142,17 @@ TEST_F(FileDialogTest, ChooseFileToOpen_WhileOpen_TimerKeepsFiring) {
     EXPECT_GE(g_ticks, 3);
 }
 
+// A Quit from the desktop while the dialog is open ends the wait at once.
+TEST_F(FileDialogTest, CancelFileChooser_WhileOpen_ReturnsEmpty_WhenNoneIsOpen_DoesNothing) {
+    CancelFileChooser();
+    WhenDialogOpen([](QFileDialog *dialog) {
+        dialog->selectFile(QStringLiteral("/tmp/picked.mp3"));
+        QTimer::singleShot(30, [] { CancelFileChooser(); });
+    });
+    EXPECT_EQ(ChooseFileToOpen("", "", "*.*|*.*", 0), "");
+    CancelFileChooser();
+}
+
 TEST_F(FileDialogTest, ChooseFileToOpen_OddFilters_GiveUsableFilters) {
     for (const char *filter : {"", "|", "Music|*.mp3;*.wav|All|*.*", "(x)|(*)|only"}) {
         QStringList filters;
