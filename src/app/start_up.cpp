@@ -31,6 +31,13 @@ namespace {
 
 // Start-up after the widget layer is up: the skin, both windows (hidden), the audio engine and
 // the refresh timer.
+// The refresh tick, which also runs inside the open-file dialog: a session that ends the
+// player by a signal (logging out) has it cancel the dialog, whose end would hold it up.
+void Tick() {
+    RefreshTick();
+    if (EndRequested()) CancelFileChooser();
+}
+
 void BuildPlayer() {
     RegisterEmbeddedFonts();
     SetEmbeddedProgramIcon();
@@ -60,7 +67,7 @@ void BuildPlayer() {
     BASS_Init(-1, 44100, 0, reinterpret_cast<void *>(NativeWindowHandle(kMainWindow)), nullptr);
     CreateTopWindow(kMiniWindow, 0, 0, 225, 52, "мини", hiddenCentred);
     BuildMiniWindow();
-    StartRepeatingTimer(NativeWindowHandle(kMainWindow), kRefreshPeriodMs, RefreshTick);
+    StartRepeatingTimer(NativeWindowHandle(kMainWindow), kRefreshPeriodMs, Tick);
     SetWindowShownCallback(RedrawAfterHiding);
 }
 

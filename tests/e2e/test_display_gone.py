@@ -1,14 +1,23 @@
 """When the X server goes away under the player (the desktop session ends, a remote display is
 lost), the player ends by itself with a status below 128, not by a signal, and what the user
 changed just before is in the state file: a volume step clicked a moment before the end,
-well inside the 10 s between two ordinary saves. Wayland's side: test_wayland.py."""
+well inside the 10 s between two ordinary saves. Wayland's side: test_wayland.py. And the
+session's SIGTERM ends it at once even while its open-file dialog is open."""
 
 import os
 import shutil
+import signal
+import subprocess
 import sys
 import time
 
 from harness import PlayerSession, Results, wait_until
+
+
+def dialog_shown(s):
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--class", "volnar"],
+                           env=s.env, capture_output=True, text=True, timeout=10)
+    return len(found.stdout.split()) > 1
 
 
 def state_text(state_home):
@@ -46,6 +55,18 @@ def main(binary):
         leftovers = [n for n in os.listdir(os.path.join(state, "volnar")) if n != "state.ini"] \
             if os.path.isdir(os.path.join(state, "volnar")) else []
         r.check(not leftovers, f"nothing else in the state folder ({leftovers})")
+
+    # The session ends the player by SIGTERM while its open-file dialog is open: the dialog
+    # is cancelled and the player ends at once with 0.
+    with PlayerSession(binary, cwd=work, state_home=state) as s:
+        win = s.wait_window("Плеер")
+        x0, y0, _, _ = s.geometry(win)
+        s.click(x0 + 373, y0 + 221)  # the open-file button
+        r.check(wait_until(lambda: len(s.find_windows("Плеер")) == 1 and dialog_shown(s),
+                           timeout=10), "the open-file dialog is open")
+        s.player.send_signal(signal.SIGTERM)
+        r.check(wait_until(lambda: not s.alive(), timeout=5) and s.player.returncode == 0,
+                "SIGTERM with the dialog open ends the player with 0")
     r.finish()
 
 
