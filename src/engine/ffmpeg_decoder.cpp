@@ -215,9 +215,15 @@ FormatPtr OpenFileInput(const std::string &path, ReadGuard *guard) {
     std::string name = "file:" + path;
     int result = avformat_open_input(&raw, name.c_str(), nullptr, &options);
     DictPtr left_over(options);
-    if (result < 0) return nullptr;  // avformat_open_input freed the context
+    if (result < 0) {  // avformat_open_input freed the context
+        guard->format = nullptr;
+        return nullptr;
+    }
     FormatPtr format(raw);
-    if (avformat_find_stream_info(format.get(), nullptr) < 0) return nullptr;
+    if (avformat_find_stream_info(format.get(), nullptr) < 0) {
+        guard->format = nullptr;  // before the context is closed below
+        return nullptr;
+    }
     return format;
 }
 
@@ -244,12 +250,16 @@ FormatPtr OpenStationInput(const std::string &url, ReadGuard *guard, bool use_de
     }
     AvioPtr io(raw_io);
     guard->io = raw_io;
+    // Closing a connection (a TLS goodbye) still asks the interrupt callback, when the
+    // context the guard counts is already freed: the guard forgets it first.
+    const auto fail = [guard, error](int code) {
+        *error = code;
+        guard->io = nullptr;
+        return FormatPtr();
+    };
     const AVInputFormat *declared = use_declared_type ? DeclaredFormat(io.get()) : nullptr;
     AVFormatContext *raw = NewFormatContext(GuardedInterrupt, guard);
-    if (!raw) {
-        *error = BASS_ERROR_MEM;
-        return nullptr;
-    }
+    if (!raw) return fail(BASS_ERROR_MEM);
     if (LibraryIoOpen(raw->io_open)) raw->io_open = CheckedIoOpen;
     raw->pb = io.get();
     raw->flags |= AVFMT_FLAG_CUSTOM_IO;
@@ -259,16 +269,12 @@ FormatPtr OpenStationInput(const std::string &url, ReadGuard *guard, bool use_de
     av_dict_set(&format_options, "protocol_whitelist", kStationProtocols, 0);
     result = avformat_open_input(&raw, url.c_str(), declared, &format_options);
     DictPtr format_left_over(format_options);
-    if (result < 0) {  // the context is freed, the connection is still ours
-        *error = token->Expired() ? BASS_ERROR_TIMEOUT : BASS_ERROR_FILEFORM;
-        return nullptr;
-    }
+    if (result < 0)  // the context is freed, the connection is still ours
+        return fail(token->Expired() ? BASS_ERROR_TIMEOUT : BASS_ERROR_FILEFORM);
     io.release();  // closed with the context from here on (FormatCloser)
     FormatPtr format(raw);
-    if (avformat_find_stream_info(format.get(), nullptr) < 0) {
-        *error = token->Expired() ? BASS_ERROR_TIMEOUT : BASS_ERROR_FILEFORM;
-        return nullptr;
-    }
+    if (avformat_find_stream_info(format.get(), nullptr) < 0)
+        return fail(token->Expired() ? BASS_ERROR_TIMEOUT : BASS_ERROR_FILEFORM);
     return format;
 }
 
@@ -278,6 +284,13 @@ class FfmpegDecoder final : public Decoder {
         : address_(std::move(address)), is_url_(is_url), token_(token) {
         guard_.token = token;
         scan_guard_.token = token;
+    }
+    // The contexts close after this body, and closing a connection still asks the interrupt
+    // callback: the guards forget them first.
+    ~FfmpegDecoder() override {
+        guard_.io = nullptr;
+        guard_.format = nullptr;
+        scan_guard_.format = nullptr;
     }
 
     // A file, or one connection to a station (see OpenStationInput).
@@ -565,6 +578,7 @@ bool FfmpegDecoder::RefineLengthStep() {
                 length_frames_ = std::max<std::int64_t>(frames, 0);
             }
             length_estimated_ = false;
+            scan_guard_.format = nullptr;
             scan_.reset();
             return true;
         }

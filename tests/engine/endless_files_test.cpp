@@ -84,7 +84,7 @@ TEST_F(EndlessFiles, ZerosNamedMp3_OfAnySize_FailBeforeTheyAreRead) {
         EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEFORM);
         EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << size;
     }
-    EXPECT_LT(PeakResidentMb(), 250);
+    EXPECT_LT(PeakResidentMb(), testmedia::kResidentBoundMb);
 }
 
 // Within 4 GB the frame table decides the length; past a megabyte of junk the stream ends.
@@ -113,7 +113,7 @@ TEST_F(EndlessFiles, Mp3FollowedByJunkOrAHole_OpensWithTheLengthOfItsSound) {
         EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << path;
         EXPECT_DOUBLE_EQ(LengthSeconds(handle), length) << path;
     }
-    EXPECT_LT(PeakResidentMb(), 250);
+    EXPECT_LT(PeakResidentMb(), testmedia::kResidentBoundMb);
 }
 
 // Past 4 GB FFmpeg reads the file: it plays the second of sound, ends there, and the
@@ -133,7 +133,7 @@ TEST_F(EndlessFiles, Mp3FollowedByGigabytesOfZeros_EndsWithItsSoundAndGoesIdle) 
     const double cpu = ProcessCpuSeconds();
     std::this_thread::sleep_for(1s);
     EXPECT_LT(ProcessCpuSeconds() - cpu, 0.2);
-    EXPECT_LT(PeakResidentMb(), 250);
+    EXPECT_LT(PeakResidentMb(), testmedia::kResidentBoundMb);
 }
 
 }  // namespace

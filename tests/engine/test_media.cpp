@@ -121,8 +121,8 @@ std::uint64_t Fnv1a(std::uint64_t hash, const void *data, std::size_t size) {
 // same input bytes with the same command was made once in this build and is copied from
 // there. Each CTest test is a process of its own, so without the cache every test of a
 // fixture encoded its media again. Without the variable (a test program run by hand) the
-// command simply runs. `recipe` is the command without its paths: what is made depends only on it, the input's
-// bytes and the output's extension.
+// command simply runs. `recipe` is the command without its paths: what is made depends only on it,
+// the input's bytes and the output's extension.
 bool EncodeCached(const std::string &recipe, const std::string &command, const std::string &in,
                   const std::string &out) {
     const char *cache = std::getenv("VOLNAR_TEST_MEDIA_CACHE");

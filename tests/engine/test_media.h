@@ -11,6 +11,15 @@
 
 namespace testmedia {
 
+// The resident memory a test of bounded memory lets the process reach. The sanitizers'
+// shadow memory and quarantine add hundreds of megabytes of their own; unbounded growth
+// still shows as gigabytes.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr long kResidentBoundMb = 1000;
+#else
+inline constexpr long kResidentBoundMb = 250;
+#endif
+
 // A folder under /tmp removed with everything in it when this goes away.
 class TempDir {
   public:

@@ -538,7 +538,7 @@ TEST_F(UrlFaults, EndlessZerosPlaylistOrGzipBomb_FailAtOnceInBoundedMemory) {
         EXPECT_EQ(FailedOpen(server.Url(path), 2.0), BASS_ERROR_FILEFORM) << path;
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    EXPECT_LT(usage.ru_maxrss / 1024, 250) << "MB at most";
+    EXPECT_LT(usage.ru_maxrss / 1024, testmedia::kResidentBoundMb) << "MB at most";
     HSTREAM good = Create(server.Url("/live.mp3"));
     ASSERT_NE(good, 0u);
     ASSERT_TRUE(BASS_ChannelPlay(good, FALSE));
