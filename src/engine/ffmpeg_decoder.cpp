@@ -63,9 +63,9 @@ constexpr std::int64_t kSilentReadBudget = std::int64_t{16} << 20;
 constexpr std::int64_t kStationOpenReadBudget = std::int64_t{256} << 10;
 constexpr std::int64_t kStationSilentReadBudget = std::int64_t{1} << 20;
 
-// What every read of a local file checks, through the interrupt callback: the stream's
-// cancel, and the bytes the reader may still take. Lives in its decoder, which is used by one
-// thread at a time.
+// What every read of a local file or of a station's connection checks, through the interrupt
+// callback: the stream's cancel, and the bytes the reader may still take. Lives in its
+// decoder, which is used by one thread at a time.
 struct ReadGuard {
     CancelToken *token = nullptr;
     const AVFormatContext *format = nullptr;  // a file's context, from its allocation on
