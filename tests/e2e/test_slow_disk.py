@@ -1,0 +1,62 @@
+"""The state file on a disk whose fsync takes 3 s (a busy or networked disk, preloaded
+slow_fsync): saving it never holds the window up, and what was changed last is on the disk
+when the player ends."""
+
+import os
+import shutil
+import signal
+import sys
+import time
+
+from harness import PlayerSession, Results, wait_until
+
+DELAY_MS = 3000
+
+
+def state_text(state_home):
+    try:
+        with open(os.path.join(state_home, "volnar", "state.ini"), encoding="utf-8") as f:
+            return f.read()
+    except OSError:
+        return ""
+
+
+def main(binary):
+    r = Results()
+    shim = os.environ.get("VOLNAR_TEST_SLOW_FSYNC", "")
+    r.check(os.path.isfile(shim), f"the slow-fsync library is built ({shim!r})")
+    work = os.path.abspath(os.path.join(os.path.dirname(binary), "e2e-slow-disk"))
+    state = os.path.join(work, "state")
+    shutil.rmtree(state, ignore_errors=True)
+    os.makedirs(work, exist_ok=True)
+    env = {"LD_PRELOAD": shim, "VOLNAR_TEST_FSYNC_DELAY_MS": str(DELAY_MS)}
+    with PlayerSession(binary, cwd=work, extra_env=env, state_home=state) as s:
+        win = s.wait_window("Плеер")
+        x0, y0, _, _ = s.geometry(win)
+        time.sleep(0.5)
+        s.click(x0 + 139 + 8 * 5 + 2, y0 + 100)  # volume 60: saved at once, 3 s of fsync
+        time.sleep(0.2)
+        # Meanwhile the window answers: a right click brings the mini window at once.
+        clicked = time.monotonic()
+        s.click(x0 + 300, y0 + 60, button=3)
+        answered = wait_until(lambda: s.find_windows("мини"), timeout=DELAY_MS / 1000)
+        took = time.monotonic() - clicked
+        r.check(answered and took < 1.5,
+                f"while the state is saved the window answers ({took:.1f} s)")
+        mini = s.find_windows("мини")
+        if mini:
+            mx, my, _, _ = s.geometry(mini[0])
+            s.click(mx + 100, my + 10, button=3)
+            wait_until(lambda: s.find_windows("Плеер"), timeout=5)
+        s.click(x0 + 139 + 8 * 7 + 2, y0 + 100)  # volume 80: due later
+        time.sleep(0.3)
+        s.player.send_signal(signal.SIGTERM)
+        r.check(wait_until(lambda: not s.alive(), timeout=15) and s.player.returncode == 0,
+                "SIGTERM ends the player with 0")
+    r.check("volume=80" in state_text(state),
+            f"the last change is on the disk: {state_text(state)!r}")
+    r.finish()
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])
