@@ -249,6 +249,22 @@ class PlayerSession:
         _run(["import", "-window", "root", path], self.env)
         return Image.open(path).convert("RGB")
 
+    def shown_windows(self):
+        """How many windows of the player are shown (a dialog of its own counts)."""
+        out = _run(["xdotool", "search", "--onlyvisible", "--class", "volnar"], self.env,
+                   check=False)
+        return len(out.split())
+
+    def answers(self, x0, y0, timeout=3):
+        """A right click on the main window (corner x0, y0) brings the mini window and one
+        on the mini window the main window back, each within `timeout` seconds."""
+        self.click(x0 + 300, y0 + 60, button=3)
+        if not wait_until(lambda: self.find_windows("мини"), timeout=timeout):
+            return False
+        mx, my, _, _ = self.geometry(self.find_windows("мини")[0])
+        self.click(mx + 100, my + 10, button=3)
+        return wait_until(lambda: self.find_windows("Плеер"), timeout=timeout)
+
     def alive(self):
         return self.player.poll() is None
 
@@ -262,6 +278,15 @@ class _XClientMessageEvent(ctypes.Structure):
 
 class _XEvent(ctypes.Union):
     _fields_ = [("message", _XClientMessageEvent), ("pad", ctypes.c_long * 24)]
+
+
+def state_text(state_home):
+    """The player's state file under that XDG_STATE_HOME; empty when there is none."""
+    try:
+        with open(os.path.join(state_home, "volnar", "state.ini"), encoding="utf-8") as f:
+            return f.read()
+    except OSError:
+        return ""
 
 
 def wait_until(condition, timeout=10, step=0.05):

@@ -7,27 +7,10 @@ session's SIGTERM ends it at once even while its open-file dialog is open."""
 import os
 import shutil
 import signal
-import subprocess
 import sys
 import time
 
-from harness import PlayerSession, Results, wait_until
-
-
-def dialog_shown(s):
-    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--class", "volnar"],
-                           env=s.env, capture_output=True, text=True, timeout=10)
-    return len(found.stdout.split()) > 1
-
-
-def state_text(state_home):
-    try:
-        with open(os.path.join(state_home, "volnar", "state.ini"), encoding="utf-8") as f:
-            return f.read()
-    except OSError:
-        return ""
-
-
+from harness import PlayerSession, Results, state_text, wait_until
 def main(binary):
     r = Results()
     work = os.path.abspath(os.path.join(os.path.dirname(binary), "e2e-display-gone"))
@@ -62,8 +45,8 @@ def main(binary):
         win = s.wait_window("Плеер")
         x0, y0, _, _ = s.geometry(win)
         s.click(x0 + 373, y0 + 221)  # the open-file button
-        r.check(wait_until(lambda: len(s.find_windows("Плеер")) == 1 and dialog_shown(s),
-                           timeout=10), "the open-file dialog is open")
+        r.check(wait_until(lambda: s.shown_windows() > 1, timeout=10),
+                "the open-file dialog is open")
         s.player.send_signal(signal.SIGTERM)
         r.check(wait_until(lambda: not s.alive(), timeout=5) and s.player.returncode == 0,
                 "SIGTERM with the dialog open ends the player with 0")

@@ -274,13 +274,9 @@ def main(binary):
             playerctl(s, "stop")
             r.check(wait_for(s, "Stopped", "status"), "stop: Stopped")
             # Quit with the open-file dialog open: the dialog is cancelled, the player ends.
-            def shown_windows():
-                found = subprocess.run(["xdotool", "search", "--onlyvisible", "--class", "volnar"],
-                                       env=s.env, capture_output=True, text=True, timeout=10)
-                return len(found.stdout.split())
-            before = shown_windows()
+            before = s.shown_windows()
             s.click(x0 + 373, y0 + 221)
-            r.check(wait_until(lambda: shown_windows() > before, timeout=10),
+            r.check(wait_until(lambda: s.shown_windows() > before, timeout=10),
                     "the open-file dialog is open")
             subprocess.run(["gdbus", "call", "--session", "--dest",
                             "org.mpris.MediaPlayer2.volnar", "--object-path",

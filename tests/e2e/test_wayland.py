@@ -20,7 +20,7 @@ import sys
 import tempfile
 import time
 
-from harness import Results, wait_until
+from harness import Results, state_text, wait_until
 from sound import disk_env, dominant_frequency, make_tone, recent_samples
 
 BTN_LEFT, BTN_RIGHT = 272, 273
@@ -117,15 +117,6 @@ class Weston:
 def heard(out, frequency, timeout=10):
     return wait_until(lambda: abs(dominant_frequency(recent_samples(out)) - frequency) < 8,
                       timeout=timeout, step=0.2)
-
-
-def state_text(state_home):
-    try:
-        with open(os.path.join(state_home, "volnar", "state.ini"), encoding="utf-8") as f:
-            return f.read()
-    except OSError:
-        return ""
-
 
 def main(binary, module):
     r = Results()
