@@ -18,14 +18,18 @@ namespace {
 using Names = std::vector<std::string>;
 
 TEST(TrackName, IsTrack_KnownExtensionsAnyAsciiCase_True) {
-    for (const char *name : {"a.mp3", "a.MP3", "b.Wav", "c.mid", "d.MiD", "x.y.wav"}) {
+    for (const char *name :
+         {"a.mp3",  "a.MP3",  "b.Wav", "c.mid", "d.MiD",  "x.y.wav", "a.midi",       "a.KAR",
+          "a.rmi",  "a.flac", "a.ogg", "a.Oga", "a.opus", "a.aac",   "a.m4a",        "a.M4B",
+          "a.aiff", "a.aif",  "a.wv",  "a.ape", "a.wma",  "a.mka",   "\xD0\x90.FLAC"}) {
         EXPECT_TRUE(IsTrackName(name)) << name;
     }
 }
 
 TEST(TrackName, IsTrack_OtherEndings_False) {
     for (const char *name :
-         {"a.midi", "a.mpeg", "a.ogg", "a.mp3 ", "a.mp", "mp3", "", "a.mp3.txt", "a_mp3",
+         {"a.mpeg", "a.mp3 ", "a.mp", "mp3", "", "a.mp3.txt", "a_mp3", "a.flac.jpg", "a.oggg",
+          "a.jpg", "a.m3u", "a.pls", "a.cue", "a.", "a.wav/",
           "a.m\xD0\xA0"
           "3"}) {
         EXPECT_FALSE(IsTrackName(name)) << name;
@@ -72,9 +76,10 @@ TEST_F(TrackListing, List_MixedEntries_KeepsTracksSortedByName) {
     }
     ASSERT_EQ(mkdir((folder_.Path() + "album.mid").c_str(), 0755), 0);
     ASSERT_EQ(mkdir((folder_.Path() + "sub").c_str(), 0755), 0);
+    // A folder is no track, whatever its name.
     EXPECT_EQ(ListTrackNames(folder_.Path()),
-              (Names{".mp3", "10.mp3", "9.mp3", "_x.mid", "A.mp3", "a.mp3", "album.mid", "b.mp3",
-                     "C.WAV", "\xC3\x84.mp3"}));
+              (Names{".mp3", "10.mp3", "9.mp3", "_x.mid", "A.mp3", "a.mp3", "b.mp3", "C.WAV",
+                     "song.midi", "\xC3\x84.mp3"}));
 }
 
 TEST_F(TrackListing, List_NameWithOddBytes_PassedThroughUnchanged) {
@@ -143,6 +148,81 @@ TEST_F(TrackListing, List_ThousandsOfEntries_AllTracksInOrder) {
 TEST(DemoFolder, List_DemoTracks_AllFourInNameOrder) {
     EXPECT_EQ(ListTrackNames(LISTS_DEMO_FOLDER),
               (Names{"01 Morning.mid", "02 Evening.wav", "03 Waltz.mp3", "04 Polka.mp3"}));
+}
+
+// --- With sub-folders: a music root of albums ---------------------------------------------
+
+class TrackTree : public TrackListing {
+  protected:
+    void Folder(const std::string &name) {
+        ASSERT_EQ(mkdir((folder_.Path() + name).c_str(), 0755), 0) << name;
+    }
+};
+
+TEST_F(TrackTree, Albums_OwnTracksFirstThenEachSubFolderInNameOrder) {
+    for (const char *name : {"b", "A", "b/cd2", "b/cd1", ".hidden", "empty", "A/scans"})
+        Folder(name);
+    for (const char *name : {"z.mp3", "cover.jpg", "b/02.flac", "b/01.ogg", "b/cd2/01.opus",
+                             "b/cd1/01.m4a", "A/x.MP3", "A/scans/front.jpg", ".hidden/h.mp3"})
+        Touch(name);
+    EXPECT_EQ(
+        ListTrackNamesWithSubFolders(folder_.Path()),
+        (Names{"z.mp3", "A/x.MP3", "b/01.ogg", "b/02.flac", "b/cd1/01.m4a", "b/cd2/01.opus"}));
+    // The folder without its trailing "/" is the same folder.
+    std::string bare = folder_.Path();
+    bare.pop_back();
+    EXPECT_EQ(ListTrackNamesWithSubFolders(bare).size(), 6u);
+    // The plain listing keeps to the folder itself.
+    EXPECT_EQ(ListTrackNames(folder_.Path()), Names{"z.mp3"});
+}
+
+TEST_F(TrackTree, SymbolicLinks_LoopSkipped_LinkedAlbumListed) {
+    Folder("a");
+    Touch("a/1.mp3");
+    ASSERT_EQ(symlink("..", (folder_.Path() + "a/up").c_str()), 0);        // a loop
+    ASSERT_EQ(symlink(".", (folder_.Path() + "a/self").c_str()), 0);       // a loop
+    ASSERT_EQ(symlink("a", (folder_.Path() + "linked").c_str()), 0);       // the same album again
+    ASSERT_EQ(symlink("a/1.mp3", (folder_.Path() + "l.mp3").c_str()), 0);  // a track
+    ASSERT_EQ(symlink("gone", (folder_.Path() + "dead.mp3").c_str()), 0);  // dangling
+    EXPECT_EQ(ListTrackNamesWithSubFolders(folder_.Path()),
+              (Names{"l.mp3", "a/1.mp3", "linked/1.mp3"}));
+}
+
+TEST_F(TrackTree, Depth_DeeperThanTheBound_Skipped) {
+    std::string path;
+    for (int level = 1; level <= kMaxFolderDepth + 2; ++level) {
+        path += "d/";
+        Folder(path);
+        Touch(path + std::to_string(level) + ".mp3");
+    }
+    const Names names = ListTrackNamesWithSubFolders(folder_.Path());
+    ASSERT_EQ(names.size(), static_cast<std::size_t>(kMaxFolderDepth));
+    EXPECT_EQ(NamePart(names.back()), std::to_string(kMaxFolderDepth) + ".mp3");
+}
+
+TEST_F(TrackTree, UnreadableSubFolder_SkippedTheRestListed) {
+    Folder("open");
+    Folder("shut");
+    Touch("open/a.mp3");
+    Touch("shut/b.mp3");
+    ASSERT_EQ(chmod(folder_.Path().c_str(), 0755), 0);
+    ASSERT_EQ(chmod((folder_.Path() + "shut").c_str(), 0), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Root reads any folder: the listing is tried as nobody.
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+        _exit(ListTrackNamesWithSubFolders(folder_.Path()) == Names{"open/a.mp3"} ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    chmod((folder_.Path() + "shut").c_str(), 0755);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST_F(TrackTree, MissingFolder_Empty) {
+    EXPECT_TRUE(ListTrackNamesWithSubFolders(folder_.Path() + "missing/").empty());
 }
 
 }  // namespace
