@@ -3,9 +3,10 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
-#include <optional>
 #include <thread>
 #include <utility>
 
@@ -15,6 +16,7 @@ namespace {
 
 struct Job {
     std::string path, text;
+    bool cache = false;
 };
 
 class Writer {
@@ -23,13 +25,20 @@ class Writer {
 
     void Hand(Job job) {
         std::lock_guard<std::mutex> lock(mutex_);
-        waiting_ = std::move(job);
+        const auto same = std::find_if(waiting_.begin(), waiting_.end(),
+                                       [&job](const Job &w) { return w.path == job.path; });
+        if (same != waiting_.end()) {
+            *same = std::move(job);
+        } else {
+            if (job.cache) DropOldestCacheJobs();
+            waiting_.push_back(std::move(job));
+        }
         wake_.notify_all();
     }
 
     bool Finish() {
         std::unique_lock<std::mutex> lock(mutex_);
-        done_.wait(lock, [this] { return !waiting_ && !writing_; });
+        done_.wait(lock, [this] { return waiting_.empty() && !writing_; });
         return last_ok_;
     }
 
@@ -38,24 +47,35 @@ class Writer {
         pthread_setname_np(pthread_self(), "volnar-save");
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
-            wake_.wait(lock, [this] { return waiting_.has_value(); });
-            Job job = std::move(*waiting_);
-            waiting_.reset();
+            wake_.wait(lock, [this] { return !waiting_.empty(); });
+            Job job = std::move(waiting_.front());
+            waiting_.pop_front();
             writing_ = true;
             lock.unlock();
             const bool ok = WriteSavedStateFile(job.path, job.text);
             lock.lock();
             writing_ = false;
-            last_ok_ = ok;
+            if (!job.cache) last_ok_ = ok;
             done_.notify_all();
+        }
+    }
+
+    // Must: hold mutex_. Makes room for one more cache file.
+    void DropOldestCacheJobs() {
+        for (;;) {
+            const auto count = std::count_if(waiting_.begin(), waiting_.end(),
+                                             [](const Job &w) { return w.cache; });
+            if (static_cast<std::size_t>(count) < kMaxWaitingCacheFiles) return;
+            waiting_.erase(std::find_if(waiting_.begin(), waiting_.end(),
+                                        [](const Job &w) { return w.cache; }));
         }
     }
 
     std::mutex mutex_;
     std::condition_variable wake_, done_;
-    std::optional<Job> waiting_;  // guarded by mutex_
-    bool writing_ = false;        // guarded by mutex_
-    bool last_ok_ = true;         // guarded by mutex_
+    std::deque<Job> waiting_;  // guarded by mutex_, oldest first
+    bool writing_ = false;     // guarded by mutex_
+    bool last_ok_ = true;      // guarded by mutex_: the last state file written
     std::thread thread_;
 };
 
@@ -66,7 +86,12 @@ Writer *g_writer = nullptr;
 
 void WriteSavedStateInBackground(const std::string &path, std::string text) {
     if (!g_writer) g_writer = new Writer;
-    g_writer->Hand(Job{path, std::move(text)});
+    g_writer->Hand(Job{path, std::move(text), false});
+}
+
+void WriteCacheFileInBackground(const std::string &path, std::string text) {
+    if (!g_writer) g_writer = new Writer;
+    g_writer->Hand(Job{path, std::move(text), true});
 }
 
 bool FinishSavedStateWrites() {

@@ -96,14 +96,22 @@ std::optional<SavedPoint> Point(std::string_view value) {
     return SavedPoint{*x, *y};
 }
 
-// A folder: absolute, ending in "/", no empty text. A name: no "/" and not "." or "..".
+// A folder: absolute, ending in "/", no empty text. A name: a path inside the folder (a
+// track of a sub-folder has one), whose every part is a name: not empty, not "." or "..".
 bool UsableFolder(const std::string &folder) {
     return folder.size() >= 1 && folder.front() == '/' && folder.back() == '/';
 }
 
 bool UsableName(const std::string &name) {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
-           name.find('\0') == std::string::npos;
+    if (name.empty() || name.find('\0') != std::string::npos) return false;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t slash = name.find('/', start);
+        const std::string part = name.substr(start, slash - start);
+        if (part.empty() || part == "." || part == "..") return false;
+        if (slash == std::string::npos) return true;
+        start = slash + 1;
+    }
 }
 
 void TakeLine(std::string_view key, std::string_view value, SavedState &state) {
@@ -117,6 +125,9 @@ void TakeLine(std::string_view key, std::string_view value, SavedState &state) {
     } else if (key == "track") {
         const auto text = Unescape(value);
         state.trackName = text && UsableName(*text) ? *text : std::string();
+    } else if (key == "track_subfolders") {
+        const auto flag = Number(value, 0, 1);
+        if (flag) state.trackSubFolders = *flag == 1;
     } else if (key == "last_source") {
         state.lastSource = value == "track"     ? SavedSource::kTrack
                            : value == "station" ? SavedSource::kStation
@@ -213,6 +224,7 @@ std::string FormatSavedState(const SavedState &state) {
     if (state.volumePercent) line("volume", std::to_string(*state.volumePercent));
     if (!state.trackFolder.empty()) line("track_folder", Escape(state.trackFolder));
     if (!state.trackName.empty()) line("track", Escape(state.trackName));
+    if (state.trackSubFolders) line("track_subfolders", *state.trackSubFolders ? "1" : "0");
     if (state.lastSource != SavedSource::kNone)
         line("last_source", state.lastSource == SavedSource::kTrack ? "track" : "station");
     if (!state.stationAddress.empty()) line("station", Escape(state.stationAddress));

@@ -20,9 +20,10 @@ enum class SavedSource { kNone, kTrack, kStation };
 enum class SavedPanel { kNone, kTracks, kStations };
 
 struct SavedState {
-    std::optional<int> volumePercent;  // 0 to 100
-    std::string trackFolder;           // with its trailing "/"; empty: none
-    std::string trackName;             // a name inside trackFolder; empty: none
+    std::optional<int> volumePercent;     // 0 to 100
+    std::string trackFolder;              // with its trailing "/"; empty: none
+    std::string trackName;                // a path inside trackFolder; empty: none
+    std::optional<bool> trackSubFolders;  // the list held trackFolder's sub-folders too
     SavedSource lastSource = SavedSource::kNone;
     std::string stationAddress;       // the station played or picked last; empty: none
     std::optional<int> stationIndex;  // its row in the station list

@@ -24,7 +24,9 @@ void ExpectSane(const SavedState &s) {
     EXPECT_LE(s.trackName.size(), kSavedTextLimit);
     EXPECT_LE(s.stationAddress.size(), kSavedTextLimit);
     EXPECT_EQ(s.trackFolder.find('\0'), std::string::npos);
-    EXPECT_EQ(s.trackName.find('/'), std::string::npos);
+    // A path inside the folder: never above it, never absolute.
+    EXPECT_NE(s.trackName.front(), '/');
+    EXPECT_EQ(("/" + s.trackName + "/").find("/../"), std::string::npos);
     if (!s.trackFolder.empty()) {
         EXPECT_EQ(s.trackFolder.front(), '/');
         EXPECT_EQ(s.trackFolder.back(), '/');

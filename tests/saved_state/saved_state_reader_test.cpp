@@ -106,10 +106,15 @@ TEST(SavedStateReader, FoldersAndNamesThatCannotBeOurs_AreNotTaken) {
     EXPECT_EQ(Parse("track_folder=relative/\n").trackFolder, "");
     EXPECT_EQ(Parse("track_folder=/no/trailing/slash\n").trackFolder, "");
     EXPECT_EQ(Parse("track_folder=/ok/\n").trackFolder, "/ok/");
-    for (const char *bad : {"..", ".", "../x.mp3", "a/b.mp3", "/etc/passwd"}) {
+    for (const char *bad :
+         {"..", ".", "../x.mp3", "a/../../b.mp3", "a/./b.mp3", "a//b.mp3", "a/", "/etc/passwd"}) {
         SCOPED_TRACE(bad);
         EXPECT_EQ(Parse(std::string("track=") + bad + "\n").trackName, "");
     }
+    // A track of a sub-folder of the list's folder.
+    EXPECT_EQ(Parse("track=Album/cd1/01.flac\n").trackName, "Album/cd1/01.flac");
+    EXPECT_EQ(Parse("track_subfolders=1\n").trackSubFolders, true);
+    EXPECT_EQ(Parse("track_subfolders=2\n").trackSubFolders, std::nullopt);
 }
 
 TEST(SavedStateReader, TextsBeyondTheLimit_AreNotTaken) {
