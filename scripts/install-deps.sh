@@ -18,6 +18,8 @@ PACKAGES=(
     libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
     libfluidsynth-dev timgm6mb-soundfont
     libsdl2-dev libfftw3-dev
+    # tags and covers of the tracks
+    libtag1-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
     # faces standing in for the platform fonts

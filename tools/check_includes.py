@@ -21,13 +21,14 @@ ALLOWED = {
     "saved_state": set(),
     "engine": set(),
     "engine_loader": {"engine"},
+    "track_tags": {"text", "saved_state"},
     "ui": {"text"},
     "skin": {"ui", "core"},
     "lists": {"text", "core"},
-    "control": {"engine", "lists", "ui", "core"},
+    "control": {"engine", "lists", "ui", "core", "track_tags"},
     "display": {"engine", "ui", "core"},
     "app": {"core", "text", "desktop_bus", "saved_state", "engine", "ui", "skin", "lists",
-            "control", "display"},
+            "control", "display", "track_tags"},
 }
 # The only engine header that modules above the engine may include.
 ENGINE_INTERFACE = "audio_engine.h"

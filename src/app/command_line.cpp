@@ -124,10 +124,11 @@ CommandLine ReadCommandLine(const std::vector<std::string> &arguments,
 
 std::string CommandLineHelp() {
     return "Использование: volnar [ПАРАМЕТР] [ФАЙЛ... | ПАПКА | АДРЕС] [СПИСОК.pls]\n"
-           "Проигрыватель файлов MP3, WAV, MIDI и интернет-радио.\n"
+           "Проигрыватель музыкальных файлов (MP3, FLAC, Ogg, Opus, AAC, WAV, MIDI и других)\n"
+           "и интернет-радио.\n"
            "\n"
            "  ФАЙЛ          играть файл; его папка попадает в список треков\n"
-           "  ПАПКА         показать треки папки и выбрать первый, не играя\n"
+           "  ПАПКА         показать треки папки и её подпапок и выбрать первый, не играя\n"
            "  АДРЕС         играть радиостанцию по адресу http:// или https://\n"
            "  СПИСОК.pls    читать радиостанции из этого файла\n"
            "  -h, --help    показать эту справку и выйти\n"
@@ -169,9 +170,8 @@ void OpenFromCommandLine(const CommandLine &commandLine) {
             OpenTrackFile(commandLine.target);
             break;
         case CommandLine::Open::kFolder:
-            // The scan takes the folder of chosenFilePath: the folder itself, with its "/".
             g.chosenFilePath = commandLine.target;
-            ScanTrackFolder();
+            ListTrackFolder(commandLine.target, true);
             SetControlValue(kTrackList, 0);
             break;
         case CommandLine::Open::kStation:

@@ -31,19 +31,6 @@ void RequestEnd(int) {
     g_endRequested = 1;
 }
 
-// ID3v1: "TAG", title 30 bytes, artist 30 bytes, ...
-constexpr int kId3ArtistOffset = 33, kId3FieldLength = 30;
-
-std::string Id3Artist() {
-    const char *tag = BASS_ChannelGetTags(g.streamHandle, BASS_TAG_ID3);
-    if (tag == nullptr) return {};
-    const char *field = tag + kId3ArtistOffset;
-    std::string artist(field, strnlen(field, kId3FieldLength));
-    while (!artist.empty() && artist.back() == ' ')
-        artist.pop_back();
-    return artist;
-}
-
 // A file path as a "file://" address: every byte outside the unreserved set and "/" escaped.
 std::string FileAddress(const std::string &path) {
     static constexpr char kHex[] = "0123456789ABCDEF";
@@ -87,7 +74,7 @@ bool IsFile(const std::string &path) {
 void ListFolder(std::string folder) {
     if (folder.back() != '/') folder += '/';
     g.chosenFilePath = folder;
-    ScanTrackFolder();
+    ListTrackFolder(folder, true);
     SetControlValue(kTrackList, g.trackCount > 0 ? 0 : -1);
 }
 
@@ -214,8 +201,11 @@ BusPlayerView DescribePlayer() {
         view.artist = DisplayTextToUtf8(g.currentTitle);
         view.url = g.streamAddress;
     } else {
-        view.title = DisplayTextToUtf8(NamePart(g.streamAddress));
-        view.artist = DisplayTextToUtf8(Id3Artist());
+        view.title = DisplayTextToUtf8(g.tagTitle.empty() ? NamePart(g.streamAddress) : g.tagTitle);
+        view.artist = DisplayTextToUtf8(g.tagArtist);
+        view.album = DisplayTextToUtf8(g.tagAlbum);
+        view.albumTrackNumber = g.tagTrackNumber;
+        if (!g.coverFile.empty()) view.artUrl = FileAddress(g.coverFile);
         view.url = FileAddress(g.streamAddress);
         view.lengthMicroseconds = PlaybackLengthMicroseconds();
         view.canSeek = view.lengthMicroseconds > 0;

@@ -81,6 +81,7 @@ SavedState GatherSavedState() {
     if (!folder.empty() && folder.front() == '/') {
         state.trackFolder = folder;
         state.trackName = GetControlText(kTrackList);
+        if (g.trackSubFolders == 1) state.trackSubFolders = true;
     }
     if (g.streamSerial != 0)
         state.lastSource =
@@ -112,7 +113,7 @@ void ApplySavedState(const SavedState &state) {
 
     if (!state.trackFolder.empty() && IsFolder(state.trackFolder)) {
         g.chosenFilePath = state.trackFolder + state.trackName;
-        ScanTrackFolder();
+        ListTrackFolder(state.trackFolder, state.trackSubFolders.value_or(false));
         if (state.trackName.empty())
             SetControlValue(kTrackList, -1);
         else

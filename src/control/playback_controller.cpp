@@ -4,27 +4,24 @@
 #include "playback_controller.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 
 #include "audio_engine.h"
 #include "control_numbers.h"
+#include "cover_art.h"
 #include "drawing_sizes.h"
 #include "player_state.h"
 #include "track_names.h"
+#include "track_tags.h"
 #include "widgets.h"
 
 namespace {
 
-// Layout of the 128-byte ID3v1 block: "TAG", then title, artist, album (30 bytes each), ...
-constexpr int kId3TitleOffset = 3, kId3ArtistOffset = 33, kId3FieldLength = 30;
-
-// A field of the block up to its first zero byte; trailing blanks are kept.
-std::string Id3Field(const char *tag, int offset) {
-    const char *field = tag + offset;
-    return std::string(field, strnlen(field, kId3FieldLength));
-}
+// How long a file that did not play shows why before auto-advance goes on.
+constexpr std::int64_t kFailureShownMs = 2000;
 
 void ApplyVolume() {
     BASS_ChannelSetAttribute(g.streamHandle, BASS_ATTRIB_VOL, g.volume);
@@ -45,6 +42,94 @@ void LightVolumeDots(int lastLit) {
     }
 }
 
+std::int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// "artist — album", or the one of them there is.
+std::string ArtistAndAlbum(const TrackTags &tags) {
+    if (tags.artist.empty() || tags.album.empty()) return tags.artist + tags.album;
+    return tags.artist + " \u2014 " + tags.album;
+}
+
+// Layout of the 128-byte ID3v1 block: "TAG", then title, artist, album (30 bytes each), ...
+constexpr int kId3TitleOffset = 3, kId3ArtistOffset = 33, kId3AlbumOffset = 63,
+              kId3FieldLength = 30;
+
+// A field of the block up to its first zero byte, without the blanks that pad it.
+std::string Id3Field(const char *tag, int offset) {
+    const char *field = tag + offset;
+    std::string text(field, strnlen(field, kId3FieldLength));
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text;
+}
+
+// What the file's tags say goes into the scrolling line (its title in place of the name) and
+// the information line; a file without them shows its name and an empty information line.
+// The engine's own ID3v1 block comes last: it is found at the end of any file (a WAV's too,
+// where the tag library does not look), its bytes as they are (shown as Windows-1251 when
+// they are no UTF-8).
+void ShowTrackTags(const std::string &path) {
+    TrackTags tags = ReadTrackTags(path);
+    if (const char *id3 = BASS_ChannelGetTags(g.streamHandle, BASS_TAG_ID3)) {
+        if (tags.title.empty()) tags.title = Id3Field(id3, kId3TitleOffset);
+        if (tags.artist.empty()) tags.artist = Id3Field(id3, kId3ArtistOffset);
+        if (tags.album.empty()) tags.album = Id3Field(id3, kId3AlbumOffset);
+    }
+    g.tagTitle = tags.title;
+    g.tagArtist = tags.artist;
+    g.tagAlbum = tags.album;
+    g.tagTrackNumber = tags.trackNumber;
+    g.currentTitle = tags.title;
+    if (!tags.title.empty()) g.marqueeText = tags.title;
+    SetControlText(kInfoLine, ArtistAndAlbum(tags));
+    g.coverFile = CoverFileFor(tags, path, CoverCacheFolder());
+}
+
+void ForgetTrackTags() {
+    g.tagTitle.clear();
+    g.tagArtist.clear();
+    g.tagAlbum.clear();
+    g.tagTrackNumber = 0;
+    g.coverFile.clear();
+}
+
+// Starts the file at path as the current stream. Auto-advance follows it only when it is a
+// track of the list (inList); one opened from elsewhere has no next track.
+void StartFileStream(const std::string &path, bool inList) {
+    BASS_StreamFree(g.streamHandle);
+    ForgetStationFailure();
+    ForgetTrackTags();
+    g.failedTrackShownUntilMs = 0;
+    g.marqueeText = NamePart(path);
+    if (path.empty()) return;
+
+    g.streamHandle = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
+    // A track that does not play says why in the scrolling line, before its name (not the
+    // placeholder of a list that was never filled: that is no file), for a while before
+    // auto-advance goes on.
+    if (g.streamHandle == 0 && path.front() == '/') {
+        g.marqueeText = (BASS_ErrorGetCode() == BASS_ERROR_FILEOPEN ? "Файл не открывается: "
+                                                                    : "Не звуковой файл: ") +
+                        g.marqueeText;
+        g.failedTrackShownUntilMs = NowMs() + kFailureShownMs;
+    }
+    ++g.streamSerial;
+    g.lastStreamWasStation = 0;
+    g.streamAddress = path;
+    BASS_ChannelPlay(g.streamHandle, FALSE);
+    SetControlValue(kAutoAdvanceBox, inList ? 1 : 0);
+    ApplyVolume();
+    if (g.streamHandle == 0) {
+        SetControlText(kInfoLine, "");
+        return;
+    }
+    ShowTrackTags(path);
+}
+
 void SelectTrackAndPlay(int index) {
     SetControlValue(kTrackList, index);
     PlaySelectedTrack();
@@ -53,33 +138,11 @@ void SelectTrackAndPlay(int index) {
 }  // namespace
 
 void PlaySelectedTrack() {
-    BASS_StreamFree(g.streamHandle);
-    ForgetStationFailure();
-    const std::string path = GetControlText(kFolderLabel) + GetControlText(kTrackList);
-    g.marqueeText = NamePart(path);
-    if (path.empty()) return;
+    StartFileStream(GetControlText(kFolderLabel) + GetControlText(kTrackList), true);
+}
 
-    g.streamHandle = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
-    // A track that does not play says why in the scrolling line, before its name (not the
-    // placeholder of a list that was never filled: that is no file).
-    if (g.streamHandle == 0 && path.front() == '/')
-        g.marqueeText = (BASS_ErrorGetCode() == BASS_ERROR_FILEOPEN ? "Файл не открывается: "
-                                                                    : "Не звуковой файл: ") +
-                        g.marqueeText;
-    ++g.streamSerial;
-    g.lastStreamWasStation = 0;
-    g.streamAddress = path;
-    BASS_ChannelPlay(g.streamHandle, FALSE);
-    SetControlValue(kAutoAdvanceBox, 1);
-    ApplyVolume();
-
-    if (g.streamHandle == 0) return;
-    const char *id3Tag = BASS_ChannelGetTags(g.streamHandle, BASS_TAG_ID3);
-    if (id3Tag != nullptr) {
-        // Only the artist is shown; the title is kept.
-        SetControlText(kInfoLine, Id3Field(id3Tag, kId3ArtistOffset));
-        g.currentTitle = Id3Field(id3Tag, kId3TitleOffset);
-    }
+void PlayFileOutsideList(const std::string &path) {
+    StartFileStream(path, false);
 }
 
 // Returns at once: the station connects in the background. One that fails, at once (an
@@ -163,6 +226,7 @@ void StepTrack(int step) {
 void AutoAdvance() {
     if (GetControlValue(kAutoAdvanceBox) == 0) return;
     if (BASS_ChannelIsActive(g.streamHandle) != BASS_ACTIVE_STOPPED) return;
+    if (g.failedTrackShownUntilMs != 0 && NowMs() < g.failedTrackShownUntilMs) return;
     g.trackIndex = GetControlValue(kTrackList) + 1;
     if (g.trackIndex < g.trackCount) SelectTrackAndPlay(g.trackIndex);
 }

@@ -7,6 +7,9 @@
 #include <string>
 
 void PlaySelectedTrack();
+// Plays a file the track list does not hold (opened from elsewhere); auto-advance does not
+// follow it.
+void PlayFileOutsideList(const std::string &path);
 void PlayStation(const std::string &address);
 void ActivateStation();
 void TogglePause();

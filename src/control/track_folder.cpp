@@ -1,6 +1,7 @@
 #include "track_folder.h"
 
 #include <string>
+#include <vector>
 
 #include "control_numbers.h"
 #include "playback_controller.h"
@@ -18,22 +19,38 @@ void OpenTrackFile(const std::string &path) {
     g.chosenFilePath = path;
     ScanTrackFolder();
     SelectChosenTrack();
-    PlaySelectedTrack();
+    if (GetControlValue(kTrackList) >= 0)
+        PlaySelectedTrack();
+    else
+        PlayFileOutsideList(path);
 }
 
-void ScanTrackFolder() {
+void ListTrackFolder(const std::string &folder, bool withSubFolders) {
     g.trackCount = 0;
-    const std::string folder = FolderPart(g.chosenFilePath);
+    g.trackSubFolders = withSubFolders ? 1 : 0;
     SetControlText(kFolderLabel, folder);
     ClearListItems(kTrackList);
-    for (const std::string &name : ListTrackNames(folder)) {
+    const std::vector<std::string> names =
+        withSubFolders ? ListTrackNamesWithSubFolders(folder) : ListTrackNames(folder);
+    for (const std::string &name : names) {
         AddListItem(kTrackList, -1, name);
         ++g.trackCount;
     }
 }
 
+void ScanTrackFolder() {
+    const std::string folder = FolderPart(g.chosenFilePath);
+    ListTrackFolder(folder, false);
+    // A file picked in a music root whose albums sit in sub-folders.
+    if (g.trackCount == 0 && !folder.empty()) ListTrackFolder(folder, true);
+}
+
 void SelectChosenTrack() {
-    g.chosenFileName = NamePart(g.chosenFilePath);
+    const std::string folder = GetControlText(kFolderLabel);
+    const bool inFolder = !folder.empty() && g.chosenFilePath.size() > folder.size() &&
+                          g.chosenFilePath.compare(0, folder.size(), folder) == 0;
+    g.chosenFileName =
+        inFolder ? g.chosenFilePath.substr(folder.size()) : NamePart(g.chosenFilePath);
     // Looked up without selecting each item on the way: a folder of 100,000 tracks would
     // otherwise hold the window for seconds.
     SetControlValue(kTrackList, FindListItem(kTrackList, g.chosenFileName));

@@ -1,15 +1,20 @@
-// The track list: the MP3, WAV and MIDI files of the folder of a file the user picks.
+// The track list: the sound files of a folder (and of its sub-folders, for a music root of
+// albums), label 12 holding the folder and list 13 each track's path relative to it.
 #pragma once
 
 #include <string>
 
 // Command of the open-folder button: dialog, scan, select the picked file, play it.
 void OpenTrackFolder();
-// What follows the dialog: lists the file's folder, selects the file and plays it. An empty
-// path (a cancelled dialog) changes nothing.
+// What follows the dialog: lists the file's folder, selects the file and plays it; a file the
+// list does not hold plays by itself. An empty path (a cancelled dialog) changes nothing.
 void OpenTrackFile(const std::string &path);
-// Lists the folder of chosenFilePath into list 13 and its folder into label 12.
+// Lists folder (an absolute path with its "/", or "" for none) into list 13 and label 12,
+// with its sub-folders or without.
+void ListTrackFolder(const std::string &folder, bool withSubFolders);
+// Lists the folder of chosenFilePath: its own tracks, or, when it holds none itself, those
+// of its sub-folders.
 void ScanTrackFolder();
-// Selects the picked file's name in list 13, searching all of its items; when the name is not
-// among them no item stays selected.
+// Selects chosenFilePath's item in list 13 (its path relative to label 12), searching all of
+// its items; when it is not among them no item stays selected.
 void SelectChosenTrack();

@@ -76,6 +76,17 @@ struct PlayerState {
     std::string streamAddress;              // its file path or station address
     std::string streamTitle;                // the title the stream streamTitleSerial sent last
     std::uint64_t streamTitleSerial = 0;    // 0: no stream has sent a title
+
+    // The track list holds the tracks of label 12's sub-folders too (a music root of albums).
+    std::int32_t trackSubFolders = 0;
+    // What the current file's tags say (UTF-8, empty: none), read when it started, and the
+    // file of its cover (empty: none).
+    std::string tagTitle, tagArtist, tagAlbum;
+    std::int32_t tagTrackNumber = 0;
+    std::string coverFile;
+    // A file that did not play shows why until this moment (steady clock, milliseconds);
+    // auto-advance goes on after it. 0: no such file.
+    std::int64_t failedTrackShownUntilMs = 0;
 };
 
 extern PlayerState g;

@@ -130,6 +130,11 @@ QVariantMap MetadataOf(const BusPlayerView &view) {
     metadata.insert(QStringLiteral("xesam:title"), FromUtf8(view.title));
     if (!view.artist.empty())
         metadata.insert(QStringLiteral("xesam:artist"), QStringList{FromUtf8(view.artist)});
+    if (!view.album.empty()) metadata.insert(QStringLiteral("xesam:album"), FromUtf8(view.album));
+    if (view.albumTrackNumber > 0)
+        metadata.insert(QStringLiteral("xesam:trackNumber"), view.albumTrackNumber);
+    if (!view.artUrl.empty())
+        metadata.insert(QStringLiteral("mpris:artUrl"), FromUtf8(view.artUrl));
     if (!view.url.empty()) metadata.insert(QStringLiteral("xesam:url"), FromUtf8(view.url));
     if (view.lengthMicroseconds >= 0)
         metadata.insert(QStringLiteral("mpris:length"),

@@ -23,6 +23,9 @@ struct BusPlayerView {
     std::uint64_t trackNumber = 0;         // a new number for every new stream; 0: none
     std::string title;                     // UTF-8
     std::string artist;                    // empty: none
+    std::string album;                     // empty: none
+    int albumTrackNumber = 0;              // the track's number in its album; 0: none
+    std::string artUrl;                    // a file:// address of its cover; empty: none
     std::string url;                       // empty: none
     std::int64_t lengthMicroseconds = -1;  // -1: unknown (a station)
     double volume = 0.0;                   // 0.0 to 1.0

@@ -121,6 +121,34 @@ std::string Cp1251ToUtf8(std::string_view text) {
     return out;
 }
 
+bool LooksLikeCp1251Cyrillic(std::string_view bytes) {
+    const auto isCyrillic = [](std::uint8_t b) { return b >= 0xC0 || b == 0xA8 || b == 0xB8; };
+    const auto isLetter = [&](std::uint8_t b) {
+        return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b >= 0x80;
+    };
+    bool longCyrillicWord = false;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto b = static_cast<std::uint8_t>(bytes[i]);
+        if (!isLetter(b)) {
+            ++i;
+            continue;
+        }
+        std::size_t high = 0, plain = 0, cyrillic = 0;
+        for (; i < bytes.size() && isLetter(static_cast<std::uint8_t>(bytes[i])); ++i) {
+            const auto c = static_cast<std::uint8_t>(bytes[i]);
+            if (c < 0x80)
+                ++plain;
+            else
+                ++high;
+            if (isCyrillic(c)) ++cyrillic;
+        }
+        if (high == 0) continue;
+        if (plain != 0 || cyrillic != high) return false;
+        if (cyrillic >= 2) longCyrillicWord = true;
+    }
+    return longCyrillicWord;
+}
+
 std::string DisplayTextToUtf8(std::string_view text) {
     std::size_t cut;
     if (ScanUtf8(text, &cut)) return std::string(text.substr(0, cut));

@@ -18,6 +18,13 @@ bool IsValidUtf8(std::string_view text);
 // Windows-1251 bytes to UTF-8; the one unassigned byte (0x98) becomes U+FFFD.
 std::string Cp1251ToUtf8(std::string_view text);
 
+// True when single-byte text (Latin-1 as a tag frame declares it) reads as Windows-1251
+// Russian, as old Russian taggers wrote it into frames marked Latin-1: every word with a byte
+// above 0x7F is made of Cyrillic letters' bytes only (0xC0 to 0xFF, Ё 0xA8, ё 0xB8), and one
+// of them has two at least. Western words mix accented letters with plain ones ("Beyoncé",
+// "Motörhead") and stay Latin-1.
+bool LooksLikeCp1251Cyrillic(std::string_view bytes);
+
 // How every text shown on screen is read: valid UTF-8 as UTF-8 (a multi-byte sequence cut
 // off at the very end is dropped), anything else as Windows-1251. Result in UTF-8.
 std::string DisplayTextToUtf8(std::string_view text);

@@ -15,6 +15,7 @@
 
 #include "audio_engine.h"
 #include "control_numbers.h"
+#include "lists_controls.h"
 #include "playback_controller.h"
 #include "player_state.h"
 #include "test_media.h"
@@ -129,19 +130,22 @@ TEST_F(Controller, PlaySelectedTrack_PlaysFolderPlusSelectionAndArmsAutoAdvance)
     PlaySelectedTrack();
     EXPECT_NE(g.streamHandle, 0u);
     EXPECT_EQ(BASS_ChannelIsActive(g.streamHandle), BASS_ACTIVE_PLAYING);
-    EXPECT_EQ(g.marqueeText, "a.wav");
+    // The ID3v1 block's title in place of the name, its artist in the information line.
+    EXPECT_EQ(g.marqueeText, "Title A");
     EXPECT_EQ(GetControlValue(kAutoAdvanceBox), 1);
     EXPECT_EQ(GetControlText(kInfoLine), "Artist A");
     EXPECT_EQ(g.currentTitle, "Title A");
 }
 
-TEST_F(Controller, PlaySelectedTrack_FileWithoutTag_InfoLineKeepsItsText) {
+// What the last station or file put there is not this file's.
+TEST_F(Controller, PlaySelectedTrack_FileWithoutTag_NameShownInfoLineCleared) {
     ListFolder({"a.wav", "b.wav"});
     SetControlText(kInfoLine, "Radio One");
     SetControlValue(kTrackList, 1);
     PlaySelectedTrack();
     EXPECT_NE(g.streamHandle, 0u);
-    EXPECT_EQ(GetControlText(kInfoLine), "Radio One");
+    EXPECT_EQ(g.marqueeText, "b.wav");
+    EXPECT_EQ(GetControlText(kInfoLine), "");
 }
 
 TEST_F(Controller, PlaySelectedTrack_BeforeAnyFolder_TriesThePlaceholderAndFails) {
@@ -191,7 +195,7 @@ TEST_F(Controller, StepTrack_BothEndsOfTheList) {
     EXPECT_EQ(g.streamHandle, 0u);
     StepTrack(+1);  // nothing selected: next plays the first track
     EXPECT_EQ(GetControlValue(kTrackList), 0);
-    EXPECT_EQ(g.marqueeText, "a.wav");
+    EXPECT_EQ(g.marqueeText, "Title A");
     StepTrack(-1);  // on the first track: nothing
     EXPECT_EQ(GetControlValue(kTrackList), 0);
     StepTrack(+1);
@@ -301,7 +305,7 @@ TEST_F(Controller, TrackThatDoesNotPlay_SaysWhyBeforeItsName) {
     SetControlValue(kTrackList, 2);
     PlaySelectedTrack();
     EXPECT_NE(g.streamHandle, 0u);
-    EXPECT_EQ(g.marqueeText, "a.wav");
+    EXPECT_EQ(g.marqueeText, "Title A");
 }
 
 TEST_F(Controller, AutoAdvance_NotArmed_DoesNothing) {
@@ -312,14 +316,24 @@ TEST_F(Controller, AutoAdvance_NotArmed_DoesNothing) {
     EXPECT_EQ(g.streamHandle, 0u);
 }
 
-TEST_F(Controller, AutoAdvance_SkipsUnplayableFilesOnePerTurn) {
+// Each file that does not play shows why for a while (its moment moved to the past here),
+// then the next follows.
+TEST_F(Controller, AutoAdvance_SkipsUnplayableFilesOnePerTurnEachShownFirst) {
     ListFolder({"bad.mp3", "bad.mp3", "a.wav", "b.wav"});
     SetControlValue(kTrackList, 0);
     PlaySelectedTrack();
     EXPECT_EQ(g.streamHandle, 0u);
+    EXPECT_EQ(g.marqueeText, "Не звуковой файл: bad.mp3");
+    AutoAdvance();
+    EXPECT_EQ(GetControlValue(kTrackList), 0);
+    EXPECT_EQ(g.marqueeText, "Не звуковой файл: bad.mp3");
+    g.failedTrackShownUntilMs = 1;
     AutoAdvance();
     EXPECT_EQ(GetControlValue(kTrackList), 1);
     EXPECT_EQ(g.streamHandle, 0u);
+    AutoAdvance();
+    EXPECT_EQ(GetControlValue(kTrackList), 1);
+    g.failedTrackShownUntilMs = 1;
     AutoAdvance();
     EXPECT_EQ(GetControlValue(kTrackList), 2);
     EXPECT_NE(g.streamHandle, 0u);
@@ -398,6 +412,91 @@ TEST_F(Controller, StationThatFailsWhileATrackPlayed_StartsNoTrack) {
     // The play button starts the folder again, and with it auto-advance.
     PlaySelectedTrack();
     EXPECT_EQ(GetControlValue(kAutoAdvanceBox), 1);
+}
+
+// --- A music collection: a root of albums, tags, files from elsewhere ---------------------
+
+class Collection : public Controller {
+  protected:
+    void SetUp() override {
+        Controller::SetUp();
+        root_ = (dir_ / ("root-" + std::to_string(counter_++))).string() + "/";
+        fs::create_directories(root_ + "A");
+        fs::create_directories(root_ + "B");
+        fs::copy_file(dir_ / "short.wav", root_ + "A/01.wav");
+        ASSERT_TRUE(testmedia::Ffmpeg((dir_ / "short.wav").string(),
+                                      "-c:a flac -metadata title=Звезда -metadata artist=Кино "
+                                      "-metadata album='Группа крови' -metadata track=7",
+                                      root_ + "B/02.flac"));
+        std::ofstream(root_ + "cover.jpg") << "\xFF\xD8\xFF not really";
+    }
+    std::string root_;
+    static int counter_;
+};
+int Collection::counter_ = 0;
+
+TEST_F(Collection, FilePickedInARootOfAlbums_AlbumsListed_ItSaysWhyAndNothingElseStarts) {
+    OpenTrackFile(root_ + "cover.jpg");
+    EXPECT_EQ(GetControlText(kFolderLabel), root_);
+    ASSERT_EQ(g.trackCount, 2);
+    EXPECT_EQ(GetControlValue(kTrackList), -1);
+    EXPECT_EQ(g.streamHandle, 0u);
+    EXPECT_EQ(g.marqueeText, "Не звуковой файл: cover.jpg");
+    g.failedTrackShownUntilMs = 1;
+    AutoAdvance();  // it was no track of the list: nothing follows it
+    EXPECT_EQ(g.streamHandle, 0u);
+    EXPECT_EQ(GetControlValue(kTrackList), -1);
+    // The label and an item together name the file, in a sub-folder too.
+    SetControlValue(kTrackList, 1);
+    EXPECT_EQ(GetControlText(kTrackList), "B/02.flac");
+    PlaySelectedTrack();
+    EXPECT_NE(g.streamHandle, 0u);
+    EXPECT_EQ(g.streamAddress, root_ + "B/02.flac");
+}
+
+TEST_F(Collection, TaggedTrack_TitleScrollsArtistAndAlbumBelow) {
+    OpenTrackFile(root_ + "B/02.flac");
+    EXPECT_EQ(GetControlText(kFolderLabel), root_ + "B/");  // its folder holds tracks itself
+    EXPECT_EQ(GetControlText(kTrackList), "02.flac");
+    ASSERT_NE(g.streamHandle, 0u);
+    EXPECT_EQ(g.marqueeText, "Звезда");
+    EXPECT_EQ(GetControlText(kInfoLine), "Кино — Группа крови");
+    EXPECT_EQ(g.tagTrackNumber, 7);
+    // The next file has no tags: nothing of these stays.
+    OpenTrackFile(root_ + "A/01.wav");
+    EXPECT_EQ(g.marqueeText, "01.wav");
+    EXPECT_EQ(GetControlText(kInfoLine), "");
+    EXPECT_EQ(g.tagTitle, "");
+    EXPECT_EQ(g.tagTrackNumber, 0);
+}
+
+TEST_F(Collection, FileTheListDoesNotHold_PlaysItselfAndNothingFollowsIt) {
+    // A WAV under a name that is no track's: the engine plays it all the same.
+    fs::copy_file(dir_ / "short.wav", root_ + "A/sound.data");
+    OpenTrackFile(root_ + "A/sound.data");
+    EXPECT_EQ(ListItems(kTrackList), std::vector<std::string>{"01.wav"});
+    EXPECT_EQ(GetControlValue(kTrackList), -1);
+    ASSERT_NE(g.streamHandle, 0u);
+    EXPECT_EQ(g.streamAddress, root_ + "A/sound.data");
+    EXPECT_EQ(g.marqueeText, "sound.data");
+    QElapsedTimer clock;
+    clock.start();
+    while (BASS_ChannelIsActive(g.streamHandle) != BASS_ACTIVE_STOPPED && clock.elapsed() < 5000)
+        QThread::msleep(10);
+    AutoAdvance();
+    EXPECT_EQ(g.streamAddress, root_ + "A/sound.data");  // the folder's track did not start
+}
+
+TEST_F(Collection, ListWithSubFolders_ATrackOfAnAlbumSelectedByItsPath) {
+    ListTrackFolder(root_, true);
+    EXPECT_EQ(g.trackSubFolders, 1);
+    g.chosenFilePath = root_ + "B/02.flac";
+    SelectChosenTrack();
+    EXPECT_EQ(g.chosenFileName, "B/02.flac");
+    EXPECT_EQ(GetControlValue(kTrackList), 1);
+    ListTrackFolder(root_, false);  // the root holds no track itself
+    EXPECT_EQ(g.trackCount, 0);
+    EXPECT_EQ(g.trackSubFolders, 0);
 }
 
 }  // namespace
