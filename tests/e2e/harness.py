@@ -92,6 +92,8 @@ class PlayerSession:
         # player keeps both to itself (a bus only when the test runs inside its own, see
         # run_inside_private_bus), never the desktop's of the person running the tests.
         self.env["XDG_STATE_HOME"] = self.state_home or os.path.join(self.tmp, "state")
+        # Covers the player writes for the desktop stay in the test's folder too.
+        self.env["XDG_CACHE_HOME"] = os.path.join(self.tmp, "cache")
         runtime = os.path.join(self.tmp, "runtime")
         os.makedirs(runtime, mode=0o700, exist_ok=True)
         self.env["XDG_RUNTIME_DIR"] = runtime
