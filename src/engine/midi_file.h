@@ -1,6 +1,7 @@
-// Reads the timing of a Standard MIDI File: its length in ticks and seconds and the tempo
-// map, so the engine knows a MIDI stream's length and where a seek lands. Checks the file's
-// structure on the way; FluidSynth is only given files that pass.
+// Reads a Standard MIDI File into one time-ordered list of the messages a synthesizer
+// plays, each with its time in seconds, and the song's length. The decoder feeds the
+// synthesizer from this list itself, so seeks, format 2 and files other readers give up on
+// all follow the same rules, which are written down in midi_file.cpp.
 #pragma once
 
 #include <cstddef>
@@ -10,20 +11,35 @@
 
 namespace engine {
 
-struct TempoChange {
-    std::int64_t tick;
-    std::uint32_t microseconds_per_quarter;
+struct MidiEvent {
+    double seconds;       // from the start of the song
+    std::uint32_t sysex;  // status 0xF0 only: index into MidiSong::sysex
+    std::uint8_t status;  // a channel message (0x80 to 0xEF) or 0xF0 (system exclusive)
+    std::uint8_t data1;   // 0 to 127
+    std::uint8_t data2;   // 0 to 127; 0 for messages with one data byte
 };
 
-struct MidiTiming {
-    std::int64_t total_ticks = 0;
-    double seconds_per_tick_smpte = 0;  // non-zero for SMPTE time division
-    int ticks_per_quarter = 0;          // for metrical time division
-    std::vector<TempoChange> tempo;     // sorted by tick
+struct MidiSysex {
+    std::uint32_t offset;  // into MidiSong::sysex_bytes
+    std::uint32_t length;  // the message's bytes without the leading F0 and trailing F7
 };
 
-std::optional<MidiTiming> ReadMidiTiming(const std::uint8_t *data, std::size_t size);
-double MidiTicksToSeconds(const MidiTiming &timing, std::int64_t tick);
-std::int64_t MidiSecondsToTicks(const MidiTiming &timing, double seconds);
+struct MidiSong {
+    int format = 0;
+    // Time order; events of the same moment keep the order of their tracks in the file,
+    // then their order within the track.
+    std::vector<MidiEvent> events;
+    std::vector<MidiSysex> sysex;
+    std::vector<std::uint8_t> sysex_bytes;
+    double seconds = 0;  // where the last track ends; the tracks one after another in format 2
+};
+
+// The most events a song keeps; the rest of a file past them is not read. A few times
+// more than the largest real songs, about 32 MB.
+inline constexpr std::size_t kMaxMidiEvents = 2'000'000;
+
+// Null for data that is no Standard MIDI File at all (no header, no track chunk, a time
+// division of 0); anything broken past that is read as far as it can be.
+std::optional<MidiSong> ReadMidiSong(const std::uint8_t *data, std::size_t size);
 
 }  // namespace engine
