@@ -30,6 +30,8 @@ PACKAGES=(
     xvfb xdotool imagemagick x11-utils
     # radio tests and media generation
     icecast2 ffmpeg sox procps fluidsynth openssl
+    # a second MIDI reader the engine's MIDI tests compare with
+    python3-mido
     # MP3 files with the real LAME encoder's gapless header (engine tests)
     lame
     # native Wayland, and its tests under a headless Weston driven by a module of the tests

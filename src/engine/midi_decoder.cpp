@@ -193,19 +193,22 @@ void MidiDecoder::Send(const MidiEvent &event) {
 // holds it for the pedal. Percussion (channel 10) is not restarted: its sounds are single
 // strokes, and a stroke at the seek point is one the song does not have.
 void MidiDecoder::ChaseTo(std::int64_t frame) {
-    // The synthesizer renders whole blocks and keeps what was not taken of the last one;
-    // that rest belongs to the old place in the song and is thrown away.
-    int block = fluid_synth_get_internal_bufsize(synth_.get());
-    if (block > 0 && taken_ % block != 0) {
-        std::vector<float> rest(static_cast<std::size_t>(block) * 2);
-        int count = block - static_cast<int>(taken_ % block);
-        fluid_synth_write_float(synth_.get(), count, rest.data(), 0, 2, rest.data(), 1, 2);
+    // What the synthesizer has rendered of its current block but not handed out belongs
+    // to the old place in the song: taken and thrown away. Then the voices are stopped, and
+    // one block is rendered (silence) so that they are gone before the replay begins: the
+    // reset alone only releases them, as a note-off would, and a voice stopped but not yet
+    // rendered is released again, ringing on, by a pedal or note-off of the replay
+    // (FluidSynth 2.3).
+    int block = std::max(fluid_synth_get_internal_bufsize(synth_.get()), 1);
+    std::vector<float> scratch(static_cast<std::size_t>(block) * 2);
+    auto discard = [&](int count) {
+        fluid_synth_write_float(synth_.get(), count, scratch.data(), 0, 2, scratch.data(), 1, 2);
         taken_ += count;
-    }
-    // The reset only releases the sounding voices, as a note-off would (FluidSynth 2.3), and
-    // a piano would ring on into the new place; all sounds off after it cuts them.
+    };
+    if (taken_ % block != 0) discard(block - static_cast<int>(taken_ % block));
     fluid_synth_system_reset(synth_.get());
     fluid_synth_all_sounds_off(synth_.get(), -1);
+    discard(block);
     const std::vector<MidiEvent> &events = song_.events;
     std::size_t end = 0;
     while (end < events.size() && FrameOf(events[end]) < frame)
