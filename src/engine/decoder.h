@@ -60,7 +60,8 @@ void KeepLibraryErrorsQuiet();
 // A Standard MIDI File rendered by FluidSynth; null when no SoundFont or bad data.
 std::unique_ptr<Decoder> OpenMidiDecoder(const std::string &path);
 
-// True for a regular file starting with the Standard MIDI File signature.
+// True for a regular file starting with the Standard MIDI File signature, or the RIFF MIDI
+// one (.rmi) that wraps such a file.
 bool LooksLikeMidi(const std::string &path);
 
 }  // namespace engine

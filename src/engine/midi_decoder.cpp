@@ -119,7 +119,9 @@ bool MidiDecoder::Open(const std::string &path) {
     {
         std::vector<std::uint8_t> data;
         if (!ReadWholeFile(path, data)) return false;
-        auto song = ReadMidiSong(data.data(), data.size());
+        ByteSpan smf{0, data.size()};
+        if (const auto inside = SmfInsideRiff(data.data(), data.size())) smf = *inside;
+        auto song = ReadMidiSong(data.data() + smf.offset, smf.size);
         if (!song) return false;
         song_ = std::move(*song);
     }
@@ -318,8 +320,11 @@ bool MidiDecoder::Seek(std::int64_t frame) {
 bool LooksLikeMidi(const std::string &path) {
     if (!IsRegular(path.c_str())) return false;
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    char magic[4] = {};
-    return file && std::fread(magic, 1, 4, file.get()) == 4 && std::memcmp(magic, "MThd", 4) == 0;
+    // A Standard MIDI File, or one inside a RIFF MIDI file (.rmi).
+    char magic[12] = {};
+    if (!file || std::fread(magic, 1, 12, file.get()) < 4) return false;
+    return std::memcmp(magic, "MThd", 4) == 0 ||
+           (std::memcmp(magic, "RIFF", 4) == 0 && std::memcmp(magic + 8, "RMID", 4) == 0);
 }
 
 std::unique_ptr<Decoder> OpenMidiDecoder(const std::string &path) {

@@ -22,6 +22,8 @@
 //   and play one after another.
 #include "midi_file.h"
 
+#include <cstring>
+
 #include <algorithm>
 
 namespace engine {
@@ -303,6 +305,23 @@ std::optional<MidiSong> ReadMidiSong(const std::uint8_t *data, std::size_t size)
             [](const MidiEvent &a, const MidiEvent &b) { return a.seconds < b.seconds; });
     }
     return song;
+}
+
+std::optional<ByteSpan> SmfInsideRiff(const std::uint8_t *data, std::size_t size) {
+    if (size < 12 || std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "RMID", 4) != 0)
+        return std::nullopt;
+    // Chunks of a four-byte name and a little-endian size, each padded to an even length;
+    // the RIFF's own size is not trusted, the file's end is.
+    for (std::size_t at = 12; at + 8 <= size;) {
+        const std::size_t length = static_cast<std::size_t>(data[at + 4]) |
+                                   static_cast<std::size_t>(data[at + 5]) << 8 |
+                                   static_cast<std::size_t>(data[at + 6]) << 16 |
+                                   static_cast<std::size_t>(data[at + 7]) << 24;
+        if (length > size - at - 8) return std::nullopt;
+        if (std::memcmp(data + at, "data", 4) == 0) return ByteSpan{at + 8, length};
+        at += 8 + length + (length & 1);
+    }
+    return std::nullopt;
 }
 
 }  // namespace engine

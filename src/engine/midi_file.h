@@ -42,4 +42,12 @@ inline constexpr std::size_t kMaxMidiEvents = 2'000'000;
 // division of 0); anything broken past that is read as far as it can be.
 std::optional<MidiSong> ReadMidiSong(const std::uint8_t *data, std::size_t size);
 
+// A RIFF MIDI file (.rmi: "RIFF", size, "RMID", chunks) carries a Standard MIDI File in its
+// "data" chunk. The offset and size of that file inside data; nullopt when data is no RIFF
+// MIDI file or its data chunk is missing or runs past the end.
+struct ByteSpan {
+    std::size_t offset = 0, size = 0;
+};
+std::optional<ByteSpan> SmfInsideRiff(const std::uint8_t *data, std::size_t size);
+
 }  // namespace engine

@@ -170,6 +170,36 @@ TEST(MidiPlayback, SeekThroughTheCalls_PositionLandsAndStreamEnds) {
     BASS_StreamFree(handle);
 }
 
+// A RIFF MIDI file (.rmi) wraps the song in a "data" chunk beside others; it plays as the song.
+TEST(MidiPlayback, RiffMidiFile_PlaysTheSongInside_DamagedOneRefused) {
+    BASS_Init(-1, 44100, 0, nullptr, nullptr);
+    testmedia::TempDir dir;
+    const std::vector<std::uint8_t> smf = testmedia::SimpleMidi(4);
+    auto chunk = [](const char *name, const std::vector<std::uint8_t> &body) {
+        std::vector<std::uint8_t> out(name, name + 4);
+        const auto n = static_cast<std::uint32_t>(body.size());
+        for (int i = 0; i < 4; ++i)
+            out.push_back(static_cast<std::uint8_t>(n >> (8 * i)));
+        out.insert(out.end(), body.begin(), body.end());
+        if (body.size() % 2) out.push_back(0);
+        return out;
+    };
+    std::vector<std::uint8_t> inner = {'R', 'M', 'I', 'D'};
+    for (const auto &part : {chunk("INFO", {'x'}), chunk("data", smf)})
+        inner.insert(inner.end(), part.begin(), part.end());
+    const std::vector<std::uint8_t> rmi = chunk("RIFF", inner);
+    const std::string path = dir.Path("song.rmi");
+    ASSERT_TRUE(testmedia::WriteBytes(path, rmi));
+    const HSTREAM handle = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
+    ASSERT_NE(handle, 0u);
+    EXPECT_NEAR(BASS_ChannelBytes2Seconds(handle, BASS_ChannelGetLength(handle, 0)), 2.0, 0.05);
+    BASS_StreamFree(handle);
+    // The data chunk claims more than the file holds.
+    std::vector<std::uint8_t> cut(rmi.begin(), rmi.end() - 10);
+    ASSERT_TRUE(testmedia::WriteBytes(path, cut));
+    EXPECT_EQ(BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0), 0u);
+}
+
 // Held chords on three channels, each with its own program, volume, expression and pan, a
 // note kept by the sustain pedal and one that has ended: 5 s.
 Bytes HeldChords() {
