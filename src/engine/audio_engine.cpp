@@ -138,6 +138,14 @@ std::int64_t engine::FirstFrameNs(DWORD handle) {
     return stream ? stream->FirstFrameNs() : 0;
 }
 
+void engine::CaptureOutput(std::size_t frames) {
+    State().output.StartCapture(frames);
+}
+
+std::vector<float> engine::CapturedOutput() {
+    return State().output.TakeCapture();
+}
+
 extern "C" {
 
 BOOL BASS_Init(int device, DWORD, DWORD, void *, const void *) {
@@ -290,6 +298,17 @@ const char *BASS_ChannelGetTags(DWORD handle, DWORD tags) {
     }
     if (tags == BASS_TAG_META) return stream->IsUrl() ? stream->Metadata() : nullptr;
     return nullptr;
+}
+
+BOOL BASS_ChannelQueueAfter(DWORD current, DWORD next) {
+    engine::Stream *leader = Find(current);
+    engine::Stream *follower = next == 0 ? nullptr : Find(next);
+    EngineState &state = State();
+    if (!leader || (next != 0 && !follower)) return Fail(BASS_ERROR_HANDLE);
+    if (leader->IsUrl() || follower == leader || (follower && follower->IsUrl()))
+        return Fail(BASS_ERROR_ILLPARAM);
+    state.error = state.output.Queue(leader, follower);
+    return state.error == BASS_OK ? TRUE : FALSE;
 }
 
 }  // extern "C"

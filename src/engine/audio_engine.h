@@ -47,6 +47,7 @@ enum : int {
     BASS_ERROR_NONET = 32,     // a station that refused or dropped the connection
     BASS_ERROR_TIMEOUT = 40,   // a station that did not answer in time, or sends nothing
     BASS_ERROR_FILEFORM = 41,  // a stream in no format the engine plays
+    BASS_ERROR_ENDED = 45,     // the stream has already ended
     BASS_ERROR_PROTOCOL = 48,  // an address of a protocol the engine does not speak
     BASS_ERROR_UNKNOWN = -1,
 };
@@ -65,6 +66,22 @@ QWORD BASS_ChannelGetPosition(DWORD handle, DWORD mode);
 double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos);
 DWORD BASS_ChannelGetData(DWORD handle, void *buffer, DWORD length);
 const char *BASS_ChannelGetTags(DWORD handle, DWORD tags);
+// Gapless joins: when `current` ends by itself, `next` starts on the very frame after
+// current's last one, in the same mix of the output, at current's volume (its own volume
+// setting gives way, so a change made on current meanwhile carries over without a click).
+// From then on current reads as ended (activity 0) and next as playing; nothing else changes
+// (next's position counts from its own start).
+// Rules:
+// - Both are file streams (not stations), two different ones. Next must not have been
+//   played yet (as BASS_StreamCreateFile leaves it); FALSE with BASS_ERROR_ILLPARAM else.
+// - Current must not have ended yet: FALSE with BASS_ERROR_ENDED, and next stays as it is
+//   (the caller plays it itself). Current may be playing, paused or not yet played.
+// - One stream follows current: a later call replaces it, and next 0 takes it away. A stream
+//   follows one stream at most: queued after another, it leaves the first.
+// - A pause or seek of current keeps the join: next follows wherever current ends. Freeing
+//   either ends the join (a freed current leaves next stopped, as created); so does playing
+//   next before current ends (it then plays on its own).
+BOOL BASS_ChannelQueueAfter(DWORD current, DWORD next);
 // The error of the last stream creation, free or activity query: for a station's stream whose
 // activity reads 0 or stalled, why it does not play (BASS_ERROR_TIMEOUT, _NONET, _FILEOPEN,
 // _SSL, _FILEFORM); BASS_OK while it plays or is still connecting.

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "audio_engine.h"
 #include "decoder.h"
 #include "stream.h"
 #include "time_bounds.h"
@@ -141,6 +142,9 @@ void AudioOutput::Detach(Stream *stream) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         streams_.erase(std::remove(streams_.begin(), streams_.end(), stream), streams_.end());
+        std::erase_if(queue_, [stream](const Join &join) {
+            return join.current == stream || join.next == stream;
+        });
         idle = streams_.empty();
         if (idle) clock_mode_ = false;
     }
@@ -151,6 +155,43 @@ void AudioOutput::Detach(Stream *stream) {
         }
         watcher_wake_.notify_one();
     }
+}
+
+int AudioOutput::Queue(Stream *current, Stream *next) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // Checked under mutex_: no mix can end current between the look and the queueing.
+    if (current->Ended()) return BASS_ERROR_ENDED;
+    if (next && !next->Stopped()) return BASS_ERROR_ILLPARAM;
+    // No loop: current must not follow, however indirectly, the stream it is to lead to.
+    for (Stream *leader = current; next;) {
+        auto join = std::find_if(queue_.begin(), queue_.end(),
+                                 [leader](const Join &j) { return j.next == leader; });
+        if (join == queue_.end()) break;
+        leader = join->current;
+        if (leader == next) return BASS_ERROR_ILLPARAM;
+    }
+    std::erase_if(queue_, [current, next](const Join &join) {
+        return join.current == current || (next && join.next == next);
+    });
+    if (next) {
+        queue_.push_back({current, next});
+        started_.reserve(queue_.size() + 1);
+    }
+    return BASS_OK;
+}
+
+void AudioOutput::StartCapture(std::size_t frames) {
+    std::vector<float> buffer;
+    buffer.reserve(frames * kChannels);
+    std::lock_guard<std::mutex> lock(mutex_);
+    capture_ = std::move(buffer);
+    capture_frames_ = frames;
+}
+
+std::vector<float> AudioOutput::TakeCapture() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    capture_frames_ = 0;
+    return std::move(capture_);
 }
 
 // SDL marks a device that went away as stopped (and posts its device-removed event): the
@@ -222,10 +263,37 @@ void AudioOutput::Mix(float *out, int frames) {
     std::lock_guard<std::mutex> lock(mutex_);
     int chunk = static_cast<int>(scratch_.size() / kChannels);
     for (int done = 0; done < frames; done += chunk) {
-        int count = std::min(chunk, frames - done);
-        for (Stream *stream : streams_)
-            stream->MixInto(out + static_cast<std::size_t>(done) * kChannels, scratch_.data(),
-                            count);
+        const int count = std::min(chunk, frames - done);
+        float *at = out + static_cast<std::size_t>(done) * kChannels;
+        started_.clear();
+        for (Stream *stream : streams_) {
+            // A follower begun in this chunk has had its share of it already.
+            if (std::find(started_.begin(), started_.end(), stream) == started_.end())
+                MixWithFollowers(stream, at, count, started_);
+        }
+        const std::size_t kept = std::min<std::size_t>(capture_frames_, count);
+        capture_.insert(capture_.end(), at, at + kept * kChannels);
+        capture_frames_ -= kept;
+    }
+}
+
+void AudioOutput::MixWithFollowers(Stream *stream, float *out, int frames,
+                                   std::vector<Stream *> &started) {
+    int done = 0;
+    for (;;) {
+        bool ended = false;
+        done += stream->MixInto(out + static_cast<std::size_t>(done) * kChannels, scratch_.data(),
+                                frames - done, &ended);
+        // started has room for every join (Queue reserves it): the mix never allocates.
+        if (!ended || started.size() == started.capacity()) return;
+        auto join = std::find_if(queue_.begin(), queue_.end(),
+                                 [stream](const Join &j) { return j.current == stream; });
+        if (join == queue_.end()) return;
+        Stream *next = join->next;
+        queue_.erase(join);
+        if (!next->StartAfter(*stream)) return;  // played on its own meanwhile
+        started.push_back(next);
+        stream = next;
     }
 }
 

@@ -23,6 +23,10 @@
 // change of track neither waits for the device to close nor opens it again. Opening and
 // closing it happen without mutex_, since closing waits for a running callback, which takes
 // mutex_.
+//
+// Gapless joins: a stream queued to follow another (Queue) is attached but stopped; the mix
+// that finds the first one ended starts it on the next frame of the same buffer, so the two
+// play back to back, to the sample. The queue is guarded by mutex_, like the list.
 #pragma once
 
 #include <atomic>
@@ -45,6 +49,12 @@ class AudioOutput {
     void Open(bool use_device);
     void Attach(Stream *stream);
     void Detach(Stream *stream);
+    // Makes `next` (attached, stopped) start where `current` (attached) ends; null next takes
+    // current's follower away. BASS_OK, or the BASS_ERROR_* why not (BASS_ChannelQueueAfter).
+    int Queue(Stream *current, Stream *next);
+    // Tests: keeps a copy of the next `frames` frames mixed, replacing an earlier copy.
+    void StartCapture(std::size_t frames);
+    std::vector<float> TakeCapture();
     // Frames handed to the device but not yet heard.
     std::int64_t LatencyFrames() const { return latency_frames_.load(); }
 
@@ -59,6 +69,9 @@ class AudioOutput {
     void CloseDevice();
     void StartClock();
     void Mix(float *out, int frames);
+    // With mutex_ held: mixes `stream` into the frames of one chunk and, when it ends there,
+    // the streams queued after it into the rest. started collects the streams so begun.
+    void MixWithFollowers(Stream *stream, float *out, int frames, std::vector<Stream *> &started);
     void RunClock();
     void RunWatcher();
 
@@ -79,9 +92,17 @@ class AudioOutput {
     std::mutex mutex_;
     std::condition_variable clock_wake_;  // the clock waits on it while it has nothing to do
     std::vector<Stream *> streams_;       // guarded by mutex_
-    bool clock_mode_ = false;             // guarded by mutex_: the clock, not a device, plays
-    std::vector<float> scratch_;          // guarded by mutex_ (resized when a device opens)
-    std::vector<float> silent_;           // clock thread only
+    struct Join {
+        Stream *current;
+        Stream *next;
+    };
+    std::vector<Join> queue_;         // guarded by mutex_
+    std::vector<Stream *> started_;   // guarded by mutex_; the mix's scratch list
+    std::vector<float> capture_;      // guarded by mutex_; reserved by StartCapture
+    std::size_t capture_frames_ = 0;  // guarded by mutex_; what capture_ may still take
+    bool clock_mode_ = false;         // guarded by mutex_: the clock, not a device, plays
+    std::vector<float> scratch_;      // guarded by mutex_ (resized when a device opens)
+    std::vector<float> silent_;       // clock thread only
 };
 
 }  // namespace engine

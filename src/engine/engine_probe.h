@@ -2,7 +2,9 @@
 // for the tests: the scale of the engine's time bounds.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "audio_engine.h"
 
@@ -11,6 +13,12 @@ namespace engine {
 // Steady-clock nanoseconds when the output first took frames of the stream after its last
 // start, 0 before that or for an unknown handle.
 std::int64_t FirstFrameNs(DWORD handle);
+
+// Keeps a copy of the next `frames` stereo frames the output mixes (what goes to the device,
+// before SDL converts it), from its next buffer on; a later call starts a new copy.
+void CaptureOutput(std::size_t frames);
+// The copy so far (interleaved stereo), ending it.
+std::vector<float> CapturedOutput();
 
 // Multiplies every fixed time bound of the engine (a station's 5 s opening and read timeout,
 // the 1 s between reconnections, the 10 s stall report, the 5 s stale pause, the output's

@@ -307,6 +307,8 @@ class FfmpegDecoder final : public Decoder {
     void UpdateCommentTitle(const AVPacket *packet);
     bool DecodeMore();
     bool Convert(const AVFrame *frame);
+    void NoteFirstFrame(const AVFrame *frame);
+    void CorrectEndTrim(AVPacket *packet) const;
     bool SetUpResampler(const AVFrame *frame);
     std::int64_t FramePosition(const AVFrame *frame) const;
 
@@ -332,7 +334,11 @@ class FfmpegDecoder final : public Decoder {
     std::int64_t length_frames_ = -1;
     bool length_estimated_ = false;
     std::int64_t align_target_ = -1;  // after a seek: the frame the output must start at
-    FormatPtr scan_;                  // a second reader counting the real length
+    bool first_frame_seen_ = false;
+    // Samples (at the source rate) the demuxer counted for a Vorbis stream's first packet,
+    // which decodes to nothing (see NoteFirstFrame).
+    std::int64_t uncounted_start_ = 0;
+    FormatPtr scan_;  // a second reader counting the real length
     std::int64_t scan_ticks_ = 0;
     std::int64_t scan_trimmed_ = 0;  // samples at the source rate
     bool comment_titles_ = false;    // immutable after open: an Ogg or FLAC station
@@ -429,7 +435,38 @@ bool FfmpegDecoder::SetUpResampler(const AVFrame *frame) {
 
 // Appends the resampled frames of one decoded frame (or, with null, the resampler's tail)
 // to pending_. False when the frame cannot be converted.
+// Vorbis in Ogg: the demuxer counts a duration for the stream's first packet, but a Vorbis
+// decoder gives no samples for it (they only prime the overlap of the next one). The first
+// frame's time then lies that far past the stream's start, and the padding the demuxer cuts
+// off the last packet, worked out from the final granule position and those counts, is that
+// much too long: 128 samples of a typical file went missing at its end, so that an album
+// played without gaps lost a moment at every join. libvorbis itself (sox, oggdec) gives the
+// granule position's count exactly.
+void FfmpegDecoder::NoteFirstFrame(const AVFrame *frame) {
+    if (first_frame_seen_) return;
+    first_frame_seen_ = true;
+    const AVStream *stream = format_->streams[stream_index_];
+    if (is_url_ || stream->codecpar->codec_id != AV_CODEC_ID_VORBIS) return;
+    const std::int64_t pts = frame->best_effort_timestamp;
+    const std::int64_t start = stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
+    if (pts == AV_NOPTS_VALUE || pts <= start || frame->sample_rate <= 0) return;
+    const std::int64_t samples =
+        av_rescale_q(pts - start, stream->time_base, {1, frame->sample_rate});
+    // No more than a Vorbis block's overlap can be so uncounted.
+    if (samples <= 8192) uncounted_start_ = samples;
+}
+
+void FfmpegDecoder::CorrectEndTrim(AVPacket *packet) const {
+    if (uncounted_start_ == 0) return;
+    std::size_t size = 0;
+    std::uint8_t *skip = av_packet_get_side_data(packet, AV_PKT_DATA_SKIP_SAMPLES, &size);
+    if (!skip || size < 8) return;
+    const std::int64_t padding = AV_RL32(skip + 4);
+    if (padding > 0) AV_WL32(skip + 4, std::max<std::int64_t>(padding - uncounted_start_, 0));
+}
+
 bool FfmpegDecoder::Convert(const AVFrame *frame) {
+    if (frame) NoteFirstFrame(frame);
     if (frame && !SetUpResampler(frame)) return false;
     if (!swr_) return true;
     int in_count = frame ? frame->nb_samples : 0;
@@ -514,6 +551,7 @@ bool FfmpegDecoder::DecodeMore() {
         }
         if (packet_->stream_index == stream_index_) {
             UpdateCommentTitle(packet_.get());
+            CorrectEndTrim(packet_.get());
             result = avcodec_send_packet(codec_.get(), packet_.get());
             if (result < 0 && result != AVERROR(EAGAIN) && ++bad_packets_ > kMaxBadPacketsInRow)
                 at_end_ = true;

@@ -357,16 +357,37 @@ void Stream::AppendHistory(const float *frames, int count, std::unique_lock<std:
     }
 }
 
-void Stream::MixInto(float *out, float *scratch, int frames) {
-    if (play_state_ != PlayState::kPlaying) return;
+bool Stream::Ended() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return ended_;
+}
+
+bool Stream::StartAfter(const Stream &before) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (play_state_ != PlayState::kStopped) return false;
+    first_frame_ns_ = 0;
+    stalled_since_ns_ = 0;
+    // The volume goes on from where the ramp of `before` stands, so the join cannot click.
+    volume_ = before.volume_.load(std::memory_order_relaxed);
+    applied_volume_ = before.applied_volume_;
+    play_state_ = PlayState::kPlaying;
+    return true;
+}
+
+int Stream::MixInto(float *out, float *scratch, int frames, bool *ended) {
+    *ended = false;
+    if (play_state_ != PlayState::kPlaying) return 0;
     int count = 0;
     bool wake = false;
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        if (ended_) return;
+        if (ended_) {
+            *ended = true;
+            return 0;
+        }
         if (stalled_ && !eof_ && ring_.Size() < std::min(resume_frames_, ring_.Capacity() / 2)) {
             if (stalled_since_ns_ == 0) stalled_since_ns_ = NowNs();
-            return;
+            return 0;
         }
         stalled_ = false;
         stalled_since_ns_ = 0;
@@ -376,6 +397,7 @@ void Stream::MixInto(float *out, float *scratch, int frames) {
         if (count < frames) {
             if (eof_ && ring_.Size() == 0) {
                 ended_ = true;
+                *ended = true;
             } else {
                 stalled_ = true;
                 stalled_since_ns_ = NowNs();
@@ -399,6 +421,7 @@ void Stream::MixInto(float *out, float *scratch, int frames) {
         out[i * 2 + 1] += scratch[i * 2 + 1] * gain;
     }
     applied_volume_ = to;
+    return count;
 }
 
 }  // namespace engine

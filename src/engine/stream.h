@@ -8,8 +8,9 @@
 // (1 s, 2 s, 4 s, up to 30 s) while every try fails or brings only a moment of sound; one
 // that has failed so for 10 s says why.
 //
-// Threads: the user-interface thread calls everything public except MixInto; the output's
-// audio thread (SDL callback or the silent clock) calls MixInto; the stream's own decoder
+// Threads: the user-interface thread calls everything public except MixInto and StartAfter;
+// the output's audio thread (SDL callback or the silent clock) calls those two (StartAfter
+// for a stream queued to follow another, BASS_ChannelQueueAfter); the stream's own decoder
 // thread runs DecodeLoop. One lock, mutex_, guards the ring, the positions and the flags
 // below it; every holder keeps it only to copy samples or flip flags, never while decoding
 // or connecting, so the audio thread never waits on slow work. The output's lock is taken
@@ -67,9 +68,18 @@ class Stream {
     // Steady-clock nanoseconds when the audio thread first took frames after Play, 0 before.
     std::int64_t FirstFrameNs() const { return first_frame_ns_.load(); }
 
-    // Audio thread: adds up to `frames` playing frames, scaled by the volume, into out.
+    // True once everything decoded was handed out (with mutex_ taken here).
+    bool Ended();
+    // Not played since it was created (or since a seek after its end).
+    bool Stopped() const { return play_state_ == PlayState::kStopped; }
+
+    // Audio thread: adds up to `frames` playing frames, scaled by the volume, into out, and
+    // returns how many it added. ended: the stream has ended, in this call or before.
     // scratch holds at least frames * 2 floats.
-    void MixInto(float *out, float *scratch, int frames);
+    int MixInto(float *out, float *scratch, int frames, bool *ended);
+    // Audio thread: starts a stream queued after `before`, which has just ended, at the
+    // volume `before` plays at; false (nothing changed) when it was played meanwhile.
+    bool StartAfter(const Stream &before);
 
   private:
     void DecodeLoop();
@@ -95,8 +105,9 @@ class Stream {
     const std::optional<Id3v1Block> id3_;            // immutable after open
     const std::size_t resume_frames_;                // immutable after open
 
-    std::atomic<PlayState> play_state_{PlayState::kStopped};  // atomic; written by UI thread
-    std::atomic<float> volume_{1.0f};                         // atomic; written by UI thread
+    // Both written by the UI thread, and by the audio thread in StartAfter (under mutex_).
+    std::atomic<PlayState> play_state_{PlayState::kStopped};  // atomic
+    std::atomic<float> volume_{1.0f};                         // atomic
     std::atomic<std::int64_t> length_frames_;                 // atomic; refined by decoder
     std::atomic<std::int64_t> first_frame_ns_{0};             // atomic
     float applied_volume_ = 1.0f;                             // audio thread only

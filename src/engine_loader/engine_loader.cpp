@@ -33,6 +33,7 @@ struct EngineCalls {
     decltype(&BASS_ChannelGetData) channelGetData;
     decltype(&BASS_ChannelGetTags) channelGetTags;
     decltype(&BASS_ErrorGetCode) errorGetCode;
+    decltype(&BASS_ChannelQueueAfter) channelQueueAfter;
 };
 
 struct InitCall {
@@ -94,7 +95,8 @@ EngineCalls *LoadEngine() {
                           Find(library, "BASS_ChannelBytes2Seconds", calls->channelBytes2Seconds) &&
                           Find(library, "BASS_ChannelGetData", calls->channelGetData) &&
                           Find(library, "BASS_ChannelGetTags", calls->channelGetTags) &&
-                          Find(library, "BASS_ErrorGetCode", calls->errorGetCode);
+                          Find(library, "BASS_ErrorGetCode", calls->errorGetCode) &&
+                          Find(library, "BASS_ChannelQueueAfter", calls->channelQueueAfter);
     if (!complete) {
         delete calls;
         dlclose(library);
@@ -169,6 +171,10 @@ DWORD BASS_ChannelGetData(DWORD handle, void *buffer, DWORD length) {
 
 const char *BASS_ChannelGetTags(DWORD handle, DWORD tags) {
     return g_engine ? g_engine->channelGetTags(handle, tags) : nullptr;
+}
+
+BOOL BASS_ChannelQueueAfter(DWORD current, DWORD next) {
+    return g_engine ? g_engine->channelQueueAfter(current, next) : FALSE;
 }
 
 // Without the engine no stream exists: every call so far was on a handle that names nothing,
