@@ -13,6 +13,7 @@
 #include "control_numbers.h"
 #include "cover_art.h"
 #include "drawing_sizes.h"
+#include "next_track.h"
 #include "player_state.h"
 #include "track_names.h"
 #include "track_tags.h"
@@ -107,7 +108,7 @@ void StartFileStream(const std::string &path, bool inList) {
     g.marqueeText = NamePart(path);
     if (path.empty()) return;
 
-    g.streamHandle = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
+    g.streamHandle = TakeTrackStream(path);  // the next track made ready, or a new stream
     // A track that does not play says why in the scrolling line, before its name (not the
     // placeholder of a list that was never filled: that is no file), for a while before
     // auto-advance goes on.
@@ -224,6 +225,7 @@ void StepTrack(int step) {
 }
 
 void AutoAdvance() {
+    KeepNextTrackReady();
     if (GetControlValue(kAutoAdvanceBox) == 0) return;
     if (BASS_ChannelIsActive(g.streamHandle) != BASS_ACTIVE_STOPPED) return;
     if (g.failedTrackShownUntilMs != 0 && NowMs() < g.failedTrackShownUntilMs) return;

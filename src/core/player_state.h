@@ -87,6 +87,13 @@ struct PlayerState {
     // A file that did not play shows why until this moment (steady clock, milliseconds);
     // auto-advance goes on after it. 0: no such file.
     std::int64_t failedTrackShownUntilMs = 0;
+
+    // The next track, made ready before the current one ends so that auto-advance joins the
+    // two without a gap (src/control/next_track.cpp). Not the current stream until
+    // PlaySelectedTrack takes it.
+    std::uint32_t nextStreamHandle = 0;  // 0: none (or its file did not play)
+    std::uint32_t nextStreamAfter = 0;   // the current stream it was made ready for
+    std::string nextStreamPath;          // its file; empty: nothing made ready
 };
 
 extern PlayerState g;

@@ -158,6 +158,11 @@ void AddListItem(int control, int position, const std::string &text) {
         list->AddItem(position, text);
 }
 
+std::string ListItemText(int control, int index) {
+    auto *list = ControlAs<ListControl>(control, ControlKind::kList);
+    return list ? list->ItemText(index) : std::string();
+}
+
 int FindListItem(int control, const std::string &text) {
     auto *list = ControlAs<ListControl>(control, ControlKind::kList);
     return list ? list->IndexOf(text) : -1;

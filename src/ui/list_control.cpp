@@ -49,6 +49,13 @@ std::string ListControl::SelectedText() const {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
+std::string ListControl::ItemText(int index) const {
+    const QListWidgetItem *entry = index >= 0 && index < count() ? item(index) : nullptr;
+    if (!entry) return {};
+    const QByteArray bytes = entry->data(Qt::UserRole).toByteArray();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
 int ListControl::IndexOf(const std::string &text) const {
     const QByteArray wanted =
         QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size()));

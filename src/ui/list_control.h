@@ -16,6 +16,8 @@ class ListControl : public QListWidget {
     int SelectedIndex() const;
     // The selected item's text exactly as it was added; empty when none is selected.
     std::string SelectedText() const;
+    // Item `index`'s text exactly as added; empty when there is no such item.
+    std::string ItemText(int index) const;
     // The first item whose text is `text` exactly as added, -1 for none.
     int IndexOf(const std::string &text) const;
     // Position -1 (or any position outside the items) appends.

@@ -157,6 +157,8 @@ int GetControlValue(int control);
 void SetControlText(int control, const std::string &text);
 std::string GetControlText(int control);
 void AddListItem(int control, int position, const std::string &text);
+// The text of a list's item `index` exactly as added; empty for none. Selects nothing.
+std::string ListItemText(int control, int index);
 void ClearListItems(int control);
 // The index of a list's first item whose text is `text` exactly as added; -1 when none is
 // (or the number holds no list). Selects nothing.

@@ -71,7 +71,7 @@ TEST_F(ListControlTest, GetText_ItemNotValidUtf8_ReturnsTheBytesAsAdded) {
     EXPECT_EQ(List()->item(0)->text(), QString::fromUtf8("Песня.mp3"));
 }
 
-TEST_F(ListControlTest, FindItem_ByTheBytesAsAdded_SelectsNothing) {
+TEST_F(ListControlTest, FindItemAndItemText_ByTheBytesAsAdded_SelectsNothing) {
     const std::string legacy = "\xcf\xe5\xf1\xed\xff.mp3";  // shown as "Песня.mp3"
     for (const std::string &name :
          {std::string("a.mp3"), legacy, std::string("A.mp3"), std::string("a.mp3")})
@@ -83,6 +83,11 @@ TEST_F(ListControlTest, FindItem_ByTheBytesAsAdded_SelectsNothing) {
     EXPECT_EQ(FindListItem(kList, "a.mp"), -1);
     EXPECT_EQ(FindListItem(kList, ""), -1);
     EXPECT_EQ(FindListItem(kList + 1, "a.mp3"), -1);  // no list there
+    EXPECT_EQ(ListItemText(kList, 1), legacy);
+    EXPECT_EQ(ListItemText(kList, 3), "a.mp3");
+    EXPECT_EQ(ListItemText(kList, 4), "");
+    EXPECT_EQ(ListItemText(kList, -1), "");
+    EXPECT_EQ(ListItemText(kList + 1, 0), "");
     EXPECT_EQ(GetControlValue(kList), 2);
     EXPECT_TRUE(TakeInputEvents().empty());
 }
