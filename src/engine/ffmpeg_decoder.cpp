@@ -374,6 +374,12 @@ bool FfmpegDecoder::Open(bool use_declared_type, int *error) {
         std::int64_t frames = -1;
         if (stream->duration > 0 && stream->duration != AV_NOPTS_VALUE) {
             frames = av_rescale_q(stream->duration, stream->time_base, {1, kSampleRate});
+            // An Ogg stream's length is its last granule position, which for Opus counts
+            // the pre-skip the decoder drops (6.5 ms of a typical file).
+            const AVCodecParameters *codec = stream->codecpar;
+            if (std::strcmp(format_->iformat->name, "ogg") == 0 &&
+                codec->codec_id == AV_CODEC_ID_OPUS && codec->initial_padding > 0)
+                frames -= av_rescale(codec->initial_padding, kSampleRate, 48000);
         } else if (format_->duration > 0) {
             frames = av_rescale(format_->duration, kSampleRate, AV_TIME_BASE);
         }

@@ -84,6 +84,8 @@ void Stream::Start() {
         int count = decoder_->Read(chunk.data(), kChunkFrames);
         std::lock_guard<std::mutex> lock(mutex_);
         ring_.Write(chunk.data(), count);
+        decoded_to_ = count;
+        decoded_since_seek_ = count > 0;
         if (count == 0) eof_ = true;
     }
     thread_ = std::thread([this] { DecodeLoop(); });
@@ -195,8 +197,9 @@ void Stream::DecodeLoop() {
                 // Idle time: count the real length of a file whose container only guessed it.
                 lock.unlock();
                 length_final = decoder_->RefineLengthStep();
-                length_frames_ = decoder_->LengthFrames();
+                const std::int64_t refined = decoder_->LengthFrames();
                 lock.lock();
+                length_frames_ = std::max(refined, decoded_to_);
                 continue;
             }
             wake_decoder_.wait(lock);
@@ -212,12 +215,26 @@ void Stream::DecodeLoop() {
         if (count > 0) {
             ring_.Write(chunk.data(), static_cast<std::size_t>(count));
             connection_frames_ += count;
+            // A header that said less than there is: the length grows with what is decoded,
+            // so the position never runs past it.
+            decoded_to_ += count;
+            decoded_since_seek_ = true;
+            if (!is_url_ && decoded_to_ > length_frames_) length_frames_ = decoded_to_;
         } else if (is_url_ && !decoder_->Finished()) {
             // Dropped, ended or silent for 5 s: the station is reached again. The ring plays
             // out what it holds, then the stream stalls until sound comes back.
             if (!Reconnect(lock, true)) break;
         } else {
             eof_ = true;
+            // The end of the sound is the length, whatever a header claimed: what is shown
+            // and published is what plays. (Met about a ring's length before it is heard.)
+            // After a seek that found nothing, the end lies somewhere before its target.
+            if (!is_url_ && decoded_since_seek_) {
+                length_frames_ = decoded_to_;
+                length_final = true;
+            } else if (!is_url_ && decoded_to_ < length_frames_) {
+                length_frames_ = decoded_to_;
+            }
         }
     }
 }
@@ -297,6 +314,8 @@ void Stream::SeekLocked(std::int64_t frame, std::unique_lock<std::mutex> &) {
     ring_.Clear();
     pending_seek_ = frame;
     played_frames_ = frame;
+    decoded_to_ = frame;
+    decoded_since_seek_ = false;
     position_floor_ = frame;
     eof_ = false;
     if (ended_) {
@@ -316,8 +335,10 @@ std::int64_t Stream::LengthFrames() const {
 
 std::int64_t Stream::PositionFrames(std::int64_t latency_frames) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (ended_) return played_frames_;
-    return std::max(position_floor_, played_frames_ - latency_frames);
+    const std::int64_t position =
+        ended_ ? played_frames_ : std::max(position_floor_, played_frames_ - latency_frames);
+    const std::int64_t length = is_url_ ? -1 : length_frames_.load();
+    return length >= 0 ? std::min(position, length) : position;
 }
 
 bool Stream::CopyHeard(float *mono, std::int64_t latency_frames) {

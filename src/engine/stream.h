@@ -108,9 +108,10 @@ class Stream {
     // Both written by the UI thread, and by the audio thread in StartAfter (under mutex_).
     std::atomic<PlayState> play_state_{PlayState::kStopped};  // atomic
     std::atomic<float> volume_{1.0f};                         // atomic
-    std::atomic<std::int64_t> length_frames_;                 // atomic; refined by decoder
-    std::atomic<std::int64_t> first_frame_ns_{0};             // atomic
-    float applied_volume_ = 1.0f;                             // audio thread only
+    // atomic; refined by the decoder thread, and set to where the sound ends once it is met
+    std::atomic<std::int64_t> length_frames_;
+    std::atomic<std::int64_t> first_frame_ns_{0};  // atomic
+    float applied_volume_ = 1.0f;                  // audio thread only
 
     std::mutex mutex_;
     std::condition_variable wake_decoder_;
@@ -119,6 +120,8 @@ class Stream {
     std::int64_t pending_seek_ = -1;   // guarded by mutex_
     std::int64_t played_frames_ = 0;   // guarded by mutex_; source frame after the last handed out
     std::int64_t position_floor_ = 0;  // guarded by mutex_; the last seek target
+    std::int64_t decoded_to_ = 0;      // guarded by mutex_; source frame after the last decoded
+    bool decoded_since_seek_ = false;  // guarded by mutex_; frames came after the last seek
     bool eof_ = false;                 // guarded by mutex_; the decoder has nothing more
     bool ended_ = false;               // guarded by mutex_; everything decoded was handed out
     bool stalled_ = false;             // guarded by mutex_; playing but the ring ran dry
