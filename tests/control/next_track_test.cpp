@@ -197,6 +197,7 @@ TEST_F(NextTrack, NextFileDoesNotPlay_ItsTurnSaysWhyAsBefore) {
     EXPECT_EQ(GetControlValue(kTrackList), 1);
     EXPECT_EQ(g.streamHandle, 0u);
     EXPECT_EQ(g.marqueeText, "Не звуковой файл: bad.mp3");
+    g.failedTrackShownUntilMs = 1;  // its reason was shown long enough
     AutoAdvance();
     EXPECT_EQ(GetControlValue(kTrackList), 2);
     EXPECT_NE(g.streamHandle, 0u);
