@@ -12,6 +12,7 @@
 #include "playback_controller.h"
 #include "player_memory.h"
 #include "player_state.h"
+#include "seek_drag.h"
 #include "time_display.h"
 #include "track_folder.h"
 #include "widgets.h"
@@ -25,6 +26,16 @@ std::time_t g_clockLookedAt = -1;
 // The clock is redrawn on the first turn of every new second of local time. Local seconds
 // turn with the system's, so the time is formatted only when that has moved on.
 void KeepClockCurrent() {
+    if (g.clockMode != kClockTimeOfDay) {
+        // A track's time moves with the stream, not with the wall clock: looked at every turn,
+        // drawn when its text changes (a second of the track, a blink).
+        const std::string text = CurrentTrackClockText();
+        if (text != g.clockText) {
+            g.clockText = text;
+            UpdateTimeDisplay(text);
+        }
+        return;
+    }
     const std::time_t now = std::time(nullptr);
     if (now == g_clockLookedAt && !g.lastSecondText.empty()) return;
     g_clockLookedAt = now;
@@ -37,9 +48,23 @@ void KeepClockCurrent() {
 
 // The commands of the controls, tested in this order. The first group runs only for a left
 // click; the rest run for any kind of control event, right clicks and double clicks included.
+// A wheel notch over the volume dots or the mini volume bar is a volume step, over the seek
+// bar five seconds; elsewhere nothing.
+void RunWheelCommand(int control, int notch) {
+    if ((control >= kFirstVolumeDot && control <= kLastVolumeDot) || control == kMiniVolumeBar)
+        StepVolume(notch);
+    else if (control == kSeekBar && SeekBySeconds(5 * notch))
+        AnnounceSeek();
+}
+
 Dispatch RunControlCommand() {
     const int control = LastEventControl();
-    const bool leftClick = LastEventSubtype() == kLeftClick;
+    const int subtype = LastEventSubtype();
+    if (subtype == kWheelForward || subtype == kWheelBack) {
+        RunWheelCommand(control, subtype == kWheelForward ? 1 : -1);
+        return Dispatch::kGoOn;
+    }
+    const bool leftClick = subtype == kLeftClick;
     if (control == kOpenButton) {
         if (leftClick) OpenTrackFolder();
     } else if (control == kExitButton || control == kMiniExit) {
@@ -57,7 +82,10 @@ Dispatch RunControlCommand() {
     } else if (control == kNextButton) {
         StepTrack(+1);
     } else if (control == kSeekBar) {
-        SeekToClick();
+        if (leftClick)
+            SeekWithPointer();
+        else
+            SeekToClick();
         AnnounceSeek();
     } else if (control >= kFirstVolumeDot && control <= kLastVolumeDot) {
         SetVolumeStep(control);
@@ -103,7 +131,13 @@ bool RunEventLoopTurn() {
     KeepClockCurrent();
 
     if (g.eventKind == kLeftButtonDown) {
-        if (g.eventWindow == kMainWindow) StartWindowDrag(kMainWindow);
+        // A click on the clock (a press let go without moving the window) switches what it
+        // shows.
+        if (g.eventWindow == kMainWindow && !StartWindowDrag(kMainWindow) &&
+            InClockBox(PointerXInWindow(kMainWindow), PointerYInWindow(kMainWindow))) {
+            NextClockMode();
+            KeepClockCurrent();
+        }
         if (g.eventWindow == kMiniWindow) StartWindowDrag(kMiniWindow);
     }
 

@@ -303,6 +303,17 @@ std::int64_t PlaybackLengthMicroseconds() {
     return static_cast<std::int64_t>(seconds * 1e6);
 }
 
+void StepVolume(int steps) {
+    const int step = static_cast<int>(std::lrint(g.volumePercent / 10.0));
+    SetVolumePercent(std::clamp(step + steps, 0, 10) * 10);
+}
+
+bool SeekBySeconds(int seconds) {
+    const std::int64_t position = PlaybackPositionMicroseconds();
+    if (position < 0 || PlaybackLengthMicroseconds() <= 0) return false;
+    return SeekToMicroseconds(position + std::int64_t{seconds} * 1000000);
+}
+
 bool SeekToMicroseconds(std::int64_t position) {
     const std::int64_t length = PlaybackLengthMicroseconds();
     if (length < 0) return false;  // a station: nothing to seek in

@@ -24,6 +24,12 @@ void SetVolumeStep(int control);
 void SetVolumeFromMiniBar();
 void StepTrack(int step);
 void AutoAdvance();
+// Moves the volume by whole steps of the ten dots (a wheel notch, the Up and Down keys),
+// within silence and full volume.
+void StepVolume(int steps);
+// Moves the position of a track by seconds (negative: back), within the track; false where
+// nothing can be sought (a station, no stream).
+bool SeekBySeconds(int seconds);
 
 // Commands of the desktop's media controls and of a later start of the player, built on the
 // buttons' commands above.

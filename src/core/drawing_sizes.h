@@ -6,4 +6,5 @@ constexpr int kMarqueeWidth = 267, kMarqueeHeight = 25;
 constexpr int kMiniMarqueeWidth = 201, kMiniMarqueeHeight = 13;
 // The seek bar: a click's offset is scaled by its width to a position in the stream.
 constexpr int kSeekBarWidth = 259, kSeekBarHeight = 12;
+constexpr int kSeekKnobWidth = 5, kSeekKnobHeight = 12;
 constexpr int kMiniVolumeBarWidth = 100, kMiniVolumeBarHeight = 8;

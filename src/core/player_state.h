@@ -94,6 +94,14 @@ struct PlayerState {
     std::uint32_t nextStreamHandle = 0;  // 0: none (or its file did not play)
     std::uint32_t nextStreamAfter = 0;   // the current stream it was made ready for
     std::string nextStreamPath;          // its file; empty: nothing made ready
+
+    // While the seek bar's knob is dragged (1), where it is (microseconds of the track).
+    std::int32_t seekDragging = 0;
+    std::int64_t seekDragMicroseconds = 0;
+    // What the clock shows (0: the time of day, 1: the track's elapsed time, 2: its remaining
+    // time) and the text it last drew in the track modes.
+    std::int32_t clockMode = 0;
+    std::string clockText;
 };
 
 extern PlayerState g;

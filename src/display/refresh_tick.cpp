@@ -253,7 +253,13 @@ namespace {
 void DrawTick(bool windowComingIntoView) {
     DrawMarquee(kMainStrip, g_mainStripX, windowComingIntoView || WindowShowing(kMainWindow));
     DrawMarquee(kMiniStrip, g_miniStripX, windowComingIntoView || WindowShowing(kMiniWindow));
-    DrawSeekIndicator(g_positionSeconds, g_lengthSeconds);
+    // A knob being dragged is where the pointer holds it, not where the track plays.
+    if (g.seekDragging == 1 && g_lengthSeconds > 0 && g_lengthSeconds < 2000000)
+        DrawSeekIndicator(static_cast<std::int32_t>(std::min<std::int64_t>(
+                              g.seekDragMicroseconds / 1000, std::int64_t{g_lengthSeconds} * 1000)),
+                          g_lengthSeconds * 1000);
+    else
+        DrawSeekIndicator(g_positionSeconds, g_lengthSeconds);
     if (windowComingIntoView || WindowShowing(kMainWindow)) {
         // Zero-filled, so that a failed request leaves every bar unlit.
         float fft[kFftValues] = {};

@@ -21,10 +21,13 @@
 // update().
 #include "image_control.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QBackingStore>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 #include <QWindow>
 #include <cstdlib>
 #include <cstring>
@@ -161,8 +164,8 @@ bool ImageControl::CoveredFromAbove() const {
          i > 0 && i < siblings.size() && !covered_; ++i) {
         if (!siblings[i]->isWidgetType()) continue;
         const auto *sibling = static_cast<const QWidget *>(siblings[i]);
-        covered_ = sibling->isVisible() && !sibling->isWindow() &&
-                   Overlap(sibling->geometry(), mine);
+        covered_ =
+            sibling->isVisible() && !sibling->isWindow() && Overlap(sibling->geometry(), mine);
     }
     coveredWindow_ = top;
     coveredGeneration_ = top->ChildLayoutGeneration();
@@ -290,6 +293,25 @@ void ImageControl::mouseReleaseEvent(QMouseEvent *event) {
         else if (rect().contains(event->position().toPoint()))
             QueueControlEvent(number_, kRightClick, window_);
     }
+    event->accept();
+}
+
+void ImageControl::wheelEvent(QWheelEvent *event) {
+    // A notch is 120 eighths of a degree; a touchpad sends small steps that add up to it.
+    // Horizontal scrolling is not taken: no control of the skin moves sideways by it.
+    wheelRest_ += event->angleDelta().y();
+    constexpr int kNotch = QWheelEvent::DefaultDeltasPerStep;
+    // A burst of a fast spin is bounded: a control is not meant to run through its range
+    // on one event.
+    for (int i = 0; i < 10 && wheelRest_ >= kNotch; ++i) {
+        wheelRest_ -= kNotch;
+        QueueControlEvent(number_, kWheelForward, window_);
+    }
+    for (int i = 0; i < 10 && wheelRest_ <= -kNotch; ++i) {
+        wheelRest_ += kNotch;
+        QueueControlEvent(number_, kWheelBack, window_);
+    }
+    wheelRest_ = std::clamp(wheelRest_, -kNotch, kNotch);
     event->accept();
 }
 

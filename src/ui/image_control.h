@@ -42,10 +42,12 @@ class ImageControl : public QWidget {
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
   private:
     void StartLeftPress(QMouseEvent *event);
+    int wheelRest_ = 0;  // eighths of a degree turned short of a whole notch
     void UpdateOpacity();
     // Another control or label of the window lies above some part of this one.
     bool CoveredFromAbove() const;

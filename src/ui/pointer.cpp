@@ -37,6 +37,15 @@ int PointerXInWindow(int window) {
     return at.x();
 }
 
+int PointerYInWindow(int window) {
+    const TopWindow *widget = WindowAt(window);
+    if (!widget) return -1;
+    const QPoint at = widget->mapFromGlobal(QCursor::pos());
+    if (at.x() < 0 || at.y() < 0 || at.x() >= widget->width() || at.y() >= widget->height())
+        return -1;
+    return at.y();
+}
+
 ScreenPoint PointerScreenPosition() {
     if (!QCoreApplication::instance()) return {};
     const QPoint at = QCursor::pos();

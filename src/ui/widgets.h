@@ -60,6 +60,10 @@ enum EventSubtype : int {
     kDoubleClick,
     kRightDoubleClick,
     kDragStart,
+    // A notch of the mouse wheel (or its worth of a touchpad's scroll) over an image control:
+    // forward (away from the user, "up") or back. One event a notch.
+    kWheelForward,
+    kWheelBack,
 };
 
 enum PointerShape : int {
@@ -124,7 +128,15 @@ using WindowShownCallback = void (*)();
 void SetWindowShownCallback(WindowShownCallback callback);
 NativeHandle NativeWindowHandle(int window);
 void SetWindowBackgroundImage(NativeHandle window, NativeHandle image);
-void StartWindowDrag(int window);
+// Follows a press of the left button on the window's background until it is released or has
+// become a move of the window. True when the window was moved (or handed to the window
+// system to move); false for a press released where it was, which is then a click.
+bool StartWindowDrag(int window);
+// True while the left mouse button is held down.
+bool LeftButtonHeld();
+// Waits for the next input or timer firing inside the layer (timers and repaints go on);
+// for a command that follows the pointer while the button is held.
+void WaitForMoreInput();
 void CloseTopWindow(int window);
 // False where the window system keeps windows' places to itself (Wayland): positions are
 // then neither known nor settable.
@@ -183,6 +195,8 @@ int LastEventWindow();
 int LastEventControl();
 int LastEventSubtype();
 int PointerXInWindow(int window);
+// The pointer's row in the window; -1 outside it, as PointerXInWindow.
+int PointerYInWindow(int window);
 ScreenPoint PointerScreenPosition();
 void SetPointerShape(int shape);
 

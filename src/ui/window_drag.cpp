@@ -11,40 +11,41 @@
 #include "layer_tables.h"
 #include "top_window.h"
 
-namespace {
-
 bool LeftButtonHeld() {
     return QGuiApplication::mouseButtons() & Qt::LeftButton;
 }
 
-void WaitForInput() {
+void WaitForMoreInput() {
     FlushStorePaints();
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
+
+namespace {
 
 // Where the platform will not move the window itself: follow the pointer until the release.
 void FollowPointer(QPointer<TopWindow> &window, QPoint pressedAt) {
     const QPoint start = window->pos();
     while (window && LeftButtonHeld()) {
         window->move(start + (QCursor::pos() - pressedAt));
-        WaitForInput();
+        WaitForMoreInput();
     }
     if (window) window->move(start + (QCursor::pos() - pressedAt));
 }
 
 }  // namespace
 
-void StartWindowDrag(int window) {
+bool StartWindowDrag(int window) {
     QPointer<TopWindow> widget = WindowAt(window);
-    if (!widget) return;
+    if (!widget) return false;
     const QPoint pressedAt = LastLeftPressPosition();
     while (widget && LeftButtonHeld()) {
         if ((QCursor::pos() - pressedAt).manhattanLength() > QApplication::startDragDistance()) {
             QWindow *native = widget->windowHandle();
-            if (native && native->startSystemMove()) return;
+            if (native && native->startSystemMove()) return true;
             FollowPointer(widget, pressedAt);
-            return;
+            return true;
         }
-        WaitForInput();
+        WaitForMoreInput();
     }
+    return false;
 }

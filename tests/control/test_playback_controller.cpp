@@ -414,6 +414,24 @@ TEST_F(Controller, StationThatFailsWhileATrackPlayed_StartsNoTrack) {
     EXPECT_EQ(GetControlValue(kAutoAdvanceBox), 1);
 }
 
+TEST_F(Controller, StepVolume_WholeStepsWithinSilenceAndFull_SeekBySecondsWithinTheTrack) {
+    SetVolumePercent(47);  // between steps: from the nearest one
+    StepVolume(+1);
+    EXPECT_EQ(g.volumePercent, 60);
+    StepVolume(+20);
+    EXPECT_EQ(g.volumePercent, 100);
+    StepVolume(-30);
+    EXPECT_EQ(g.volumePercent, 0);
+    EXPECT_FALSE(SeekBySeconds(5));  // nothing plays
+    ListFolder({"a.wav"});
+    SetControlValue(kTrackList, 0);
+    PlaySelectedTrack();
+    EXPECT_TRUE(SeekBySeconds(-5));  // before the start: the start
+    EXPECT_LT(PlaybackPositionMicroseconds(), 300000);
+    EXPECT_TRUE(SeekBySeconds(60));  // past the end: the end
+    EXPECT_GT(PlaybackPositionMicroseconds(), 1800000);
+}
+
 // --- A music collection: a root of albums, tags, files from elsewhere ---------------------
 
 class Collection : public Controller {

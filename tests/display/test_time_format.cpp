@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "time_display.h"
 
 namespace {
@@ -32,6 +34,44 @@ TEST(FormatLocalTime, Now_EightCharacters) {
     ASSERT_EQ(now.size(), 8u);
     EXPECT_EQ(now[2], ':');
     EXPECT_EQ(now[5], ':');
+}
+
+constexpr std::int64_t kSecond = 1000000;
+
+TEST(TrackClockText, ElapsedAndRemaining_MinutesThenHours) {
+    EXPECT_EQ(TrackClockText(kClockElapsed, 0, 200 * kSecond, false, 0), "00:00");
+    EXPECT_EQ(TrackClockText(kClockElapsed, 65 * kSecond + 999999, 200 * kSecond, false, 0),
+              "01:05");
+    EXPECT_EQ(TrackClockText(kClockElapsed, 3725 * kSecond, 9000 * kSecond, false, 0), "1:02:05");
+    // Remaining time counts up to the next whole second: 00:00 only at the very end.
+    EXPECT_EQ(TrackClockText(kClockRemaining, 0, 200 * kSecond, false, 0), "-03:20");
+    EXPECT_EQ(TrackClockText(kClockRemaining, 199 * kSecond + 1, 200 * kSecond, false, 0),
+              "-00:01");
+    EXPECT_EQ(TrackClockText(kClockRemaining, 200 * kSecond, 200 * kSecond, false, 0), "-00:00");
+}
+
+TEST(TrackClockText, StationsAndOddValues_NeverBeyondTheBox) {
+    // A station has no length: the time listened, in either mode.
+    EXPECT_EQ(TrackClockText(kClockRemaining, 75 * kSecond, -1, false, 0), "01:15");
+    // No stream, a position past the length, absurd lengths.
+    EXPECT_EQ(TrackClockText(kClockElapsed, -1, -1, false, 0), "00:00");
+    EXPECT_EQ(TrackClockText(kClockRemaining, 300 * kSecond, 200 * kSecond, false, 0), "-00:00");
+    EXPECT_EQ(TrackClockText(kClockElapsed, std::int64_t{1} << 62, -1, false, 0), "99:59:59");
+}
+
+TEST(TrackClockText, Paused_BlinksOnceASecond) {
+    EXPECT_EQ(TrackClockText(kClockElapsed, 5 * kSecond, 10 * kSecond, true, 12000), "00:05");
+    EXPECT_EQ(TrackClockText(kClockElapsed, 5 * kSecond, 10 * kSecond, true, 12499), "00:05");
+    EXPECT_EQ(TrackClockText(kClockElapsed, 5 * kSecond, 10 * kSecond, true, 12500), "");
+    EXPECT_EQ(TrackClockText(kClockElapsed, 5 * kSecond, 10 * kSecond, false, 12500), "00:05");
+}
+
+TEST(ClockBox, ClicksInsideOnly) {
+    EXPECT_TRUE(InClockBox(107, 114));
+    EXPECT_TRUE(InClockBox(217, 163));
+    EXPECT_FALSE(InClockBox(218, 130));
+    EXPECT_FALSE(InClockBox(150, 113));
+    EXPECT_FALSE(InClockBox(-1, -1));  // the pointer outside the window
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // action-to-event table, driven through the window system as real input arrives.
 #include <QApplication>
 #include <QTest>
+#include <QWheelEvent>
 #include <QWidget>
 
 #include "layer_test_support.h"
@@ -231,6 +232,45 @@ TEST_F(InputEventsTest, CheckBox_Click_TogglesAndGivesLeftClick) {
     EXPECT_EQ(GetControlValue(11), 1);
     const std::vector<SeenEvent> expected = {Input(kLeftButtonDown, 0), Control(11, kLeftClick)};
     EXPECT_EQ(TakeInputEvents(), expected);
+}
+
+// The wheel as the window system delivers it: a mouse's notches of 120, a touchpad's small
+// steps that add up to notches, and a flung wheel.
+void WheelAt(int window, QPoint at, int angle) {
+    auto *top = reinterpret_cast<QWidget *>(NativeWindowHandle(window));
+    QWidget *under = top->childAt(at);
+    QWidget *target = under ? under : top;
+    const QPointF local = target->mapFrom(top, QPointF(at));
+    QWheelEvent event(local, top->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, angle),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &event);
+}
+
+TEST_F(InputEventsTest, Wheel_OnImageControl_OneEventANotchEitherWay) {
+    WheelAt(kWin, kOnImage, 120);
+    WheelAt(kWin, kOnImage, -240);
+    const std::vector<SeenEvent> expected = {
+        Control(kImage, kWheelForward), Control(kImage, kWheelBack), Control(kImage, kWheelBack)};
+    EXPECT_EQ(TakeInputEvents(), expected);
+}
+
+TEST_F(InputEventsTest, Wheel_SmallStepsAddUpToNotches_AFlingIsBounded) {
+    for (int i = 0; i < 7; ++i)
+        WheelAt(kWin, kOnImage, 30);  // 210: one notch and most of another
+    EXPECT_EQ(TakeInputEvents(), std::vector<SeenEvent>{Control(kImage, kWheelForward)});
+    WheelAt(kWin, kOnImage, 30);  // the second notch completed
+    EXPECT_EQ(TakeInputEvents(), std::vector<SeenEvent>{Control(kImage, kWheelForward)});
+    WheelAt(kWin, kOnImage, -120 * 100);
+    EXPECT_EQ(TakeInputEvents().size(), 10u);
+    WheelAt(kWin, kOnImage, 60);  // what the fling left over is not carried on
+    EXPECT_TRUE(TakeInputEvents().empty());
+}
+
+TEST_F(InputEventsTest, Wheel_ElsewhereThanAnImageControl_GivesNoControlEvent) {
+    WheelAt(kWin, kOnBackground, 120);
+    WheelAt(kWin, kOnLabel, 120);
+    for (const SeenEvent &event : TakeInputEvents())
+        EXPECT_NE(event.kind, kControlEvent);
 }
 
 }  // namespace
