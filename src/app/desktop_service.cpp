@@ -16,6 +16,8 @@
 #include "audio_engine.h"
 #include "command_line.h"
 #include "control_numbers.h"
+#include "play_order.h"
+#include "play_order_look.h"
 #include "playback_controller.h"
 #include "player_state.h"
 #include "text_encoding.h"
@@ -179,6 +181,8 @@ std::string PathOfFileAddress(const std::string &address) {
 BusPlayerView DescribePlayer() {
     BusPlayerView view;
     view.volume = g.volumePercent / 100.0;
+    view.loop = g.repeat;
+    view.shuffle = g.shuffle == 1;
     if (g.streamHandle == 0) return view;
     switch (BASS_ChannelIsActive(g.streamHandle)) {
         case BASS_ACTIVE_PLAYING:
@@ -257,6 +261,14 @@ bool RunDesktopCommands() {
                 break;
             case BusCommandKind::kOpenUri:
                 OpenLocation(command.text);
+                break;
+            case BusCommandKind::kSetLoop:
+                SetRepeat(static_cast<int>(command.trackNumber));
+                ShowRepeatChange();
+                break;
+            case BusCommandKind::kSetShuffle:
+                SetShuffle(command.trackNumber == 1, GetControlValue(kTrackList));
+                ShowShuffleChange();
                 break;
             case BusCommandKind::kSetVolume:
                 if (std::isfinite(command.volume))

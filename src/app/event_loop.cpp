@@ -9,6 +9,9 @@
 #include "control_numbers.h"
 #include "desktop_bus.h"
 #include "desktop_service.h"
+#include "info_notice.h"
+#include "play_order.h"
+#include "play_order_look.h"
 #include "playback_controller.h"
 #include "player_memory.h"
 #include "player_state.h"
@@ -81,6 +84,20 @@ Dispatch RunControlCommand() {
         StepTrack(-1);
     } else if (control == kNextButton) {
         StepTrack(+1);
+    } else if (control == kMinimiseButton) {
+        if (leftClick) MinimiseTopWindow(kMainWindow);
+    } else if (control == kRestoreButton) {
+        if (leftClick) ToggleMiniMode();
+    } else if (control == kRepeatButton || control == kRepeatCaption) {
+        if (leftClick) {
+            CycleRepeat();
+            ShowRepeatChange();
+        }
+    } else if (control == kShuffleCaption) {
+        if (leftClick) {
+            SetShuffle(g.shuffle != 1, GetControlValue(kTrackList));
+            ShowShuffleChange();
+        }
     } else if (control == kSeekBar) {
         if (leftClick)
             SeekWithPointer();
@@ -115,8 +132,9 @@ bool MayChangeWhatIsShown(int eventKind) {
 std::uint64_t g_lookedAtSerial = 0;
 
 void UpdateButtonLooks(int eventKind) {
-    for (int button : {kExitButton, kPlayButton, kPreviousButton, kOpenButton, kNextButton,
-                       kPauseButton, kTrackPanelButton})
+    for (int button :
+         {kExitButton, kPlayButton, kPreviousButton, kOpenButton, kNextButton, kPauseButton,
+          kTrackPanelButton, kMinimiseButton, kRestoreButton, kRepeatButton, kEqualiserButton})
         UpdateButtonLook(button, eventKind);
     UpdateCursorShape(eventKind);
     UpdateButtonLook(kStationPanelButton, eventKind);
@@ -129,6 +147,7 @@ bool RunEventLoopTurn() {
     g.eventWindow = LastEventWindow();
 
     KeepClockCurrent();
+    KeepInfoNoticeCurrent();
 
     if (g.eventKind == kLeftButtonDown) {
         // A click on the clock (a press let go without moving the window) switches what it

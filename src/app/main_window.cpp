@@ -15,11 +15,23 @@ struct Place {
 // The skinned buttons and the speaker: they show nothing until hovered, so the unlit button
 // painted in the skin shows through.
 constexpr Place kButtons[] = {
-    {kExitButton, 465, 88, 22, 12},          {kPlayButton, 291, 209, 30, 27},
-    {kPreviousButton, 157, 208, 30, 27},     {kOpenButton, 358, 208, 30, 27},
-    {kPauseButton, 215, 208, 30, 27},        {kNextButton, 419, 208, 30, 27},
-    {kTrackPanelButton, 466, 208, 28, 18},   {kSpeaker, 116, 92, 14, 16},
+    {kExitButton, 465, 88, 22, 12},
+    {kPlayButton, 291, 209, 30, 27},
+    {kPreviousButton, 157, 208, 30, 27},
+    {kOpenButton, 358, 208, 30, 27},
+    {kPauseButton, 215, 208, 30, 27},
+    {kNextButton, 419, 208, 30, 27},
+    {kTrackPanelButton, 466, 208, 28, 18},
+    {kSpeaker, 116, 92, 14, 16},
     {kStationPanelButton, 107, 207, 20, 30},
+    // At their lit images' corners, covering the keys' bodies.
+    {kMinimiseButton, 417, 88, 24, 14},
+    {kRestoreButton, 441, 88, 24, 14},
+    {kRepeatButton, 73, 208, 28, 17},
+    {kEqualiserButton, 496, 209, 28, 17},
+    // The captions under the clock: they show their lit images while on.
+    {kRepeatCaption, 110, 173, 34, 10},
+    {kShuffleCaption, 158, 173, 38, 10},
 };
 
 constexpr int kPanelX = 105, kPanelY = 240, kPanelWidth = 390;

@@ -8,6 +8,8 @@
 #include "background_writer.h"
 #include "control_numbers.h"
 #include "desktop_service.h"
+#include "play_order.h"
+#include "play_order_look.h"
 #include "playback_controller.h"
 #include "player_state.h"
 #include "track_folder.h"
@@ -102,6 +104,10 @@ SavedState GatherSavedState() {
         state.miniWindow = g_memory.restoredPlaces.miniWindow;
     }
     state.miniMode = g.miniMode == 1;
+    // Only what differs from the defaults (off, the time of day) is written.
+    if (g.repeat != 0) state.repeat = g.repeat;
+    if (g.shuffle == 1) state.shuffle = true;
+    if (g.clockMode != 0) state.clockMode = g.clockMode;
     state.panel = g.trackPanelClosed == 0     ? SavedPanel::kTracks
                   : g.stationPanelClosed == 0 ? SavedPanel::kStations
                                               : SavedPanel::kNone;
@@ -120,6 +126,10 @@ void ApplySavedState(const SavedState &state) {
             SelectChosenTrack();
     }
     RestoreStation(state);
+    if (state.repeat) SetRepeat(*state.repeat);
+    if (state.shuffle) SetShuffle(*state.shuffle, GetControlValue(kTrackList));
+    ShowPlayOrder();
+    if (state.clockMode) g.clockMode = *state.clockMode;
     g_memory.restoredSource = state.lastSource;
     g_memory.restoredPlaces.mainWindow = state.mainWindow;
     g_memory.restoredPlaces.miniWindow = state.miniWindow;

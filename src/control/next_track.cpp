@@ -3,6 +3,7 @@
 
 #include "audio_engine.h"
 #include "control_numbers.h"
+#include "play_order.h"
 #include "player_state.h"
 #include "widgets.h"
 
@@ -30,8 +31,8 @@ double SecondsLeft() {
 // when it plays none.
 std::string FollowingTrack() {
     if (GetControlValue(kAutoAdvanceBox) == 0) return {};
-    const int index = GetControlValue(kTrackList) + 1;
-    if (index >= g.trackCount) return {};
+    const int index = TrackAfter(GetControlValue(kTrackList));
+    if (index < 0) return {};
     const std::string name = ListItemText(kTrackList, index);
     if (name.empty()) return {};
     return GetControlText(kFolderLabel) + name;

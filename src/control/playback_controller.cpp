@@ -14,6 +14,7 @@
 #include "cover_art.h"
 #include "drawing_sizes.h"
 #include "next_track.h"
+#include "play_order.h"
 #include "player_state.h"
 #include "track_names.h"
 #include "track_tags.h"
@@ -139,6 +140,7 @@ void SelectTrackAndPlay(int index) {
 }  // namespace
 
 void PlaySelectedTrack() {
+    NotePlayedTrack(GetControlValue(kTrackList));
     StartFileStream(GetControlText(kFolderLabel) + GetControlText(kTrackList), true);
 }
 
@@ -219,9 +221,11 @@ void SetVolumeFromMiniBar() {
 }
 
 void StepTrack(int step) {
-    g.trackIndex = GetControlValue(kTrackList) + step;
-    if (step > 0 && g.trackIndex < g.trackCount) SelectTrackAndPlay(g.trackIndex);
-    if (step < 0 && g.trackIndex >= 0) SelectTrackAndPlay(g.trackIndex);
+    const int current = GetControlValue(kTrackList);
+    const int next = TrackStepped(current, step);
+    // Without a track to go to, the index says where one would have been (past an end).
+    g.trackIndex = next >= 0 ? next : current + step;
+    if (next >= 0) SelectTrackAndPlay(next);
 }
 
 void AutoAdvance() {
@@ -229,8 +233,10 @@ void AutoAdvance() {
     if (GetControlValue(kAutoAdvanceBox) == 0) return;
     if (BASS_ChannelIsActive(g.streamHandle) != BASS_ACTIVE_STOPPED) return;
     if (g.failedTrackShownUntilMs != 0 && NowMs() < g.failedTrackShownUntilMs) return;
-    g.trackIndex = GetControlValue(kTrackList) + 1;
-    if (g.trackIndex < g.trackCount) SelectTrackAndPlay(g.trackIndex);
+    const int current = GetControlValue(kTrackList);
+    const int next = TrackAfter(current);
+    g.trackIndex = next >= 0 ? next : current + 1;
+    if (next >= 0) SelectTrackAndPlay(next);
 }
 
 // --- Commands of the desktop's media controls and of a later start --------------------------

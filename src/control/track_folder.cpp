@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "control_numbers.h"
+#include "play_order.h"
 #include "playback_controller.h"
 #include "player_state.h"
 #include "track_names.h"
@@ -28,6 +29,7 @@ void OpenTrackFile(const std::string &path) {
 void ListTrackFolder(const std::string &folder, bool withSubFolders) {
     g.trackCount = 0;
     g.trackSubFolders = withSubFolders ? 1 : 0;
+    ForgetPlayOrder();
     SetControlText(kFolderLabel, folder);
     ClearListItems(kTrackList);
     const std::vector<std::string> names =

@@ -19,6 +19,8 @@ enum ControlNumber : int {
     kMiniMarqueeStrip = 28,
     kMiniVolumeBar = 29,
     kExitButton = 231,
+    kMinimiseButton = 232,  // caption buttons beside the exit button
+    kRestoreButton = 233,   // switches to the mini window
     kPlayButton = 237,
     kPreviousButton = 238,
     kOpenButton = 239,
@@ -27,6 +29,10 @@ enum ControlNumber : int {
     kTrackPanelButton = 242,
     kSpeaker = 243,
     kStationPanelButton = 244,
+    kRepeatButton = 245,     // the "RP" key: cycles repeat
+    kEqualiserButton = 246,  // the "EQ" key: cycles the equaliser's presets
+    kRepeatCaption = 247,    // the REPEAT caption under the clock: cycles repeat, lit while on
+    kShuffleCaption = 248,   // the SHUFFLE caption: shuffle on and off, lit while on
     kMiniVolumeLabel = 250,
     kInfoLine = 256,  // artist of the file or title of the station
     kMiniExit = 258,
@@ -56,6 +62,13 @@ enum ImageSlot : int {
     kMiniSkinImage = 27,
     kMiniMarqueeImage = 28,
     kMiniVolumeImage = 29,
+    kMinimiseLitImage = 12,
+    kRestoreLitImage = 13,
+    kRepeatKeyLitImage = 14,
+    kEqualiserLitImage = 15,
+    kRepeatLitImage = 16,     // the REPEAT caption lit: the whole list
+    kRepeatOneLitImage = 17,  // lit for the one track
+    kShuffleLitImage = 30,
 };
 
 enum FontSlot : int {

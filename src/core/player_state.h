@@ -59,6 +59,10 @@ struct PlayerState {
     std::int32_t pauseHover = 0;
     std::int32_t plHover = 0;
     std::int32_t fmHover = 0;
+    std::int32_t minimiseHover = 0;
+    std::int32_t restoreHover = 0;
+    std::int32_t repeatHover = 0;
+    std::int32_t equaliserHover = 0;
     StationList stations;
     // Why the current station does not play, when its creation already failed (the engine's
     // error code; 0 otherwise). Later failures are asked of the engine on every tick.
@@ -102,6 +106,12 @@ struct PlayerState {
     // time) and the text it last drew in the track modes.
     std::int32_t clockMode = 0;
     std::string clockText;
+    // The order of the track list: repeat (0 off, 1 the list, 2 the track), shuffle (1 on),
+    // and the shuffled round with the place in it of the track that plays.
+    std::int32_t repeat = 0;
+    std::int32_t shuffle = 0;
+    std::vector<std::int32_t> shuffleOrder;
+    std::int32_t shuffleCursor = -1;
 };
 
 extern PlayerState g;

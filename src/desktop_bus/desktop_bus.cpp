@@ -121,6 +121,12 @@ std::string TrackObjectPath(std::uint64_t trackNumber) {
     return kTrackPathPrefix + std::to_string(trackNumber);
 }
 
+QString LoopText(int loop) {
+    return loop == 1   ? QStringLiteral("Playlist")
+           : loop == 2 ? QStringLiteral("Track")
+                       : QStringLiteral("None");
+}
+
 QVariantMap MetadataOf(const BusPlayerView &view) {
     QVariantMap metadata;
     metadata.insert(QStringLiteral("mpris:trackid"),
@@ -277,9 +283,12 @@ void PublishPlayerView() {
     if (now.status != before.status)
         changed.insert(QStringLiteral("PlaybackStatus"), StatusText(now.status));
     if (now.trackNumber != before.trackNumber || now.title != before.title ||
-        now.artist != before.artist || now.url != before.url ||
+        now.artist != before.artist || now.url != before.url || now.album != before.album ||
+        now.albumTrackNumber != before.albumTrackNumber || now.artUrl != before.artUrl ||
         now.lengthMicroseconds != before.lengthMicroseconds)
         changed.insert(QStringLiteral("Metadata"), MetadataOf(now));
+    if (now.loop != before.loop) changed.insert(QStringLiteral("LoopStatus"), LoopText(now.loop));
+    if (now.shuffle != before.shuffle) changed.insert(QStringLiteral("Shuffle"), now.shuffle);
     if (now.volume != before.volume) changed.insert(QStringLiteral("Volume"), now.volume);
     if (now.canSeek != before.canSeek) changed.insert(QStringLiteral("CanSeek"), now.canSeek);
     g_service.published = now;

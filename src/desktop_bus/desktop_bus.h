@@ -30,6 +30,8 @@ struct BusPlayerView {
     std::int64_t lengthMicroseconds = -1;  // -1: unknown (a station)
     double volume = 0.0;                   // 0.0 to 1.0
     bool canSeek = false;
+    int loop = 0;  // 0: none, 1: the whole list, 2: the one track
+    bool shuffle = false;
 
     bool operator==(const BusPlayerView &) const = default;
 };
@@ -47,6 +49,8 @@ enum class BusCommandKind {
     kSetPosition,    // microseconds: position; trackNumber: the track it is meant for
     kOpenUri,        // text: the address
     kSetVolume,      // volume
+    kSetLoop,        // trackNumber: 0 none, 1 the list, 2 the track
+    kSetShuffle,     // trackNumber: 1 on, 0 off
     kHandArguments,  // arguments: a later start's command line; text: the folder it ran in
 };
 

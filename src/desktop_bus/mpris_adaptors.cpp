@@ -51,6 +51,27 @@ void MprisPlayerAdaptor::setVolume(double volume) {
     Queue(parent(), std::move(command));
 }
 
+void MprisPlayerAdaptor::setLoopStatus(const QString &status) {
+    BusCommand command;
+    command.kind = BusCommandKind::kSetLoop;
+    if (status == QStringLiteral("None"))
+        command.trackNumber = 0;
+    else if (status == QStringLiteral("Playlist"))
+        command.trackNumber = 1;
+    else if (status == QStringLiteral("Track"))
+        command.trackNumber = 2;
+    else
+        return;
+    Queue(parent(), std::move(command));
+}
+
+void MprisPlayerAdaptor::setShuffle(bool on) {
+    BusCommand command;
+    command.kind = BusCommandKind::kSetShuffle;
+    command.trackNumber = on ? 1 : 0;
+    Queue(parent(), std::move(command));
+}
+
 void MprisPlayerAdaptor::Next() {
     Queue(parent(), BusCommandKind::kNext);
 }

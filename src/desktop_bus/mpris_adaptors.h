@@ -25,6 +25,8 @@ bool QueueBusCommand(BusCommand command);
 const BusPlayerView &PublishedView();
 std::int64_t CurrentPositionMicroseconds();
 QVariantMap MetadataOf(const BusPlayerView &view);
+// LoopStatus's text of BusPlayerView::loop.
+QString LoopText(int loop);
 QString StatusText(BusPlaybackStatus status);
 
 // The object the adaptors sit on: Qt D-Bus gives an adaptor's call its context (the message,
@@ -91,14 +93,14 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     explicit MprisPlayerAdaptor(QObject *parent) : QDBusAbstractAdaptor(parent) {}
 
     QString playbackStatus() const { return StatusText(PublishedView().status); }
-    // The player plays a folder in order, once, at normal speed: the settings a client may
-    // try are taken and change nothing.
-    QString loopStatus() const { return QStringLiteral("None"); }
-    void setLoopStatus(const QString &) {}
+    QString loopStatus() const { return LoopText(PublishedView().loop); }
+    // An unknown value is taken and changes nothing.
+    void setLoopStatus(const QString &status);
+    // The player plays at normal speed: a rate a client may try is taken and changes nothing.
     double rate() const { return 1.0; }
     void setRate(double) {}
-    bool shuffle() const { return false; }
-    void setShuffle(bool) {}
+    bool shuffle() const { return PublishedView().shuffle; }
+    void setShuffle(bool on);
     QVariantMap metadata() const { return MetadataOf(PublishedView()); }
     double volume() const { return PublishedView().volume; }
     void setVolume(double volume);

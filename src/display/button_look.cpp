@@ -20,13 +20,18 @@ constexpr HoverButton kHoverButtons[] = {
     {kPauseButton, kPauseLitImage, &PlayerState::pauseHover},
     {kTrackPanelButton, kTrackPanelLitImage, &PlayerState::plHover},
     {kStationPanelButton, kStationPanelLitImage, &PlayerState::fmHover},
+    {kMinimiseButton, kMinimiseLitImage, &PlayerState::minimiseHover},
+    {kRestoreButton, kRestoreLitImage, &PlayerState::restoreHover},
+    {kRepeatButton, kRepeatKeyLitImage, &PlayerState::repeatHover},
+    {kEqualiserButton, kEqualiserLitImage, &PlayerState::equaliserHover},
 };
 
 // The controls over which the pointer becomes a hand, in the order they are tested: these,
 // then the ten volume dots, then the station panel button.
 constexpr int kHandButtons[] = {
-    kExitButton,     kPlayButton, kTrackPanelButton, kPauseButton,
-    kPreviousButton, kNextButton, kOpenButton,       kSeekBar,
+    kExitButton,   kPlayButton,      kTrackPanelButton, kPauseButton,    kPreviousButton,
+    kNextButton,   kOpenButton,      kSeekBar,          kMinimiseButton, kRestoreButton,
+    kRepeatButton, kEqualiserButton, kRepeatCaption,    kShuffleCaption,
 };
 
 bool IsCursorOverHandControl() {

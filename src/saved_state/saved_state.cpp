@@ -128,6 +128,13 @@ void TakeLine(std::string_view key, std::string_view value, SavedState &state) {
     } else if (key == "track_subfolders") {
         const auto flag = Number(value, 0, 1);
         if (flag) state.trackSubFolders = *flag == 1;
+    } else if (key == "repeat") {
+        state.repeat = Number(value, 0, 2);
+    } else if (key == "shuffle") {
+        const auto flag = Number(value, 0, 1);
+        if (flag) state.shuffle = *flag == 1;
+    } else if (key == "clock") {
+        state.clockMode = Number(value, 0, 2);
     } else if (key == "last_source") {
         state.lastSource = value == "track"     ? SavedSource::kTrack
                            : value == "station" ? SavedSource::kStation
@@ -232,6 +239,9 @@ std::string FormatSavedState(const SavedState &state) {
     if (state.mainWindow) line("main_window", point(*state.mainWindow));
     if (state.miniWindow) line("mini_window", point(*state.miniWindow));
     if (state.miniMode) line("mini_mode", *state.miniMode ? "1" : "0");
+    if (state.repeat) line("repeat", std::to_string(*state.repeat));
+    if (state.shuffle) line("shuffle", *state.shuffle ? "1" : "0");
+    if (state.clockMode) line("clock", std::to_string(*state.clockMode));
     if (state.panel != SavedPanel::kNone)
         line("panel", state.panel == SavedPanel::kTracks ? "tracks" : "stations");
     return text;

@@ -30,6 +30,9 @@ struct SavedState {
     std::optional<SavedPoint> mainWindow, miniWindow;  // top-left corners on the screen
     std::optional<bool> miniMode;
     SavedPanel panel = SavedPanel::kNone;
+    std::optional<int> repeat;  // 0 off, 1 the whole list, 2 the one track
+    std::optional<bool> shuffle;
+    std::optional<int> clockMode;  // 0 the time of day, 1 elapsed, 2 remaining time
 
     bool operator==(const SavedState &) const = default;
 };

@@ -29,6 +29,13 @@ constexpr SkinImage kSkinImages[] = {
     {kStationPanelLitImage, Embedded_skin_radio_lit_png},
     {kSeekKnobImage, Embedded_skin_seek_knob_png},
     {kMiniSkinImage, Embedded_skin_mini_skin_png},
+    {kMinimiseLitImage, Embedded_skin_minimise_lit_png},
+    {kRestoreLitImage, Embedded_skin_restore_lit_png},
+    {kRepeatKeyLitImage, Embedded_skin_repeat_key_lit_png},
+    {kEqualiserLitImage, Embedded_skin_equaliser_lit_png},
+    {kRepeatLitImage, Embedded_skin_repeat_lit_png},
+    {kRepeatOneLitImage, Embedded_skin_repeat_one_lit_png},
+    {kShuffleLitImage, Embedded_skin_shuffle_lit_png},
 };
 
 }  // namespace

@@ -147,6 +147,8 @@ ScreenPoint WindowPosition(int window);
 // screens to be seen and dragged back; false (window not moved) otherwise.
 bool MoveTopWindowOnScreen(int window, int x, int y);
 // Shows a window, brings it to the front and asks for the input focus for it.
+// Iconifies the window (back from the task bar, or with RaiseTopWindow).
+void MinimiseTopWindow(int window);
 void RaiseTopWindow(int window);
 
 // --- Controls (created in the current parent) --------------------------------------------

@@ -155,9 +155,15 @@ bool MoveTopWindowOnScreen(int window, int x, int y) {
     return false;
 }
 
+void MinimiseTopWindow(int window) {
+    if (TopWindow *widget = WindowAt(window)) widget->showMinimized();
+}
+
 void RaiseTopWindow(int window) {
     TopWindow *widget = WindowAt(window);
     if (!widget) return;
+    // A minimised window comes back from the task bar's place as it was.
+    if (widget->isMinimized()) widget->showNormal();
     widget->show();
     widget->raise();
     widget->activateWindow();

@@ -85,7 +85,27 @@ def test_lit_images_fade_out():
 LIT_AT = {  # slot: control's top-left corner in the main window
     8: (291, 209), 9: (465, 88), 10: (466, 208), 11: (215, 208), 20: (358, 208),
     21: (157, 208), 22: (419, 208), 24: (116, 92), 25: (107, 207),
+    12: (417, 88), 13: (441, 88), 14: (73, 208), 15: (496, 209),
 }
+CAPTIONS_AT = {16: (110, 173), 17: (110, 173), 30: (158, 173)}  # lit indicator captions
+
+
+def test_lit_captions_cover_unlit_ones():
+    """A lit caption's word lies exactly on the unlit word of the skin, and its LED is on."""
+    from PIL import Image
+    import palette
+    skin = Image.open(image_path(2)).convert("RGB")
+    for slot, (x, y) in CAPTIONS_AT.items():
+        name, w, h, _ = IMAGES[slot]
+        lit = Image.open(image_path(slot))
+        word = {(i, j) for j in range(h) for i in range(w)
+                if lit.getpixel((i, j)) == palette.CAPTION_LIT + (255,)}
+        unlit = {(i, j) for j in range(h) for i in range(w)
+                 if skin.getpixel((x + i, y + j)) == palette.DISPLAY_CAPTION}
+        check("%s word lines up with the unlit caption" % name, word == unlit and len(word) > 10,
+              "%d lit, %d unlit" % (len(word), len(unlit)))
+        led = lit.getpixel((3, 3))
+        check("%s LED lit" % name, led[3] == 255 and led[:3] != palette.CAPTION_LIT, str(led))
 
 
 def test_lit_symbols_cover_unlit_ones():
@@ -230,10 +250,11 @@ def main():
     total = 0
     for slot in sorted(IMAGES):
         total += test_png(slot)
-    check("fourteen images", len(IMAGES) == 14)
+    check("twenty-one images", len(IMAGES) == 21)
     check("PNG total under 300 KB", total < MAX_PNG_TOTAL, "%d bytes" % total)
     test_lit_images_fade_out()
     test_lit_symbols_cover_unlit_ones()
+    test_lit_captions_cover_unlit_ones()
     test_volume_dot_corners()
     test_clock_box_is_skin_region()
     test_display_strips_match_display_colour()

@@ -15,6 +15,17 @@ PAUSE = (215, 208, 30, 27)
 PLAYLIST = (466, 208, 30, 20)  # lit size; created 28 x 18
 RADIO = (107, 207, 30, 20)  # lit size; created 20 x 30
 SPEAKER = (116, 92, 14, 16)
+# Lit sizes of the keys and caption buttons that got commands later, centred as close's and
+# FM's are on their bodies (SIDE_KEYS, CAPTION_KEYS below).
+MINIMISE = (417, 88, 30, 20)
+RESTORE = (441, 88, 30, 20)
+REPEAT_KEY = (73, 208, 30, 20)
+EQUALISER = (496, 209, 30, 20)
+# The repeat and shuffle captions under the clock: an LED and a word each (x, y of the LED's
+# column and the caption's top row), and the rectangles of their lit images.
+INDICATORS = {"REPEAT": (112, 175), "SHUFFLE": (160, 175)}
+REPEAT_CAPTION = (110, 173, 34, 10)
+SHUFFLE_CAPTION = (158, 173, 38, 10)
 DOT_SIZE = 5
 
 

@@ -6,6 +6,7 @@ import numpy as np
 import layout
 import palette as P
 import raster
+from pixel_letters import SMALL, text_mask
 from symbols import dot_mask, symbol_mask
 
 
@@ -51,11 +52,34 @@ LIT_BUTTONS = {  # slot: (symbol, control rectangle)
     21: ("previous", layout.PREVIOUS),
     22: ("next", layout.NEXT),
     25: ("FM", layout.RADIO),
+    12: ("minimise", layout.MINIMISE),
+    13: ("restore", layout.RESTORE),
+    14: ("RP", layout.REPEAT_KEY),
+    15: ("EQ", layout.EQUALISER),
 }
+
+
+def lit_caption(label, frame, led_colour):
+    """An indicator caption switched on: its LED lit with a small glow, its word bright."""
+    fx, fy, fw, fh = frame
+    x, y = layout.INDICATORS[label]
+    led = np.zeros((fh, fw))
+    led[y + 1 - fy:y + 4 - fy, x - fx:x + 3 - fx] = 1.0
+    glow = np.clip(raster.gaussian_blur(led, 1.0) * 1.4, 0.0, 0.8) * raster.border_fade(fw, fh, 1)
+    word = text_mask(fw, fh, label, x + 6 - fx, y - fy, SMALL, 1)
+    led_rgb, led_a = _glow_composite(led, glow, led_colour, led_colour)
+    a = np.maximum(led_a, word)
+    safe = np.where(a > 0, a, 1.0)[:, :, None]
+    rgb = (led_rgb * (led_a * (1 - word))[:, :, None] +
+           np.asarray(P.CAPTION_LIT, float) * word[:, :, None]) / safe
+    return raster.to_rgba_image(rgb, a)
 
 
 def lit_images():
     out = {slot: lit_symbol(name, frame) for slot, (name, frame) in LIT_BUTTONS.items()}
     out[23] = lit_dot()
     out[24] = lit_speaker()
+    out[16] = lit_caption("REPEAT", layout.REPEAT_CAPTION, P.LED_LIT)
+    out[17] = lit_caption("REPEAT", layout.REPEAT_CAPTION, P.LED_LIT_ONE)
+    out[30] = lit_caption("SHUFFLE", layout.SHUFFLE_CAPTION, P.LED_LIT)
     return out

@@ -149,8 +149,7 @@ def paint_clock_box(c):
 
 def paint_indicators(c):
     """Repeat and shuffle captions under the clock: decoration, shown unlit."""
-    y = 175
-    for x, label in ((112, "REPEAT"), (160, "SHUFFLE")):
+    for label, (x, y) in layout.INDICATORS.items():
         led = np.zeros((H, W))
         led[y + 1:y + 4, x:x + 3] = 1.0
         raster.paint(c, led, P.DIVIDER_DARK)

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Writes the fourteen skin PNG files into src/skin/data.
+"""Writes the skin PNG files into src/skin/data.
 
 Run with Debian's interpreter (it has python3-pil and python3-numpy):
     /usr/bin/python3 tools/skin/make_skin.py

@@ -48,6 +48,9 @@ CLOCK_RIM = (92, 107, 123)
 DIVIDER_DARK = (52, 63, 75)
 DIVIDER_LIGHT = (90, 104, 119)
 DISPLAY_CAPTION = (112, 128, 146)  # unlit indicator captions inside the display
+CAPTION_LIT = (214, 230, 250)  # a lit indicator caption
+LED_LIT = (110, 200, 255)  # its LED: on
+LED_LIT_ONE = (255, 196, 92)  # the repeat LED for the one track
 
 # Volume dots.
 DOT_DARK = (47, 51, 59)

@@ -1,4 +1,4 @@
-"""The fourteen embedded skin images: slot number, file name, size and PNG colour type.
+"""The embedded skin images: slot number, file name, size and PNG colour type.
 
 This is the one place that ties an image slot of the player to a file in src/skin/data;
 the generator, the preview sheet and the art test all read it.
@@ -25,6 +25,13 @@ IMAGES = {
     25: ("radio_lit.png", 30, 20, "RGBA"),
     26: ("seek_knob.png", 5, 12, "RGB"),
     27: ("mini_skin.png", 225, 52, "RGB"),
+    12: ("minimise_lit.png", 30, 20, "RGBA"),
+    13: ("restore_lit.png", 30, 20, "RGBA"),
+    14: ("repeat_key_lit.png", 30, 20, "RGBA"),
+    15: ("equaliser_lit.png", 30, 20, "RGBA"),
+    16: ("repeat_lit.png", 34, 10, "RGBA"),
+    17: ("repeat_one_lit.png", 34, 10, "RGBA"),
+    30: ("shuffle_lit.png", 38, 10, "RGBA"),
 }
 
 # family name: file name
