@@ -144,6 +144,14 @@ bool OpenSettingsFile(const std::string &fileName) {
     return OpenSettingsFromMemory(std::move(bytes));
 }
 
+bool ReadSettingsFileBytes(const std::string &fileName, std::string *bytes) {
+    try {
+        return ReadWholeFile(fileName, bytes);
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+}
+
 bool OpenSettingsFromMemory(std::string bytes) {
     CloseSettingsFile();
     if (bytes.size() > kMaxSettingsFileBytes) return false;

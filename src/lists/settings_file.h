@@ -16,6 +16,9 @@ constexpr std::size_t kMaxSettingsFileBytes = 16u << 20;
 // Reads and parses the file whole; closes the file open before. False when it cannot be read
 // (missing, not a regular file, or larger than kMaxSettingsFileBytes).
 bool OpenSettingsFile(const std::string &fileName);
+// The file's bytes as OpenSettingsFile reads them, or false as it fails; nothing is parsed and
+// the open file stays open.
+bool ReadSettingsFileBytes(const std::string &fileName, std::string *bytes);
 // The same for a file's bytes already in memory.
 bool OpenSettingsFromMemory(std::string bytes);
 // Makes the first header of that name current ("" is the part before the first header);

@@ -41,13 +41,18 @@ std::string ExecutableFolder() {
 
 }  // namespace
 
-std::vector<std::string> StationFileCandidates(const StationFilePlaces &places) {
-    std::vector<std::string> candidates{kStationFileName};
-
+std::string UserStationFile(const StationFilePlaces &places) {
     std::string configHome = places.configHome;
     if (!IsAbsolute(configHome) && IsAbsolute(places.home))
         configHome = Join(places.home, ".config");
-    if (IsAbsolute(configHome)) candidates.push_back(Join(configHome, "volnar/radio.pls"));
+    return IsAbsolute(configHome) ? Join(configHome, "volnar/radio.pls") : std::string();
+}
+
+std::vector<std::string> StationFileCandidates(const StationFilePlaces &places) {
+    std::vector<std::string> candidates{kStationFileName};
+
+    const std::string userFile = UserStationFile(places);
+    if (!userFile.empty()) candidates.push_back(userFile);
 
     const std::string dataDirs =
         places.dataDirs.empty() ? "/usr/local/share/:/usr/share/" : places.dataDirs;

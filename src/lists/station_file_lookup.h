@@ -18,6 +18,9 @@ struct StationFilePlaces {
 // folder's radio.pls. Relative folders in the variables are ignored, as the base-directory
 // rules say; unset or empty ones take their defaults (~/.config, /usr/local/share:/usr/share).
 std::vector<std::string> StationFileCandidates(const StationFilePlaces &places);
+// The user's own station list, the one the player writes: the config home's
+// volnar/radio.pls (the second candidate); empty when no absolute config home is known.
+std::string UserStationFile(const StationFilePlaces &places);
 // The places of this process, from its environment and the executable's own location.
 StationFilePlaces CurrentStationFilePlaces();
 // The first candidate that is a regular file (symbolic links followed); "radio.pls" when
