@@ -3,6 +3,8 @@
 
 #include <deque>
 
+#include "drop_input.h"
+#include "key_input.h"
 #include "widgets.h"
 
 namespace {
@@ -46,6 +48,8 @@ bool TakeQueuedEvent(LayerEvent &event) {
         g_lastControl = event.control;
         g_lastSubtype = event.subtype;
     }
+    if (event.kind == kKeyPress) TakeQueuedKey();
+    if (event.kind == kDrop) TakeQueuedDrop();
     return true;
 }
 
@@ -55,6 +59,8 @@ void ClearEventQueue() {
     g_lastWindow = 0;
     g_lastControl = 0;
     g_lastSubtype = kNoSubtype;
+    ForgetQueuedKeys();
+    ForgetQueuedDrops();
 }
 
 int LastEventWindow() {

@@ -5,6 +5,7 @@
 #include <QBackingStore>
 #include <QChildEvent>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -19,6 +20,7 @@
 #include "event_queue.h"
 #include "image_control.h"
 #include "input_state.h"
+#include "key_input.h"
 #include "pixel_rows.h"
 
 namespace {
@@ -195,6 +197,9 @@ bool TopWindow::Showing() const {
 
 bool TopWindow::eventFilter(QObject *watched, QEvent *event) {
     if (watched == windowHandle()) {
+        // Keys are the player's alone (key_events.h): none reaches a control.
+        if (event->type() == QEvent::KeyPress)
+            return QueueKeyPress(*static_cast<QKeyEvent *>(event), number_);
         HandleNativeInput(event);
         return false;
     }
@@ -245,9 +250,6 @@ void TopWindow::HandleNativeInput(QEvent *event) {
         case QEvent::MouseButtonRelease:
             if (static_cast<QMouseEvent *>(event)->button() == Qt::RightButton)
                 QueueInputEvent(kRightButtonUp, number_);
-            break;
-        case QEvent::KeyPress:
-            QueueInputEvent(kKeyEvent, number_);
             break;
         case QEvent::Leave:
             RestorePointerShape();

@@ -50,6 +50,8 @@ enum EventKind : int {
     kWindowRepainted,
     kKeyEvent,
     kOtherEvent,
+    kKeyPress,  // a key pressed in a window: see key_events.h
+    kDrop,      // files or addresses dropped on a window: see drop_events.h
 };
 
 // Subtypes of kControlEvent.

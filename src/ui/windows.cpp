@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "drop_input.h"
 #include "layer_tables.h"
 #include "png_decode.h"
 #include "top_window.h"
@@ -34,6 +35,7 @@ NativeHandle CreateTopWindow(int window, int x, int y, int width, int height,
     widget->setFixedSize(size);
     widget->move(position);
     widget->WatchNativeWindow();
+    AcceptDrops(widget.get(), window);
 
     TopWindow *created = widget.get();
     StoreWindow(window, std::move(widget));
