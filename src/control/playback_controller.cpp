@@ -163,6 +163,12 @@ void PlayStation(const std::string &address) {
     SetControlValue(kAutoAdvanceBox, 0);
     BASS_ChannelPlay(g.streamHandle, FALSE);
     ApplyVolume();
+    // Until its first sound (RefreshTick) the station says that it connects; nothing of the
+    // file before it stays in view.
+    ForgetTrackTags();
+    g.stationConnecting = 1;
+    g.marqueeText = "Соединение… " + CurrentStationName();
+    SetControlText(kInfoLine, CurrentStationName());
 }
 
 void ActivateStation() {

@@ -10,6 +10,10 @@ const StationEntry *StationList::Current() const {
     return current >= 0 && current < static_cast<int>(entries.size()) ? &entries[current] : nullptr;
 }
 
+std::string CurrentStationName() {
+    return g.currentTitle.empty() ? g.streamAddress : g.currentTitle;
+}
+
 void ResetPlayerState() {
     g = PlayerState{};
 }

@@ -112,9 +112,14 @@ struct PlayerState {
     std::int32_t shuffle = 0;
     std::vector<std::int32_t> shuffleOrder;
     std::int32_t shuffleCursor = -1;
+    // 1 from a station's start until its first sound: the scrolling line says that it
+    // connects, and the desktop is not told that it plays.
+    std::int32_t stationConnecting = 0;
 };
 
 extern PlayerState g;
 
+// The name the current station goes by: its title, else its address.
+std::string CurrentStationName();
 // Zero-fills the record (every field 0, empty text, empty station list).
 void ResetPlayerState();

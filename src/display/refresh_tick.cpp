@@ -156,21 +156,33 @@ Shown g_shownVolume;
 // The seek position and length of the last tick, for a redraw without a tick.
 std::int32_t g_positionSeconds = 0, g_lengthSeconds = -1;
 
+// A station's first sound ends its connecting: the line shows its name until it sends a title.
+void NoticeFirstSound() {
+    if (g.stationConnecting == 0 || g.lastStreamWasStation != 1) return;
+    if (BASS_ChannelIsActive(g.streamHandle) != BASS_ACTIVE_PLAYING) return;
+    g.stationConnecting = 0;
+    g.marqueeText = CurrentStationName();
+    if (g_titleListener) g_titleListener();
+}
+
 void ReadStreamTitle() {
     if (ShowStationFailure()) return;
     if (g.streamHandle == 0) return;
+    NoticeFirstSound();
     const char *metadata = BASS_ChannelGetTags(g.streamHandle, BASS_TAG_META);
     // Kept from tick to tick, so that reading the same title again allocates nothing.
     static std::string title;
     if (!StreamTitleFromMetadata(metadata, &title)) return;
     // Kept apart from the scrolling line, which goes on showing the last station's title
     // until the new one sends its own: here a title belongs to the stream that sent it.
+    // A new title takes the line; between titles the line may say something else (a list
+    // that could not be written).
     if (g.streamTitleSerial != g.streamSerial || title != g.streamTitle) {
         g.streamTitle = title;
         g.streamTitleSerial = g.streamSerial;
+        g.marqueeText = title;
         if (g_titleListener) g_titleListener();
     }
-    if (title != g.marqueeText) g.marqueeText = title;
 }
 
 }  // namespace

@@ -8,7 +8,8 @@
 // plays.
 void RefreshTick();
 // The function a tick calls when the current stream sends a title other than its last one
-// (streamTitle); nullptr for none. Ticks without a new title call nothing.
+// (streamTitle), and when a station that connected gives its first sound (stationConnecting
+// back to 0); nullptr for none. Other ticks call nothing.
 void SetStreamTitleListener(void (*listener)());
 // Draws what ticks skipped while it was not in view; for SetWindowShownCallback.
 void RedrawAfterHiding();

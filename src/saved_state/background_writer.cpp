@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -27,6 +28,7 @@ class Writer {
         std::lock_guard<std::mutex> lock(mutex_);
         const auto same = std::find_if(waiting_.begin(), waiting_.end(),
                                        [&job](const Job &w) { return w.path == job.path; });
+        if (!job.cache) outcomes_[job.path] = WriteOutcome::kWaiting;
         if (same != waiting_.end()) {
             *same = std::move(job);
         } else {
@@ -42,6 +44,12 @@ class Writer {
         return last_ok_;
     }
 
+    WriteOutcome Outcome(const std::string &path) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto found = outcomes_.find(path);
+        return found == outcomes_.end() ? WriteOutcome::kNone : found->second;
+    }
+
   private:
     void Run() {
         pthread_setname_np(pthread_self(), "volnar-save");
@@ -55,7 +63,14 @@ class Writer {
             const bool ok = WriteSavedStateFile(job.path, job.text);
             lock.lock();
             writing_ = false;
-            if (!job.cache) last_ok_ = ok;
+            if (!job.cache) {
+                last_ok_ = ok;
+                // A newer text for the path waits already: its outcome is the one to tell.
+                const bool newer = std::any_of(waiting_.begin(), waiting_.end(),
+                                               [&job](const Job &w) { return w.path == job.path; });
+                if (!newer)
+                    outcomes_[job.path] = ok ? WriteOutcome::kWritten : WriteOutcome::kFailed;
+            }
             done_.notify_all();
         }
     }
@@ -76,6 +91,8 @@ class Writer {
     std::deque<Job> waiting_;  // guarded by mutex_, oldest first
     bool writing_ = false;     // guarded by mutex_
     bool last_ok_ = true;      // guarded by mutex_: the last state file written
+    // guarded by mutex_: per path of the files that are no cache's (a few), the latest outcome
+    std::map<std::string, WriteOutcome> outcomes_;
     std::thread thread_;
 };
 
@@ -92,6 +109,10 @@ void WriteSavedStateInBackground(const std::string &path, std::string text) {
 void WriteCacheFileInBackground(const std::string &path, std::string text) {
     if (!g_writer) g_writer = new Writer;
     g_writer->Hand(Job{path, std::move(text), true});
+}
+
+WriteOutcome LatestWriteOutcome(const std::string &path) {
+    return g_writer ? g_writer->Outcome(path) : WriteOutcome::kNone;
 }
 
 bool FinishSavedStateWrites() {

@@ -1,10 +1,11 @@
-// The player's files (the state file, the covers of its cache) written on a thread of their
-// own: an fsync may take seconds on a busy or networked disk, and the window must not stand
-// still meanwhile.
+// The player's files (the state file, the user's station list, the covers of its cache)
+// written on a thread of their own: an fsync may take seconds on a busy or networked disk,
+// and the window must not stand still meanwhile.
 //
-// Threads: the user-interface thread calls both functions; the writer thread
+// Threads: the user-interface thread calls the functions below; the writer thread
 // ("volnar-save", started by the first write and living as long as the process) only
-// writes. One mutex guards the texts waiting to be written and the writer's flags. The writer
+// writes. One mutex guards the texts waiting to be written, the outcomes of the last writes
+// and the writer's flags. The writer
 // is never destroyed, so a save from inside exit() (a display that went away) still finds it.
 #pragma once
 
@@ -18,6 +19,10 @@ void WriteSavedStateInBackground(const std::string &path, std::string text);
 // kMaxWaitingCacheFiles wait already, the oldest of them is given up.
 void WriteCacheFileInBackground(const std::string &path, std::string text);
 inline constexpr std::size_t kMaxWaitingCacheFiles = 4;
+// How the latest text handed over for path (not a cache file's) fared: still waiting or
+// being written, written, or failed; kNone for a path never handed over.
+enum class WriteOutcome { kNone, kWaiting, kWritten, kFailed };
+WriteOutcome LatestWriteOutcome(const std::string &path);
 // Waits until everything handed over is written or has failed; false when the last write
 // failed. Called at the end, so that the last state reaches the disk.
 bool FinishSavedStateWrites();

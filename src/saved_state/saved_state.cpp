@@ -152,6 +152,12 @@ void TakeLine(std::string_view key, std::string_view value, SavedState &state) {
     } else if (key == "mini_mode") {
         const auto flag = Number(value, 0, 1);
         state.miniMode = flag ? std::optional<bool>(*flag == 1) : std::nullopt;
+    } else if (key == "station_list") {
+        const auto text = Unescape(value);
+        state.stationList =
+            text && !text->empty() && text->front() == '/' && text->find('\0') == std::string::npos
+                ? *text
+                : std::string();
     } else if (key == "panel") {
         state.panel = value == "tracks"     ? SavedPanel::kTracks
                       : value == "stations" ? SavedPanel::kStations
@@ -244,6 +250,7 @@ std::string FormatSavedState(const SavedState &state) {
     if (state.clockMode) line("clock", std::to_string(*state.clockMode));
     if (state.panel != SavedPanel::kNone)
         line("panel", state.panel == SavedPanel::kTracks ? "tracks" : "stations");
+    if (!state.stationList.empty()) line("station_list", Escape(state.stationList));
     return text;
 }
 

@@ -166,7 +166,7 @@ TEST_F(DesktopCommands, PlayAddress_AListedStationAsIfDoubleClicked_ElseUntitled
     PlayAddress("http://127.0.0.1:1/other");
     EXPECT_EQ(GetControlValue(kStationList), -1);
     EXPECT_EQ(g.stations.current, -1);
-    EXPECT_EQ(GetControlText(kInfoLine), "");
+    EXPECT_EQ(GetControlText(kInfoLine), "http://127.0.0.1:1/other");  // it goes by its address
     EXPECT_EQ(g.currentTitle, "");
     EXPECT_EQ(g.stationUrl, "http://127.0.0.1:1/other");
     EXPECT_EQ(g.lastStreamWasStation, 1);

@@ -18,7 +18,7 @@ using Names = std::vector<std::string>;
 
 class StationListControl : public ListControlsTest {};
 
-TEST_F(StationListControl, Fill_LoadedStations_TitlesInOrderEmptyTitleKept) {
+TEST_F(StationListControl, Fill_LoadedStations_TitlesInOrderAddressForNone) {
     ScratchFolder folder;
     folder.Write("radio.pls",
                  "[Всё подряд]\nFile1=http://a/\nTitle1=Радио Один\nFile2=http://b/\n"
@@ -29,7 +29,7 @@ TEST_F(StationListControl, Fill_LoadedStations_TitlesInOrderEmptyTitleKept) {
         LoadStationList();
     }
     FillStationListControl();
-    EXPECT_EQ(ListItems(14), (Names{"Радио Один", "", "Three"}));
+    EXPECT_EQ(ListItems(14), (Names{"Радио Один", "http://b/", "Three"}));
 }
 
 TEST_F(StationListControl, Fill_SecondTime_ReplacesItems) {

@@ -390,8 +390,8 @@ TEST_F(Controller, ActivateStation_ShowsTitle_UnreachableAddressEndsWithoutWaiti
     EXPECT_EQ(BASS_ChannelIsActive(g.streamHandle), BASS_ACTIVE_STOPPED);
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_NONET);
     SetControlValue(kStationList, 1);
-    ActivateStation();  // a station without a title shows an empty line
-    EXPECT_EQ(GetControlText(kInfoLine), "");
+    ActivateStation();  // a station without a title goes by its address
+    EXPECT_EQ(GetControlText(kInfoLine), "http://127.0.0.1:1/b");
 }
 
 TEST_F(Controller, StationThatFailsWhileATrackPlayed_StartsNoTrack) {
