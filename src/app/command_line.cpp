@@ -7,6 +7,9 @@
 #include "control_numbers.h"
 #include "playback_controller.h"
 #include "player_state.h"
+#include "station_formats.h"
+#include "station_list_control.h"
+#include "station_list_file.h"
 #include "track_folder.h"
 #include "widgets.h"
 
@@ -34,10 +37,6 @@ std::string AddressScheme(const std::string &argument) {
         if (!letter && !(i > 0 && other)) return "";
     }
     return LowerAscii(argument.substr(0, colon));
-}
-
-bool EndsWithPls(const std::string &path) {
-    return path.size() >= 4 && LowerAscii(path.substr(path.size() - 4)) == ".pls";
 }
 
 CommandLine Failure(std::string error) {
@@ -113,7 +112,7 @@ CommandLine ReadCommandLine(const std::vector<std::string> &arguments,
         } else if (!S_ISREG(info.st_mode)) {
             // A pipe or a device could keep the player waiting for data that never comes.
             return Failure("не файл и не папка: " + argument);
-        } else if (EndsWithPls(path)) {
+        } else if (IsStationListFileName(path)) {
             if (line.stationFile.empty()) line.stationFile = path;
         } else {
             OpenFirst(line, CommandLine::Open::kTrack, path);
@@ -123,19 +122,22 @@ CommandLine ReadCommandLine(const std::vector<std::string> &arguments,
 }
 
 std::string CommandLineHelp() {
-    return "Использование: volnar [ПАРАМЕТР] [ФАЙЛ... | ПАПКА | АДРЕС] [СПИСОК.pls]\n"
+    return "Использование: volnar [ПАРАМЕТР] [ФАЙЛ... | ПАПКА | АДРЕС] [СПИСОК]\n"
            "Проигрыватель музыкальных файлов (MP3, FLAC, Ogg, Opus, AAC, WAV, MIDI и других)\n"
            "и интернет-радио.\n"
            "\n"
            "  ФАЙЛ          играть файл; его папка попадает в список треков\n"
            "  ПАПКА         показать треки папки и её подпапок и выбрать первый, не играя\n"
            "  АДРЕС         играть радиостанцию по адресу http:// или https://\n"
-           "  СПИСОК.pls    читать радиостанции из этого файла\n"
+           "  СПИСОК        список радиостанций (.pls, .m3u, .m3u8, .xspf): показать его\n"
+           "                станции и играть первую (вместе с ФАЙЛОМ, ПАПКОЙ или\n"
+           "                АДРЕСОМ только показать)\n"
            "  -h, --help    показать эту справку и выйти\n"
            "  -V, --version показать версию и выйти\n"
            "  --            дальше только имена файлов\n"
            "\n"
-           "Без СПИСКА.pls радиостанции читаются из первого найденного файла:\n"
+           "Без СПИСКА радиостанции читаются из последнего открытого списка или из\n"
+           "первого найденного файла:\n"
            "./radio.pls, $XDG_CONFIG_HOME/volnar/radio.pls (~/.config/volnar/radio.pls),\n"
            "$XDG_DATA_DIRS/volnar/radio.pls (установленный список по умолчанию).\n"
            "Подробнее: man volnar\n";
@@ -163,6 +165,14 @@ int PrintCommandLineAnswer(const CommandLine &commandLine) {
 }
 
 void OpenFromCommandLine(const CommandLine &commandLine) {
+    // A station list named alone is opened and plays; beside something else to open it is
+    // only the list in use.
+    if (!commandLine.stationFile.empty()) {
+        if (commandLine.open == CommandLine::Open::kNothing)
+            OpenStationListAndPlay(commandLine.stationFile);
+        else
+            UseStationListFile(commandLine.stationFile);
+    }
     switch (commandLine.open) {
         case CommandLine::Open::kNothing:
             break;
@@ -175,10 +185,7 @@ void OpenFromCommandLine(const CommandLine &commandLine) {
             SetControlValue(kTrackList, 0);
             break;
         case CommandLine::Open::kStation:
-            g.stationUrl = commandLine.target;
-            g.currentTitle = commandLine.target;
-            SetControlText(kInfoLine, g.currentTitle);
-            PlayStation(g.stationUrl);
+            PlayAddress(commandLine.target);
             break;
     }
 }

@@ -17,7 +17,8 @@ struct CommandLine {
     // kTrack: the file's absolute path; kFolder: the folder's, with a trailing "/";
     // kStation: the address as given.
     std::string target;
-    // The first station file (".pls") named, absolute; empty: the usual places are tried.
+    // The first station list file named (".pls", ".m3u", ".m3u8", ".xspf"), absolute; empty:
+    // the remembered list or the usual places are used.
     std::string stationFile;
     // kFail: one line saying what is wrong, without the program name or a line end.
     std::string error;
@@ -38,5 +39,6 @@ std::string CommandLineVersion();
 int PrintCommandLineAnswer(const CommandLine &commandLine);
 // Opens what the record names in the started player: a track as if picked in the open-file
 // dialog (its folder listed, it plays); a folder listed with its first track selected and
-// nothing playing; a station address played, shown as the station's title.
+// nothing playing; a station address played (PlayAddress). A station list named becomes the
+// list in use; named alone, its first station plays with the station panel open.
 void OpenFromCommandLine(const CommandLine &commandLine);

@@ -20,6 +20,9 @@
 #include "play_order_look.h"
 #include "playback_controller.h"
 #include "player_state.h"
+#include "station_formats.h"
+#include "station_list_file.h"
+#include "stream_title.h"
 #include "text_encoding.h"
 #include "track_folder.h"
 #include "track_names.h"
@@ -84,7 +87,8 @@ void RaiseWindowInUse() {
     RaiseTopWindow(g.miniMode == 1 ? kMiniWindow : kMainWindow);
 }
 
-// A file, a folder or an address, whichever the text names; false for none of them.
+}  // namespace
+
 bool OpenLocation(const std::string &location) {
     if (IsStationAddress(location)) {
         PlayAddress(location);
@@ -97,13 +101,15 @@ bool OpenLocation(const std::string &location) {
         return true;
     }
     if (!IsFile(path)) return false;
-    // A station list is read once, at start-up, from its known places; the running player
-    // keeps its own and only comes to the front.
-    if (path.size() >= 4 && strncasecmp(path.c_str() + path.size() - 4, ".pls", 4) == 0)
+    if (IsStationListFileName(path)) {
+        OpenStationListAndPlay(path);
         return true;
+    }
     OpenTrackFile(path);
     return true;
 }
+
+namespace {
 
 void SeekBy(std::int64_t offset) {
     const std::int64_t length = PlaybackLengthMicroseconds();
@@ -186,9 +192,12 @@ BusPlayerView DescribePlayer() {
     if (g.streamHandle == 0) return view;
     switch (BASS_ChannelIsActive(g.streamHandle)) {
         case BASS_ACTIVE_PLAYING:
-        case BASS_ACTIVE_STALLED:
-            view.status = BusPlaybackStatus::kPlaying;
+        case BASS_ACTIVE_STALLED: {
+            // A station plays from its first sound on, not while it connects.
+            const bool connecting = g.lastStreamWasStation == 1 && g.stationConnecting == 1;
+            view.status = connecting ? BusPlaybackStatus::kStopped : BusPlaybackStatus::kPlaying;
             break;
+        }
         case BASS_ACTIVE_PAUSED:
             view.status = BusPlaybackStatus::kPaused;
             break;
@@ -198,11 +207,15 @@ BusPlayerView DescribePlayer() {
     }
     view.trackNumber = g.streamSerial;
     if (g.lastStreamWasStation == 1) {
-        // The title the station sent for this stream; until it sends one, its name.
+        // The title the station sent for this stream, "Artist - Title" as its two parts;
+        // until it sends one, its name. The station's name stands as the album.
         const bool titled = g.streamTitleSerial == g.streamSerial && !g.streamTitle.empty();
-        const std::string &name = g.currentTitle.empty() ? g.streamAddress : g.currentTitle;
-        view.title = DisplayTextToUtf8(titled ? g.streamTitle : name);
-        view.artist = DisplayTextToUtf8(g.currentTitle);
+        const std::string name = CurrentStationName();
+        std::string artist, title = titled ? g.streamTitle : name;
+        if (titled) SplitStreamTitle(g.streamTitle, &artist, &title);
+        view.title = DisplayTextToUtf8(title);
+        view.artist = DisplayTextToUtf8(artist);
+        view.album = DisplayTextToUtf8(name);
         view.url = g.streamAddress;
     } else {
         view.title = DisplayTextToUtf8(g.tagTitle.empty() ? NamePart(g.streamAddress) : g.tagTitle);

@@ -22,11 +22,15 @@ void EndOnTerminationSignals();
 // True once such a signal arrived.
 bool EndRequested();
 // Acts on a later start's command line as that start would have: ReadCommandLine with the
-// folder it ran in, then OpenFromCommandLine (its station file is not read: the running
-// player keeps its list); in every case the window in use comes to the front.
+// folder it ran in, then OpenFromCommandLine (a station list it names is opened); in every
+// case the window in use comes to the front.
 void HandleForwardedArguments(const std::string &folder, const std::vector<std::string> &arguments);
 // The file path of a "file:" address (percent-decoded), or the text itself when it is a
 // path already; empty for anything else.
 std::string PathOfFileAddress(const std::string &address);
 // True for an address that plays as a station (http:// or https://, any letter case).
 bool IsStationAddress(const std::string &text);
+// Opens a file, a folder or an address, whichever the text names (a path or a "file:"
+// address): a folder listed, a track played, a station list opened and its first station
+// played, an address played as a station. False when it names none of them.
+bool OpenLocation(const std::string &location);

@@ -9,13 +9,16 @@
 #include "control_numbers.h"
 #include "desktop_bus.h"
 #include "desktop_service.h"
+#include "drop_commands.h"
 #include "info_notice.h"
+#include "key_commands.h"
 #include "play_order.h"
 #include "play_order_look.h"
 #include "playback_controller.h"
 #include "player_memory.h"
 #include "player_state.h"
 #include "seek_drag.h"
+#include "station_list_file.h"
 #include "time_display.h"
 #include "track_folder.h"
 #include "widgets.h"
@@ -122,6 +125,8 @@ bool MayChangeWhatIsShown(int eventKind) {
         case kLeftButtonDown:
         case kWindowMoved:
         case kCloseRequest:
+        case kKeyPress:
+        case kDrop:
             return true;
         default:
             return false;
@@ -173,6 +178,12 @@ bool RunEventLoopTurn() {
         case kControlEvent:
             if (RunControlCommand() == Dispatch::kLeaveAtOnce) return false;
             break;
+        case kKeyPress:
+            if (!RunKeyCommand()) return false;
+            break;
+        case kDrop:
+            OpenDroppedLocations();
+            break;
         case kCloseRequest:
             // Closed, the mini window could never be left again (the main window is hidden
             // and a right click needs a window): its close works as its exit mark does.
@@ -206,6 +217,7 @@ bool RunEventLoopTurn() {
         RememberIfChanged();
     }
     KeepStateFileCurrent();
+    ReportStationListWrite();
     return true;
 }
 

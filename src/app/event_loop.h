@@ -9,5 +9,9 @@ bool RunEventLoopTurn();
 void ToggleMiniMode();
 void ToggleStationPanel();
 void ToggleTrackPanel();
+// Opens the station panel when it is closed (the track panel closes first).
+void OpenStationPanel();
+// Closes whichever list panel is open.
+void CloseOpenPanel();
 // Slides a list panel's container open (to 150 pixels) or closed (to 0), in 76 steps.
 void SlidePanel(int container, bool open);

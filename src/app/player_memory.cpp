@@ -12,6 +12,7 @@
 #include "play_order_look.h"
 #include "playback_controller.h"
 #include "player_state.h"
+#include "station_list_control.h"
 #include "track_folder.h"
 #include "widgets.h"
 
@@ -108,6 +109,7 @@ SavedState GatherSavedState() {
     if (g.repeat != 0) state.repeat = g.repeat;
     if (g.shuffle == 1) state.shuffle = true;
     if (g.clockMode != 0) state.clockMode = g.clockMode;
+    state.stationList = g.stationFile;
     state.panel = g.trackPanelClosed == 0     ? SavedPanel::kTracks
                   : g.stationPanelClosed == 0 ? SavedPanel::kStations
                                               : SavedPanel::kNone;
@@ -125,6 +127,8 @@ void ApplySavedState(const SavedState &state) {
         else
             SelectChosenTrack();
     }
+    // The list last in use, unless the command line named one.
+    if (g.stationFile.empty() && !state.stationList.empty()) UseStationListFile(state.stationList);
     RestoreStation(state);
     if (state.repeat) SetRepeat(*state.repeat);
     if (state.shuffle) SetShuffle(*state.shuffle, GetControlValue(kTrackList));

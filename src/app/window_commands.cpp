@@ -60,3 +60,12 @@ void ToggleStationPanel() {
 void ToggleTrackPanel() {
     TogglePanel(kTrackPanel, g.trackPanelClosed, kStationPanel, g.stationPanelClosed);
 }
+
+void OpenStationPanel() {
+    if (g.stationPanelClosed == 1) ToggleStationPanel();
+}
+
+void CloseOpenPanel() {
+    if (g.stationPanelClosed == 0) ToggleStationPanel();
+    if (g.trackPanelClosed == 0) ToggleTrackPanel();
+}

@@ -188,7 +188,7 @@ TEST_F(CommandLineOpen, Station_AddressShownAsTitle) {
     const std::string address = "http://127.0.0.1:9/live.mp3";
     OpenFromCommandLine(ReadCommandLine({address}, "/"));
     EXPECT_EQ(g.stationUrl, address);
-    EXPECT_EQ(g.currentTitle, address);
+    EXPECT_EQ(CurrentStationName(), address);
     EXPECT_EQ(GetControlText(kInfoLine), address);
     // The station opens in the background and ends without a sound.
     ASSERT_NE(g.streamHandle, 0u);

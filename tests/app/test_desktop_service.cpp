@@ -55,12 +55,21 @@ TEST_F(DesktopService, Describe_AStationsTitleBelongsToItsStream_ANewStationStar
     g.streamAddress = "http://127.0.0.1:1/a";
     g.currentTitle = "Станция А";
     EXPECT_EQ(DescribePlayer().title, "Станция А");
-    EXPECT_EQ(DescribePlayer().artist, "Станция А");
+    EXPECT_EQ(DescribePlayer().artist, "");
+    EXPECT_EQ(DescribePlayer().album, "Станция А");
     EXPECT_EQ(DescribePlayer().lengthMicroseconds, -1);
     EXPECT_FALSE(DescribePlayer().canSeek);
     g.streamTitle = "Песня";
     g.streamTitleSerial = 7;
     EXPECT_EQ(DescribePlayer().title, "Песня");
+    // "Artist - Title" as its two parts; the station stays the album.
+    g.streamTitle = "Кино - Группа крови";
+    EXPECT_EQ(DescribePlayer().artist, "Кино");
+    EXPECT_EQ(DescribePlayer().title, "Группа крови");
+    EXPECT_EQ(DescribePlayer().album, "Станция А");
+    g.streamTitle = " - Песня - ";
+    EXPECT_EQ(DescribePlayer().artist, "");
+    EXPECT_EQ(DescribePlayer().title, " - Песня - ");
     // The next station: the last one's song is not its title.
     g.streamSerial = 8;
     g.streamAddress = "http://127.0.0.1:1/b";
@@ -137,14 +146,22 @@ TEST_F(DesktopService, ForwardedCommandLine_MeansWhatItMeansAtStart_RelativeToIt
     EXPECT_EQ(g.streamAddress, folder + "t1.wav");
     EXPECT_EQ(BASS_ChannelIsActive(g.streamHandle), BASS_ACTIVE_PLAYING);
 
-    // A station list does not replace the running player's: what plays goes on.
-    const std::uint32_t playing = g.streamHandle;
-    std::ofstream(folder + "other.pls") << "[Всё подряд]\nFile1=http://127.0.0.1:1/y\n";
-    HandleForwardedArguments(folder, {"other.pls"});
-    EXPECT_EQ(g.streamHandle, playing);
-    EXPECT_EQ(BASS_ChannelIsActive(g.streamHandle), BASS_ACTIVE_PLAYING);
-    EXPECT_TRUE(g.stations.entries.empty() ||
-                g.stations.entries[0].address != "http://127.0.0.1:1/y");
+    // A station list named alone becomes the list in use, and its first station plays.
+    std::ofstream(folder + "other.m3u") << "#EXTM3U\n#EXTINF:-1,Игрек\nhttp://127.0.0.1:1/y\n";
+    HandleForwardedArguments(folder, {"other.m3u"});
+    ASSERT_EQ(g.stations.entries.size(), 1u);
+    EXPECT_EQ(g.stations.entries[0].address, "http://127.0.0.1:1/y");
+    EXPECT_EQ(g.stationFile, folder + "other.m3u");
+    EXPECT_EQ(GetControlValue(kStationList), 0);
+    EXPECT_EQ(g.streamAddress, "http://127.0.0.1:1/y");
+    EXPECT_EQ(g.lastStreamWasStation, 1);
+    EXPECT_EQ(g.stationPanelClosed, 0);
+    // Beside a file to play it is only the list in use.
+    std::ofstream(folder + "more.pls") << "[playlist]\nFile1=http://127.0.0.1:1/z\n";
+    HandleForwardedArguments(folder, {"t1.wav", "more.pls"});
+    EXPECT_EQ(g.streamAddress, folder + "t1.wav");
+    ASSERT_EQ(g.stations.entries.size(), 1u);
+    EXPECT_EQ(g.stations.entries[0].address, "http://127.0.0.1:1/z");
 
     StopPlayback();
     HandleForwardedArguments("/", {folder});  // a folder: listed, first track selected
