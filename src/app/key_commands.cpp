@@ -121,7 +121,7 @@ std::string ClipboardAddress() {
 void PasteStation() {
     const std::string address = ClipboardAddress();
     if (address.empty()) {
-        g.marqueeText = "В буфере обмена нет адреса станции";
+        ShowMarqueeMessage("В буфере обмена нет адреса станции");
         return;
     }
     if (!StationPanelOpen()) {

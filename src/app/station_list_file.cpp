@@ -27,7 +27,7 @@ void SaveStationList() {
     // makes the user's list from the list in use.
     const std::string path = UserStationFile(CurrentStationFilePlaces());
     if (path.empty()) {
-        g.marqueeText = "Список станций не записан: нет папки настроек";
+        ShowMarqueeMessage("Список станций не записан: нет папки настроек");
         return;
     }
     g.stationFile = path;
@@ -40,6 +40,6 @@ void ReportStationListWrite() {
     const WriteOutcome outcome = LatestWriteOutcome(g_listBeingWritten);
     if (outcome == WriteOutcome::kWaiting) return;
     if (outcome == WriteOutcome::kFailed)
-        g.marqueeText = "Список станций не записан: " + g_listBeingWritten;
+        ShowMarqueeMessage("Список станций не записан: " + g_listBeingWritten);
     g_listBeingWritten.clear();
 }

@@ -58,7 +58,7 @@ bool UseStationListFile(const std::string &path) {
 
 bool OpenStationListFile(const std::string &path) {
     if (!UseStationListFile(path)) {
-        g.marqueeText = "В списке нет станций: " + NamePart(path);
+        ShowMarqueeMessage("В списке нет станций: " + NamePart(path));
         return false;
     }
     SetControlValue(kStationList, 0);

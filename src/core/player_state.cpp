@@ -14,6 +14,11 @@ std::string CurrentStationName() {
     return g.currentTitle.empty() ? g.streamAddress : g.currentTitle;
 }
 
+void ShowMarqueeMessage(const std::string &text) {
+    g.marqueeText = text;
+    g.marqueeShowsFailure = 0;
+}
+
 void ResetPlayerState() {
     g = PlayerState{};
 }

@@ -121,5 +121,8 @@ extern PlayerState g;
 
 // The name the current station goes by: its title, else its address.
 std::string CurrentStationName();
+// Puts a message of the player in the scrolling line, also in place of a station's failure
+// shown there: the failure, while it lasts, comes back over it at the next tick.
+void ShowMarqueeMessage(const std::string &text);
 // Zero-fills the record (every field 0, empty text, empty station list).
 void ResetPlayerState();

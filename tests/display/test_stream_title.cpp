@@ -75,3 +75,25 @@ TEST(SpectrumBarHeight, BadData_Empty_HugeData_Full) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SplitStreamTitle, ArtistDashTitle_TwoParts_OtherFormsWhole) {
+    std::string artist = "kept", title = "kept";
+    EXPECT_TRUE(SplitStreamTitle("Кино - Группа крови", &artist, &title));
+    EXPECT_EQ(artist, "Кино");
+    EXPECT_EQ(title, "Группа крови");
+    // The first dash with text on both sides; the rest belongs to the title.
+    EXPECT_TRUE(SplitStreamTitle("AC/DC  -  Back in Black - Live ", &artist, &title));
+    EXPECT_EQ(artist, "AC/DC");
+    EXPECT_EQ(title, "Back in Black - Live");
+    for (const char *whole :
+         {"Без дефиса", "Jean-Michel Jarre", "Artist -", "Artist - ", " - Песня", ""}) {
+        artist = title = "kept";
+        EXPECT_FALSE(SplitStreamTitle(whole, &artist, &title)) << whole;
+        EXPECT_EQ(artist, "kept");
+        EXPECT_EQ(title, "kept");
+    }
+}
+
+}  // namespace

@@ -60,3 +60,21 @@ TEST_F(BackgroundWriter, AWriteThatFails_IsToldAtTheEnd_TheNextOneSucceeds) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(BackgroundWriter, OutcomeOfTheLatestWrite_PerPath) {
+    const std::string good = (dir_ / "list" / "radio.pls").string();
+    const std::string bad = (dir_ / "file" / "radio.pls").string();
+    std::ofstream(dir_ / "file") << "a file where a folder would be";
+    EXPECT_EQ(LatestWriteOutcome(good), WriteOutcome::kNone);
+    WriteSavedStateInBackground(good, "one");
+    WriteSavedStateInBackground(bad, "two");
+    EXPECT_NE(LatestWriteOutcome(good), WriteOutcome::kNone);
+    FinishSavedStateWrites();
+    EXPECT_EQ(LatestWriteOutcome(good), WriteOutcome::kWritten);
+    EXPECT_EQ(LatestWriteOutcome(bad), WriteOutcome::kFailed);
+    EXPECT_EQ(Read(good), "one");
+}
+
+}  // namespace
