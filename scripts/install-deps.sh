@@ -28,6 +28,8 @@ PACKAGES=(
     python3 python3-pil python3-fonttools python3-numpy
     # end-to-end tests
     xvfb xdotool imagemagick x11-utils
+    # the clipboard in end-to-end tests (stations pasted with Ctrl+V)
+    xclip
     # radio tests and media generation
     icecast2 ffmpeg sox procps fluidsynth openssl
     # a second MIDI reader the engine's MIDI tests compare with
