@@ -156,12 +156,18 @@ Shown g_shownVolume;
 // The seek position and length of the last tick, for a redraw without a tick.
 std::int32_t g_positionSeconds = 0, g_lengthSeconds = -1;
 
-// A station's first sound ends its connecting: the line shows its name until it sends a title.
+bool StationConnecting() {
+    return g.lastStreamWasStation == 1 && g.stationConnecting == 1;
+}
+
+// A station's first sound ends its connecting: the line shows the title it sent meanwhile,
+// else its name until it sends one.
 void NoticeFirstSound() {
-    if (g.stationConnecting == 0 || g.lastStreamWasStation != 1) return;
+    if (!StationConnecting()) return;
     if (BASS_ChannelIsActive(g.streamHandle) != BASS_ACTIVE_PLAYING) return;
     g.stationConnecting = 0;
-    g.marqueeText = CurrentStationName();
+    const bool titled = g.streamTitleSerial == g.streamSerial && !g.streamTitle.empty();
+    g.marqueeText = titled ? g.streamTitle : CurrentStationName();
     if (g_titleListener) g_titleListener();
 }
 
@@ -175,12 +181,12 @@ void ReadStreamTitle() {
     if (!StreamTitleFromMetadata(metadata, &title)) return;
     // Kept apart from the scrolling line, which goes on showing the last station's title
     // until the new one sends its own: here a title belongs to the stream that sent it.
-    // A new title takes the line; between titles the line may say something else (a list
-    // that could not be written).
+    // A new title takes the line, once the station no longer connects; between titles the
+    // line may say something else (a list that could not be written).
     if (g.streamTitleSerial != g.streamSerial || title != g.streamTitle) {
         g.streamTitle = title;
         g.streamTitleSerial = g.streamSerial;
-        g.marqueeText = title;
+        if (!StationConnecting()) g.marqueeText = title;
         if (g_titleListener) g_titleListener();
     }
 }

@@ -168,7 +168,12 @@ def check_station_titles(s, r, radio):
         delay = (when - changed_at) if when else None
         r.check(seen and delay is not None and delay < 1.0,
                 f"station's new title followed within 1 s (after {delay})")
-        r.check(playerctl(s, "metadata", "artist") == "Тест", "artist: the station's title")
+        r.check(playerctl(s, "metadata", "album") == "Тест", "album: the station's title")
+        radio.set_title("Кино - Группа крови")
+        r.check(wait_until(lambda: (playerctl(s, "metadata", "artist"),
+                                    playerctl(s, "metadata", "title")) == ("Кино", "Группа крови"),
+                           timeout=5),
+                "a stream title 'Artist - Title' as artist and title")
 
         # Another source: the old station title must not stay.
         playerctl(s, "open", "file://" + s.folder + "/a%20tone.mp3")
