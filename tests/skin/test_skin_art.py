@@ -15,7 +15,7 @@ sys.dont_write_bytecode = True  # the test leaves the source tree as it found it
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "tools", "skin"))
 
-from skin_table import FONTS, IMAGES, font_path, image_path  # noqa: E402
+from skin_table import FONTS, IMAGES, SCALES, font_path, image_path  # noqa: E402
 
 PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
 COLOUR_TYPES = {"RGB": 2, "RGBA": 6}
@@ -43,9 +43,10 @@ def png_chunks(data):
         pos += 12 + length
 
 
-def test_png(slot):
+def test_png(slot, scale):
     name, width, height, mode = IMAGES[slot]
-    path = image_path(slot)
+    name, width, height = "%s@%dx" % (name, scale), width * scale, height * scale
+    path = image_path(slot, scale)
     check("%s exists" % name, os.path.isfile(path))
     if not os.path.isfile(path):
         return 0
@@ -67,13 +68,14 @@ def test_png(slot):
     return len(data)
 
 
-def test_lit_images_fade_out():
+def test_lit_images_fade_out(k):
     """The glow of every button and speaker image reaches full transparency at the border."""
     from PIL import Image
     for slot, (name, w, h, mode) in IMAGES.items():
         if mode != "RGBA" or slot == 23:
             continue
-        img = Image.open(image_path(slot))
+        name, w, h = "%s@%dx" % (name, k), w * k, h * k
+        img = Image.open(image_path(slot, k))
         a = img.getchannel("A")
         border = [a.getpixel((x, 0)) for x in range(w)] + [a.getpixel((x, h - 1)) for x in range(w)]
         border += [a.getpixel((0, y)) for y in range(h)]
@@ -90,38 +92,44 @@ LIT_AT = {  # slot: control's top-left corner in the main window
 CAPTIONS_AT = {16: (110, 173), 17: (110, 173), 30: (158, 173)}  # lit indicator captions
 
 
-def test_lit_captions_cover_unlit_ones():
-    """A lit caption's word lies exactly on the unlit word of the skin, and its LED is on."""
+def test_lit_captions_cover_unlit_ones(k):
+    """A lit caption's word lies exactly on the unlit word of the skin, and its LED is on, at
+    every scale."""
     from PIL import Image
     import palette
-    skin = Image.open(image_path(2)).convert("RGB")
+    skin = Image.open(image_path(2, k)).convert("RGB")
     for slot, (x, y) in CAPTIONS_AT.items():
         name, w, h, _ = IMAGES[slot]
-        lit = Image.open(image_path(slot))
+        name, x, y, w, h = "%s@%dx" % (name, k), x * k, y * k, w * k, h * k
+        lit = Image.open(image_path(slot, k))
         word = {(i, j) for j in range(h) for i in range(w)
                 if lit.getpixel((i, j)) == palette.CAPTION_LIT + (255,)}
         unlit = {(i, j) for j in range(h) for i in range(w)
                  if skin.getpixel((x + i, y + j)) == palette.DISPLAY_CAPTION}
-        check("%s word lines up with the unlit caption" % name, word == unlit and len(word) > 10,
+        check("%s word lines up with the unlit caption" % name,
+              word == unlit and len(word) > 10 * k * k,
               "%d lit, %d unlit" % (len(word), len(unlit)))
-        led = lit.getpixel((3, 3))
+        led = lit.getpixel((3 * k + k // 2, 3 * k + k // 2))
         check("%s LED lit" % name, led[3] == 255 and led[:3] != palette.CAPTION_LIT, str(led))
 
 
-def test_lit_symbols_cover_unlit_ones():
+def test_lit_symbols_cover_unlit_ones(k):
     """Placed at its control's corner, a lit symbol covers exactly the unlit symbol's solid
-    pixels in the skin (the speaker adds its sound waves, so there it only covers them)."""
+    pixels in the skin (the speaker adds its sound waves, so there it only covers them), at
+    every scale."""
     from PIL import Image
     import palette
-    skin = Image.open(image_path(2)).convert("RGB")
+    skin = Image.open(image_path(2, k)).convert("RGB")
     for slot, (x, y) in LIT_AT.items():
         name, w, h, _ = IMAGES[slot]
-        lit = Image.open(image_path(slot))
+        name, x, y, w, h = "%s@%dx" % (name, k), x * k, y * k, w * k, h * k
+        lit = Image.open(image_path(slot, k))
         lit_solid = {(i, j) for j in range(h) for i in range(w)
                      if lit.getpixel((i, j)) == palette.SYMBOL_LIT + (255,)}
         unlit_solid = {(i, j) for j in range(h) for i in range(w)
                        if skin.getpixel((x + i, y + j)) == palette.SYMBOL_UNLIT}
-        check("%s has a solid symbol" % name, len(unlit_solid) >= 4, str(len(unlit_solid)))
+        check("%s has a solid symbol" % name, len(unlit_solid) >= 4 * k * k,
+              str(len(unlit_solid)))
         if slot == 24:
             ok = unlit_solid <= lit_solid and len(lit_solid) > len(unlit_solid)
         else:
@@ -131,44 +139,48 @@ def test_lit_symbols_cover_unlit_ones():
                                                len(lit_solid & unlit_solid)))
 
 
-def test_volume_dot_corners():
+def test_volume_dot_corners(k):
     from PIL import Image
-    a = Image.open(image_path(23)).getchannel("A")
-    corners = [a.getpixel(p) for p in ((0, 0), (4, 0), (0, 4), (4, 4))]
-    check("volume dot corners transparent", corners == [0, 0, 0, 0], str(corners))
-    check("volume dot centre opaque", a.getpixel((2, 2)) == 255)
+    a = Image.open(image_path(23, k)).getchannel("A")
+    corners = [a.getpixel(p) for p in ((0, 0), (5 * k - 1, 0), (0, 5 * k - 1), (5 * k - 1, 5 * k - 1))]
+    check("volume dot@%dx corners transparent" % k, corners == [0, 0, 0, 0], str(corners))
+    check("volume dot@%dx centre opaque" % k, a.getpixel((5 * k // 2, 5 * k // 2)) == 255)
 
 
-def test_clock_box_is_skin_region():
+def crop(image, k, x, y, w, h):
+    return image.crop((x * k, y * k, (x + w) * k, (y + h) * k))
+
+
+def test_clock_box_is_skin_region(k):
     from PIL import Image
-    skin = Image.open(image_path(2)).convert("RGB")
-    box = Image.open(image_path(7)).convert("RGB")
-    check("clock box equals the skin at (107, 114)",
-          skin.crop((107, 114, 218, 164)).tobytes() == box.tobytes())
+    skin = Image.open(image_path(2, k)).convert("RGB")
+    box = Image.open(image_path(7, k)).convert("RGB")
+    check("clock box@%dx equals the skin at (107, 114)" % k,
+          crop(skin, k, 107, 114, 111, 50).tobytes() == box.tobytes())
 
 
-def test_display_strips_match_display_colour():
+def test_display_strips_match_display_colour(k):
     """Where the player draws its strips the skin is the display colour, so no seam shows."""
     from PIL import Image
-    skin = Image.open(image_path(2)).convert("RGB")
-    for name, (x, y, w, h) in (("marquee", (221, 126, 267, 25)), ("title", (230, 115, 250, 10)),
-                               ("spectrum", (230, 154, 250, 12))):
-        colours = set(skin.crop((x, y, x + w, y + h)).getdata())
-        check("%s area is RGB(72, 86, 101)" % name, colours == {(72, 86, 101)},
+    skin = Image.open(image_path(2, k)).convert("RGB")
+    for name, area in (("marquee", (221, 126, 267, 25)), ("title", (230, 115, 250, 10)),
+                       ("spectrum", (230, 154, 250, 12))):
+        colours = set(crop(skin, k, *area).getdata())
+        check("%s@%dx area is RGB(72, 86, 101)" % (name, k), colours == {(72, 86, 101)},
               str(list(colours)[:4]))
-    mini = Image.open(image_path(27)).convert("RGB")
-    colours = set(mini.crop((12, 14, 213, 27)).getdata())
-    check("mini strip area is RGB(72, 86, 101)", colours == {(72, 86, 101)})
+    mini = Image.open(image_path(27, k)).convert("RGB")
+    colours = set(crop(mini, k, 12, 14, 201, 13).getdata())
+    check("mini strip@%dx area is RGB(72, 86, 101)" % k, colours == {(72, 86, 101)})
 
 
-def test_seek_groove_rows():
+def test_seek_groove_rows(k):
     from PIL import Image
     rows = [(52, 63, 75), (52, 63, 75), (72, 82, 93), (28, 35, 41), (31, 38, 45), (36, 44, 51),
             (40, 49, 58), (45, 55, 64), (70, 81, 91), (50, 60, 71), (49, 60, 71), (49, 60, 71)]
-    skin = Image.open(image_path(2)).convert("RGB")
-    ok = all(set(skin.crop((225, 174 + i, 484, 175 + i)).getdata()) == {c}
+    skin = Image.open(image_path(2, k)).convert("RGB")
+    ok = all(set(crop(skin, k, 225, 174 + i, 259, 1).getdata()) == {c}
              for i, c in enumerate(rows))
-    check("seek groove in the empty-track row colours", ok)
+    check("seek groove@%dx in the empty-track row colours" % k, ok)
 
 
 def printable_cp1251():
@@ -230,11 +242,15 @@ def test_repeatable():
     import importlib
     sys.path.insert(0, os.path.join(ROOT, "tools", "fonts"))
     make_skin = importlib.import_module("make_skin")
+    import raster
     from PIL import Image
-    images = make_skin.build_images()
-    same = all(images[s].tobytes() == Image.open(image_path(s)).convert(IMAGES[s][3]).tobytes()
-               for s in IMAGES)
-    check("committed images are what the generator makes", same)
+    for k in SCALES:
+        raster.set_scale(k)
+        images = make_skin.build_images()
+        same = all(images[s].tobytes() ==
+                   Image.open(image_path(s, k)).convert(IMAGES[s][3]).tobytes() for s in IMAGES)
+        check("committed %dx images are what the generator makes" % k, same)
+    raster.set_scale(1)
     import tempfile
     make_fonts = importlib.import_module("make_fonts")
     with tempfile.TemporaryDirectory() as tmp:
@@ -248,17 +264,20 @@ def test_repeatable():
 
 def main():
     total = 0
-    for slot in sorted(IMAGES):
-        total += test_png(slot)
+    for k in SCALES:
+        for slot in sorted(IMAGES):
+            total += test_png(slot, k)
     check("twenty-one images", len(IMAGES) == 21)
+    check("sets at 1x, 2x and 3x", SCALES == (1, 2, 3))
     check("PNG total under 300 KB", total < MAX_PNG_TOTAL, "%d bytes" % total)
-    test_lit_images_fade_out()
-    test_lit_symbols_cover_unlit_ones()
-    test_lit_captions_cover_unlit_ones()
-    test_volume_dot_corners()
-    test_clock_box_is_skin_region()
-    test_display_strips_match_display_colour()
-    test_seek_groove_rows()
+    for k in SCALES:
+        test_lit_images_fade_out(k)
+        test_lit_symbols_cover_unlit_ones(k)
+        test_lit_captions_cover_unlit_ones(k)
+        test_volume_dot_corners(k)
+        test_clock_box_is_skin_region(k)
+        test_display_strips_match_display_colour(k)
+        test_seek_groove_rows(k)
     ascii_chars = [chr(c) for c in range(0x20, 0x7F)]
     test_font("MicroTech", ascii_chars + printable_cp1251())
     got = test_font("Digital-7", ascii_chars)

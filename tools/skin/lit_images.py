@@ -32,7 +32,7 @@ def lit_symbol(name, frame, sigma=1.6, strength=1.25, fade_margin=3):
 def lit_dot():
     frame = layout.dot(401)
     m = dot_mask(401, frame)
-    ys, xs = np.mgrid[0:5, 0:5].astype(float)
+    ys, xs = np.meshgrid(raster.centres(5), raster.centres(5), indexing="ij")
     # Light falls from the top left: brightest a little above and left of centre.
     d = np.clip(np.hypot(xs - 1.6, ys - 1.6) / 3.2, 0, 1)[:, :, None]
     rgb = np.asarray(P.DOT_LIT_CENTRE, float) * (1 - d) + np.asarray(P.DOT_LIT_EDGE, float) * d
@@ -63,8 +63,7 @@ def lit_caption(label, frame, led_colour):
     """An indicator caption switched on: its LED lit with a small glow, its word bright."""
     fx, fy, fw, fh = frame
     x, y = layout.INDICATORS[label]
-    led = np.zeros((fh, fw))
-    led[y + 1 - fy:y + 4 - fy, x - fx:x + 3 - fx] = 1.0
+    led = raster.box(fw, fh, x - fx, y + 1 - fy, x + 3 - fx, y + 4 - fy)
     glow = np.clip(raster.gaussian_blur(led, 1.0) * 1.4, 0.0, 0.8) * raster.border_fade(fw, fh, 1)
     word = text_mask(fw, fh, label, x + 6 - fx, y - fy, SMALL, 1)
     led_rgb, led_a = _glow_composite(led, glow, led_colour, led_colour)

@@ -23,21 +23,17 @@ def _rr(box, r):
 
 
 def _shift_down(mask, n=1):
-    out = np.zeros_like(mask)
-    out[n:] = mask[:-n]
-    return out
+    return raster.shift_rows(mask, n)
 
 
 def _shift_up(mask, n=1):
-    out = np.zeros_like(mask)
-    out[:-n] = mask[n:]
-    return out
+    return raster.shift_rows(mask, -n)
 
 
 def paint_backdrop(c):
     c[:] = raster.vgradient(W, H, 0, H, P.BACKDROP_TOP, P.BACKDROP_BOTTOM)
     # A faint pool of light behind the panel keeps the black from looking flat.
-    ys, xs = np.mgrid[0:H, 0:W].astype(np.float64)
+    ys, xs = np.meshgrid(raster.centres(H), raster.centres(W), indexing="ij")
     d = ((xs - 300) / 330.0) ** 2 + ((ys - 165) / 190.0) ** 2
     raster.paint(c, np.clip(1.0 - d, 0, 1) ** 2, (34, 37, 44), 0.55)
 
@@ -52,7 +48,7 @@ def paint_bevelled_body(c, box, r, top, bottom, edge, highlight, highlight_opaci
     raster.paint(c, inner, raster.vgradient(W, H, y0, y1, top, bottom))
     rim = np.clip(inner - _shift_down(inner), 0, 1)
     # The highlight fades out towards the rounded ends.
-    xs = np.arange(W, dtype=np.float64)
+    xs = raster.centres(W)
     span = np.clip(np.minimum(xs - x0, x1 - xs) / max(1.0, r * 2.0), 0, 1)
     raster.paint(c, rim * span[None, :], highlight, highlight_opacity)
     if shade is not None:
@@ -115,43 +111,39 @@ def paint_display(c):
     raster.paint(c, field, P.DISPLAY)
     # Faint inner shadow along the top and left edges, clear of the run-time strips.
     for i, a in enumerate((0.55, 0.25)):
-        band = np.zeros((H, W))
-        band[fy0 + i, fx0:fx1] = 1.0
-        band[fy0:fy1, fx0 + i] = 1.0
+        band = raster.zeros(W, H)
+        band[raster.one(fy0 + i), raster.span(fx0, fx1)] = 1.0
+        band[raster.span(fy0, fy1), raster.one(fx0 + i)] = 1.0
         raster.paint(c, band * field, P.DISPLAY_SHADOW, a)
     paint_clock_box(c)
     # Divider between the clock and the text area.
     dy0, dy1 = 118, 186
     dark, light = layout.DIVIDER_X, layout.DIVIDER_X + 1
-    c[dy0:dy1, dark] = c[dy0:dy1, dark] * 0.35 + np.array(P.DIVIDER_DARK) * 0.65
-    c[dy0:dy1, light] = c[dy0:dy1, light] * 0.5 + np.array(P.DIVIDER_LIGHT) * 0.5
+    rows, dark, light = raster.span(dy0, dy1), raster.one(dark), raster.one(light)
+    c[rows, dark] = c[rows, dark] * 0.35 + np.array(P.DIVIDER_DARK) * 0.65
+    c[rows, light] = c[rows, light] * 0.5 + np.array(P.DIVIDER_LIGHT) * 0.5
     paint_indicators(c)
     paint_seek_groove(c)
     # A hairline base under the spectrum bars.
     sx, sy, sw, sh = layout.SPECTRUM
-    c[sy + sh + 1, sx:sx + sw] = np.array(P.DIVIDER_DARK, dtype=np.float64)
+    c[raster.one(sy + sh + 1), raster.span(sx, sx + sw)] = np.array(P.DIVIDER_DARK, dtype=np.float64)
 
 
 def paint_clock_box(c):
     x, y, w, h = layout.CLOCK_BOX
-    box = np.zeros((H, W))
-    box[y:y + h, x:x + w] = 1.0
+    box = raster.box(W, H, x, y, x + w, y + h)
     raster.paint(c, box, raster.vgradient(W, H, y, y + h, P.CLOCK_TOP, P.CLOCK_BOTTOM))
-    edge = np.zeros((H, W))
-    edge[y, x:x + w] = 1.0
-    edge[y:y + h, x] = 1.0
+    edge = raster.box(W, H, x, y, x + w, y + 1) + raster.box(W, H, x, y + 1, x + 1, y + h)
     raster.paint(c, edge, P.CLOCK_EDGE, 0.8)
-    rim = np.zeros((H, W))
-    rim[y + h - 1, x + 1:x + w] = 1.0
-    rim[y + 1:y + h, x + w - 1] = 1.0
+    rim = raster.box(W, H, x + 1, y + h - 1, x + w, y + h)
+    rim += raster.box(W, H, x + w - 1, y + 1, x + w, y + h - 1)
     raster.paint(c, rim, P.CLOCK_RIM, 0.7)
 
 
 def paint_indicators(c):
     """Repeat and shuffle captions under the clock: decoration, shown unlit."""
     for label, (x, y) in layout.INDICATORS.items():
-        led = np.zeros((H, W))
-        led[y + 1:y + 4, x:x + 3] = 1.0
+        led = raster.box(W, H, x, y + 1, x + 3, y + 4)
         raster.paint(c, led, P.DIVIDER_DARK)
         m = text_mask(W, H, label, x + 6, y, SMALL, 1)
         raster.paint(c, m, P.DISPLAY_CAPTION)
@@ -160,22 +152,23 @@ def paint_indicators(c):
 def paint_seek_groove(c):
     x, y, w, h = layout.SEEK
     for i, col in enumerate(P.SEEK_ROWS):
-        c[y + i, x:x + w] = np.array(col, dtype=np.float64)
+        c[raster.one(y + i), raster.span(x, x + w)] = np.array(col, dtype=np.float64)
     # Darker end caps frame the groove without touching it.
-    c[y + 2:y + h - 1, x - 1] = np.array(P.SEEK_ROWS[3], dtype=np.float64)
-    c[y + 2:y + h - 1, x + w] = np.array(P.SEEK_ROWS[3], dtype=np.float64)
+    rows = raster.span(y + 2, y + h - 1)
+    c[rows, raster.one(x - 1)] = np.array(P.SEEK_ROWS[3], dtype=np.float64)
+    c[rows, raster.one(x + w)] = np.array(P.SEEK_ROWS[3], dtype=np.float64)
 
 
 def paint_seam(c):
     """A fine seam across the panel between the display section and the keys."""
     x0, _, x1, _ = layout.PANEL
     y = layout.SEAM_Y
-    xs = np.arange(W, dtype=np.float64)
+    xs = raster.centres(W)
     fade = np.clip(np.minimum(xs - (x0 + 3), (x1 - 3) - xs) / 24.0, 0, 1)
-    dark = np.zeros((H, W))
-    dark[y] = fade
-    light = np.zeros((H, W))
-    light[y + 1] = fade
+    dark = raster.zeros(W, H)
+    dark[raster.one(y)] = fade
+    light = raster.zeros(W, H)
+    light[raster.one(y + 1)] = fade
     raster.paint(c, dark, P.PANEL_SHADE, 0.9)
     raster.paint(c, light, P.PANEL_HIGHLIGHT, 0.35)
 
@@ -204,17 +197,17 @@ def paint_reflection(c):
     x0, y0, x1, y1 = layout.PANEL
     rows = 44
     panel = _mask([_rr(layout.PANEL, layout.PANEL_RADIUS)])
-    src = c[y1 - rows:y1].copy()[::-1]
-    src_mask = panel[y1 - rows:y1][::-1]
+    src = c[raster.span(y1 - rows, y1)].copy()[::-1]
+    src_mask = panel[raster.span(y1 - rows, y1)][::-1]
     top = y1 + 2
-    fade = (0.30 * (1.0 - np.arange(rows) / rows) ** 2)[:, None]
-    region = c[top:top + rows]
+    fade = (0.30 * (1.0 - np.maximum(raster.centres(rows), 0.0) / rows) ** 2)[:, None]
+    region = c[raster.span(top, top + rows)]
     a = (src_mask * fade)[:, :, None]
     region[:] = region * (1 - a) + src * a
 
 
 def paint_main_skin():
-    c = np.zeros((H, W, 3))
+    c = np.zeros((H * raster.SCALE, W * raster.SCALE, 3))
     paint_backdrop(c)
     paint_panel(c)
     paint_top_strip(c)
@@ -227,4 +220,4 @@ def paint_main_skin():
 
 def clock_box_from(skin_canvas):
     x, y, w, h = layout.CLOCK_BOX
-    return skin_canvas[y:y + h, x:x + w].copy()
+    return skin_canvas[raster.span(y, y + h), raster.span(x, x + w)].copy()

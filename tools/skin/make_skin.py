@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Writes the skin PNG files into src/skin/data.
+"""Writes the skin PNG files into src/skin/data, at each scale of SCALES.
 
 Run with Debian's interpreter (it has python3-pil and python3-numpy):
     /usr/bin/python3 tools/skin/make_skin.py
@@ -15,7 +15,7 @@ import raster  # noqa: E402
 from lit_images import lit_images  # noqa: E402
 from main_skin import clock_box_from, paint_main_skin  # noqa: E402
 from mini_skin import paint_mini_skin, paint_seek_knob  # noqa: E402
-from skin_table import DATA_DIR, IMAGES, image_path  # noqa: E402
+from skin_table import DATA_DIR, IMAGES, SCALES, image_path  # noqa: E402
 
 
 def build_images():
@@ -30,22 +30,26 @@ def build_images():
     return images
 
 
-def check(slot, img):
+def check(slot, img, scale):
     name, w, h, mode = IMAGES[slot]
+    w, h = w * scale, h * scale
     if img.size != (w, h) or img.mode != mode:
         raise SystemExit("%s: built %s %s, want %dx%d %s" % (name, img.size, img.mode, w, h, mode))
 
 
 def main():
     os.makedirs(DATA_DIR, exist_ok=True)
-    images = build_images()
-    for slot in sorted(IMAGES):
-        img = images[slot]
-        check(slot, img)
-        # No text chunks, no time stamp: the file is a pure function of the pixels.
-        img.save(image_path(slot), format="PNG", optimize=True)
-    total = sum(os.path.getsize(image_path(s)) for s in IMAGES)
-    print("wrote %d images, %d bytes" % (len(IMAGES), total))
+    for scale in SCALES:
+        raster.set_scale(scale)
+        images = build_images()
+        for slot in sorted(IMAGES):
+            img = images[slot]
+            check(slot, img, scale)
+            # No text chunks, no time stamp: the file is a pure function of the pixels.
+            img.save(image_path(slot, scale), format="PNG", optimize=True)
+        total = sum(os.path.getsize(image_path(s, scale)) for s in IMAGES)
+        print("%dx: wrote %d images, %d bytes" % (scale, len(IMAGES), total))
+    raster.set_scale(1)
 
 
 if __name__ == "__main__":

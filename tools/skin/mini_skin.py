@@ -15,9 +15,7 @@ def _mask(polys):
 
 
 def _box(x0, y0, x1, y1):
-    m = np.zeros((H, W))
-    m[y0:y1, x0:x1] = 1.0
-    return m
+    return raster.box(W, H, x0, y0, x1, y1)
 
 
 def _transport_symbols():
@@ -40,25 +38,25 @@ def _transport_symbols():
 
 def _well(c, x0, y0, x1, y1, fill):
     """A recessed field: dark lip, the fill, and a light lower rim outside it."""
-    c[y1, x0:x1] = c[y1, x0:x1] * 0.5 + np.array(P.PANEL_HIGHLIGHT, float) * 0.5
+    row, cols = raster.one(y1), raster.span(x0, x1)
+    c[row, cols] = c[row, cols] * 0.5 + np.array(P.PANEL_HIGHLIGHT, float) * 0.5
     raster.paint(c, _box(x0, y0, x1, y1), (10, 10, 11))
     raster.paint(c, _box(x0 + 1, y0 + 1, x1 - 1, y1 - 1), fill)
 
 
 def paint_mini_skin():
-    c = np.zeros((H, W, 3))
+    c = np.zeros((H * raster.SCALE, W * raster.SCALE, 3))
     c[:] = (4, 4, 5)
     body = _mask([raster.rounded_rect(0, 0, W, H, 4)])
     raster.paint(c, body, P.PANEL_EDGE)
     inner = _mask([raster.rounded_rect(1, 1, W - 1, H - 1, 3)])
     raster.paint(c, inner, raster.vgradient(W, H, 0, H, P.MINI_TOP, P.MINI_BOTTOM))
-    top = np.zeros((H, W))
-    top[1, 4:W - 4] = 1.0
+    top = _box(4, 1, W - 4, 2)
     raster.paint(c, top, P.PANEL_HIGHLIGHT, 0.8)
 
     # Program name, top left.
     m = text_mask(W, H, "VOLNAR", 6, 3, LARGE, 1)
-    raster.paint(c, np.roll(m, 1, axis=0), P.ENGRAVED_SHADOW, 0.9)
+    raster.paint(c, np.roll(m, raster.SCALE, axis=0), P.ENGRAVED_SHADOW, 0.9)
     raster.paint(c, m, P.MINI_CAPTION)
 
     # Display strip behind control 28.
@@ -75,7 +73,7 @@ def paint_mini_skin():
 
     # Transport pictures.
     sym = _mask(_transport_symbols())
-    raster.paint(c, np.roll(sym, 1, axis=0), P.ENGRAVED_SHADOW, 0.7)
+    raster.paint(c, np.roll(sym, raster.SCALE, axis=0), P.ENGRAVED_SHADOW, 0.7)
     raster.paint(c, sym, P.MINI_SYMBOL)
 
     # Volume groove under control 29 and the number field under label 250.
@@ -90,8 +88,9 @@ def paint_mini_skin():
 
 
 def paint_seek_knob():
-    c = np.zeros((12, 5, 3))
+    c = np.zeros((12 * raster.SCALE, 5 * raster.SCALE, 3))
     c[:] = P.KNOB_FRAME
-    c[1:11, 1:4] = raster.vgradient(3, 10, 0, 10, P.KNOB_TOP, P.KNOB_BOTTOM)
-    c[1, 1:4] = (236, 237, 240)  # catch light on the top edge
+    c[raster.span(1, 11), raster.span(1, 4)] = raster.vgradient(3, 10, 0, 10, P.KNOB_TOP,
+                                                                P.KNOB_BOTTOM)
+    c[raster.one(1), raster.span(1, 4)] = (236, 237, 240)  # catch light on the top edge
     return c

@@ -7,6 +7,8 @@ the background and the lit one in a hover image, so the two coincide pixel for p
 
 import numpy as np
 
+import raster
+
 LARGE = {  # 5 x 7, square-shouldered technical letters
     "A": [".###.", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"],
     "D": ["####.", "#...#", "#...#", "#...#", "#...#", "#...#", "####."],
@@ -50,7 +52,8 @@ def text_width(text, font, spacing):
 
 
 def text_mask(width, height, text, x, y, font, spacing=1):
-    """0/1 mask of the given size with text's top-left corner at (x, y)."""
+    """0/1 mask of the given size with text's top-left corner at (x, y). At a larger scale
+    each letter pixel is a square of device pixels: the letters stay the same pixel art."""
     mask = np.zeros((height, width), dtype=np.float64)
     for c in text:
         rows = font[c]
@@ -59,4 +62,5 @@ def text_mask(width, height, text, x, y, font, spacing=1):
                 if ch == "#" and 0 <= y + j < height and 0 <= x + i < width:
                     mask[y + j, x + i] = 1.0
         x += len(rows[0]) + spacing
-    return mask
+    k = raster.SCALE
+    return mask if k == 1 else np.kron(mask, np.ones((k, k)))

@@ -5,6 +5,11 @@ rendered 8 x 8 supersampled, so a shape placed at the same spot relative to the 
 always yields the same coverage. That is what lets a lit image line up exactly with the
 unlit symbol painted into a background: both are rendered from one shape description at
 the same offset.
+
+Every coordinate and size is in pixels of the art at 1x. The art is rendered for one scale at a
+time (set_scale): an array then has SCALE device pixels per pixel each way, so the same
+description gives the 2x and 3x images, drawn at their own resolution rather than enlarged.
+At scale 1 every helper computes exactly what it always has.
 """
 
 import math
@@ -13,22 +18,88 @@ import numpy as np
 from PIL import Image, ImageDraw
 
 SS = 8  # supersampling factor per axis
+SCALE = 1  # device pixels per art pixel, each way
+
+
+def set_scale(scale):
+    global SCALE
+    SCALE = scale
+
+
+def span(a, b):
+    """The device rows or columns of art pixels a..b (b exclusive)."""
+    return slice(a * SCALE, b * SCALE)
+
+
+def one(a):
+    """The device rows or columns of art pixel a."""
+    return slice(a * SCALE, (a + 1) * SCALE)
+
+
+def centres(n):
+    """The art coordinate of each device pixel of an n-pixel side, where art pixel i is i."""
+    return (np.arange(n * SCALE, dtype=np.float64) + 0.5) / SCALE - 0.5
+
+
+def zeros(width, height):
+    return np.zeros((height * SCALE, width * SCALE))
+
+
+def box(width, height, x0, y0, x1, y1):
+    """A mask of the given size that is 1 on the art pixels x0..x1, y0..y1 (exclusive)."""
+    m = zeros(width, height)
+    m[span(y0, y1), span(x0, x1)] = 1.0
+    return m
+
+
+def shift_rows(mask, n):
+    """The mask moved n art pixels down (up for negative n), zeros coming in."""
+    k = n * SCALE
+    out = np.zeros_like(mask)
+    if k > 0:
+        out[k:] = mask[:-k]
+    elif k < 0:
+        out[:k] = mask[-k:]
+    else:
+        out[:] = mask
+    return out
 
 
 def _to_hi(points, dx=0.0, dy=0.0):
     # PIL treats integer coordinates as pixel centres; shift by half a sub-pixel.
-    return [((x + dx) * SS - 0.5, (y + dy) * SS - 0.5) for x, y in points]
+    k = SS * SCALE
+    return [((x + dx) * k - 0.5, (y + dy) * k - 0.5) for x, y in points]
 
 
 def coverage(width, height, polygons, dx=0.0, dy=0.0):
-    """Coverage (0..1, shape height x width) of the union of the given polygons."""
-    hi = Image.new("L", (width * SS, height * SS), 0)
+    """Coverage (0..1, shape height x width device pixels) of the union of the polygons."""
+    w, h = width * SCALE, height * SCALE
+    polygons = [p for p in polygons if len(p) >= 3]
+    if SCALE == 1:
+        x0, y0, x1, y1 = 0, 0, w, h
+    else:
+        # Only the device pixels the shapes can touch are supersampled: a whole 3x window
+        # supersampled would take gigabytes.
+        out = np.zeros((h, w))
+        pts = [((x + dx) * SCALE, (y + dy) * SCALE) for p in polygons for x, y in p]
+        if not pts:
+            return out
+        x0 = max(0, int(np.floor(min(p[0] for p in pts))) - 1)
+        y0 = max(0, int(np.floor(min(p[1] for p in pts))) - 1)
+        x1 = min(w, int(np.ceil(max(p[0] for p in pts))) + 1)
+        y1 = min(h, int(np.ceil(max(p[1] for p in pts))) + 1)
+        if x0 >= x1 or y0 >= y1:
+            return out
+    hi = Image.new("L", ((x1 - x0) * SS, (y1 - y0) * SS), 0)
     draw = ImageDraw.Draw(hi)
     for poly in polygons:
-        if len(poly) >= 3:
-            draw.polygon(_to_hi(poly, dx, dy), fill=255)
+        draw.polygon(_to_hi(poly, dx - x0 / SCALE, dy - y0 / SCALE), fill=255)
     arr = np.asarray(hi, dtype=np.float64) / 255.0
-    return arr.reshape(height, SS, width, SS).mean(axis=(1, 3))
+    part = arr.reshape(y1 - y0, SS, x1 - x0, SS).mean(axis=(1, 3))
+    if SCALE == 1:
+        return part
+    out[y0:y1, x0:x1] = part
+    return out
 
 
 def rect(x0, y0, x1, y1):
@@ -76,21 +147,23 @@ def segment(x0, y0, x1, y1, w):
 
 def vgradient(width, height, y0, y1, c0, c1):
     """Colour array with a vertical linear gradient from c0 at row y0 to c1 at row y1."""
-    ys = (np.arange(height, dtype=np.float64) + 0.5)
+    ys = (np.arange(height * SCALE, dtype=np.float64) + 0.5) / SCALE
     t = np.clip((ys - y0) / max(1e-9, (y1 - y0)), 0.0, 1.0)[:, None, None]
     c0 = np.asarray(c0, dtype=np.float64)
     c1 = np.asarray(c1, dtype=np.float64)
     col = c0 + (c1 - c0) * t
-    return np.broadcast_to(col, (height, width, 3)).copy()
+    return np.broadcast_to(col, (height * SCALE, width * SCALE, 3)).copy()
 
 
 def solid(width, height, c):
-    return np.broadcast_to(np.asarray(c, dtype=np.float64), (height, width, 3)).copy()
+    return np.broadcast_to(np.asarray(c, dtype=np.float64),
+                           (height * SCALE, width * SCALE, 3)).copy()
 
 
 def paint(canvas, mask, colour, opacity=1.0, at=(0, 0)):
-    """Blend colour (RGB tuple or array of the mask's size) into canvas through mask."""
-    x, y = at
+    """Blend colour (RGB tuple or array of the mask's size) into canvas through mask; `at`
+    in art pixels."""
+    x, y = at[0] * SCALE, at[1] * SCALE
     h, w = mask.shape
     region = canvas[y:y + h, x:x + w]
     col = np.asarray(colour, dtype=np.float64)
@@ -101,6 +174,7 @@ def paint(canvas, mask, colour, opacity=1.0, at=(0, 0)):
 
 
 def gaussian_blur(mask, sigma):
+    sigma = sigma * SCALE
     radius = max(1, int(math.ceil(sigma * 3)))
     xs = np.arange(-radius, radius + 1, dtype=np.float64)
     k = np.exp(-(xs * xs) / (2 * sigma * sigma))
@@ -113,10 +187,10 @@ def gaussian_blur(mask, sigma):
 
 def border_fade(width, height, margin):
     """1 inside, falling smoothly to exactly 0 on the outermost ring of pixels."""
-    xs = np.arange(width, dtype=np.float64)
-    ys = np.arange(height, dtype=np.float64)
-    dx = np.minimum(xs, width - 1 - xs)
-    dy = np.minimum(ys, height - 1 - ys)
+    xs = centres(width)
+    ys = centres(height)
+    dx = np.maximum(np.minimum(xs, width - 1 - xs), 0.0)
+    dy = np.maximum(np.minimum(ys, height - 1 - ys), 0.0)
     d = np.minimum(dy[:, None], dx[None, :])
     t = np.clip(d / float(margin), 0.0, 1.0)
     return t * t * (3 - 2 * t)

@@ -1,7 +1,9 @@
 """The embedded skin images: slot number, file name, size and PNG colour type.
 
 This is the one place that ties an image slot of the player to a file in src/skin/data;
-the generator, the preview sheet and the art test all read it.
+the generator, the preview sheet and the art test all read it. Each image is made at every
+scale of SCALES, drawn for that resolution: "name.png" at 1x, "name@2x.png" with twice the
+pixels each way, and so on; the player shows the set that fits the screen.
 """
 
 import os
@@ -34,6 +36,9 @@ IMAGES = {
     30: ("shuffle_lit.png", 38, 10, "RGBA"),
 }
 
+# Device pixels per pixel of the sets made and embedded.
+SCALES = (1, 2, 3)
+
 # family name: file name
 FONTS = {
     "MicroTech": "microtech.ttf",
@@ -41,8 +46,13 @@ FONTS = {
 }
 
 
-def image_path(slot):
-    return os.path.join(DATA_DIR, IMAGES[slot][0])
+def scaled_name(name, scale):
+    base, ext = os.path.splitext(name)
+    return name if scale == 1 else "%s@%dx%s" % (base, scale, ext)
+
+
+def image_path(slot, scale=1):
+    return os.path.join(DATA_DIR, scaled_name(IMAGES[slot][0], scale))
 
 
 def font_path(family):

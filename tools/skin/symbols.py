@@ -124,7 +124,7 @@ def dot_mask(n, frame):
     x, y, w, h = layout.dot(n)
     for cx, cy in ((x, y), (x + w - 1, y), (x, y + h - 1), (x + w - 1, y + h - 1)):
         if 0 <= cx - fx < fw and 0 <= cy - fy < fh:
-            m[cy - fy, cx - fx] = 0.0
+            m[raster.one(cy - fy), raster.one(cx - fx)] = 0.0
     return m
 
 
