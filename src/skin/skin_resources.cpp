@@ -10,32 +10,32 @@ namespace {
 
 struct SkinImage {
     int slot;
-    EmbeddedFile (*file)();
+    EncodedImageSet (*files)();
 };
 
 // Decoded in this order at start-up.
 constexpr SkinImage kSkinImages[] = {
-    {kMainSkinImage, Embedded_skin_main_skin_png},
-    {kClockBoxImage, Embedded_skin_clock_box_png},
-    {kPlayLitImage, Embedded_skin_play_lit_png},
-    {kCloseLitImage, Embedded_skin_close_lit_png},
-    {kTrackPanelLitImage, Embedded_skin_playlist_lit_png},
-    {kPauseLitImage, Embedded_skin_pause_lit_png},
-    {kOpenLitImage, Embedded_skin_open_lit_png},
-    {kPreviousLitImage, Embedded_skin_previous_lit_png},
-    {kNextLitImage, Embedded_skin_next_lit_png},
-    {kVolumeDotImage, Embedded_skin_volume_dot_lit_png},
-    {kSpeakerLitImage, Embedded_skin_speaker_lit_png},
-    {kStationPanelLitImage, Embedded_skin_radio_lit_png},
-    {kSeekKnobImage, Embedded_skin_seek_knob_png},
-    {kMiniSkinImage, Embedded_skin_mini_skin_png},
-    {kMinimiseLitImage, Embedded_skin_minimise_lit_png},
-    {kRestoreLitImage, Embedded_skin_restore_lit_png},
-    {kRepeatKeyLitImage, Embedded_skin_repeat_key_lit_png},
-    {kEqualiserLitImage, Embedded_skin_equaliser_lit_png},
-    {kRepeatLitImage, Embedded_skin_repeat_lit_png},
-    {kRepeatOneLitImage, Embedded_skin_repeat_one_lit_png},
-    {kShuffleLitImage, Embedded_skin_shuffle_lit_png},
+    {kMainSkinImage, EmbeddedSet_skin_main_skin_png},
+    {kClockBoxImage, EmbeddedSet_skin_clock_box_png},
+    {kPlayLitImage, EmbeddedSet_skin_play_lit_png},
+    {kCloseLitImage, EmbeddedSet_skin_close_lit_png},
+    {kTrackPanelLitImage, EmbeddedSet_skin_playlist_lit_png},
+    {kPauseLitImage, EmbeddedSet_skin_pause_lit_png},
+    {kOpenLitImage, EmbeddedSet_skin_open_lit_png},
+    {kPreviousLitImage, EmbeddedSet_skin_previous_lit_png},
+    {kNextLitImage, EmbeddedSet_skin_next_lit_png},
+    {kVolumeDotImage, EmbeddedSet_skin_volume_dot_lit_png},
+    {kSpeakerLitImage, EmbeddedSet_skin_speaker_lit_png},
+    {kStationPanelLitImage, EmbeddedSet_skin_radio_lit_png},
+    {kSeekKnobImage, EmbeddedSet_skin_seek_knob_png},
+    {kMiniSkinImage, EmbeddedSet_skin_mini_skin_png},
+    {kMinimiseLitImage, EmbeddedSet_skin_minimise_lit_png},
+    {kRestoreLitImage, EmbeddedSet_skin_restore_lit_png},
+    {kRepeatKeyLitImage, EmbeddedSet_skin_repeat_key_lit_png},
+    {kEqualiserLitImage, EmbeddedSet_skin_equaliser_lit_png},
+    {kRepeatLitImage, EmbeddedSet_skin_repeat_lit_png},
+    {kRepeatOneLitImage, EmbeddedSet_skin_repeat_one_lit_png},
+    {kShuffleLitImage, EmbeddedSet_skin_shuffle_lit_png},
 };
 
 }  // namespace
@@ -51,10 +51,9 @@ void LoadSkinImages() {
     CreateBlankImage(kSeekImage, kSeekBarWidth, kSeekBarHeight);
     CreateBlankImage(kMiniMarqueeImage, kMiniMarqueeWidth, kMiniMarqueeHeight);
     CreateBlankImage(kMiniVolumeImage, kMiniVolumeBarWidth, kMiniVolumeBarHeight);
-    for (const SkinImage &image : kSkinImages) {
-        const EmbeddedFile file = image.file();
-        DecodeImageFromMemory(image.slot, file.data, file.size);
-    }
+    // Each at the screens' resolution, from the files drawn for it.
+    for (const SkinImage &image : kSkinImages)
+        DecodeImageSetFromMemory(image.slot, image.files());
     CreateBlankImage(kMarqueeImage, kMarqueeWidth, kMarqueeHeight);
 }
 

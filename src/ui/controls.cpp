@@ -110,7 +110,7 @@ NativeHandle CreateCheckBox(int control, int x, int y, int width, int height,
 void SetControlValue(int control, std::intptr_t value) {
     if (auto *image = ControlAs<ImageControl>(control, ControlKind::kImage)) {
         const ImageRecord *record = ImageFromHandle(static_cast<NativeHandle>(value));
-        image->ShowImage(record ? record->image : QImage());
+        image->ShowImage(record ? record->image : QImage(), static_cast<NativeHandle>(value));
     } else if (auto *list = ControlAs<ListControl>(control, ControlKind::kList)) {
         list->SelectQuietly(value < 0 || value > INT_MAX ? -1 : static_cast<int>(value));
     } else if (auto *box = ControlAs<QCheckBox>(control, ControlKind::kCheckBox)) {

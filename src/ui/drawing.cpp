@@ -5,6 +5,11 @@
 // drawing itself. A QPainter is opened only inside one text or image operation and closed
 // before it returns, and the target image is looked up anew by every operation: no painter or
 // pixel pointer outlives an operation, whatever later happens to the slot or window.
+//
+// Coordinates are pixels of the window; the target holds device pixels (device_pixels.h). A
+// box covers the device pixels between the device edges of its own edges, a line's pixel the
+// square of device pixels of that pixel, and text and images are drawn at the device
+// resolution. At ratio 1 every operation writes exactly the pixels it names.
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGlyphRun>
@@ -20,6 +25,7 @@
 #include <optional>
 #include <string>
 
+#include "device_pixels.h"
 #include "drawing.h"
 #include "ui_internal.h"
 
@@ -48,6 +54,7 @@ struct MeasuredText {
     QImage rendered;
     Colour renderedPen = 0;
     Colour renderedBack = 0;
+    double renderedRatio = 1.0;
     std::uint64_t lastUse = 0;  // the least recently used entry is replaced
 };
 // Rendered texts larger than this are drawn directly each time instead of being kept.
@@ -63,7 +70,7 @@ struct Drawing {
     bool transparentText = false;
     Colour pen = 0;
     Colour textBack = 0xFFFFFF;
-    QRect changed;  // window targets: the area EndDrawing asks the window to repaint
+    QRect changed;  // window targets: the device pixels EndDrawing asks the window to repaint
     // Set while the whole target is known to hold one opaque pixel value (a fill of all of
     // it and nothing since): text on it then needs no look at its surroundings. The image's
     // cache key tells a replaced or otherwise changed image.
@@ -249,14 +256,16 @@ QImage *PixelsOf(Drawing &drawing) {
 // image are visited, so a line of any length costs at most one image side.
 QRect PlotLine(QImage &image, std::int64_t major1, std::int64_t minor1, std::int64_t major2,
                std::int64_t minor2, bool majorIsY, Colour colour) {
+    const double ratio = image.devicePixelRatio();
+    const QSize size = LogicalSize(image);
     // Always run from the lower major end, so that swapping the end points gives the same
     // pixels.
     if (major2 < major1) {
         std::swap(major1, major2);
         std::swap(minor1, minor2);
     }
-    const std::int64_t majorSize = majorIsY ? image.height() : image.width();
-    const std::int64_t minorSize = majorIsY ? image.width() : image.height();
+    const std::int64_t majorSize = majorIsY ? size.height() : size.width();
+    const std::int64_t minorSize = majorIsY ? size.width() : size.height();
     const std::int64_t run = major2 - major1;
     const std::int64_t rise = minor2 >= minor1 ? minor2 - minor1 : minor1 - minor2;
     const std::int64_t minorStep = minor2 >= minor1 ? 1 : -1;
@@ -266,7 +275,7 @@ QRect PlotLine(QImage &image, std::int64_t major1, std::int64_t minor1, std::int
 
     const bool direct = HasDirectPixels(image);
     const QRgb pixel = OpaquePixel(colour);
-    uchar *bits = direct ? image.bits() : nullptr;
+    uchar *bits = direct && ratio == 1.0 ? image.bits() : nullptr;
     const qsizetype stride = image.bytesPerLine();
     // Step i lies rise * i / run minor pixels from the start, rounded half up: the quotient
     // and remainder of (2 * rise * i + run) / (2 * run), advanced without dividing.
@@ -281,12 +290,16 @@ QRect PlotLine(QImage &image, std::int64_t major1, std::int64_t minor1, std::int
         if (minor >= 0 && minor < minorSize) {
             const int x = static_cast<int>(majorIsY ? minor : major);
             const int y = static_cast<int>(majorIsY ? major : minor);
-            if (direct) {
+            if (ratio != 1.0) {
+                touched |= FillPixels(image, DeviceEdge(x, ratio), DeviceEdge(y, ratio),
+                                      DeviceEdge(x + 1, ratio), DeviceEdge(y + 1, ratio), colour);
+            } else if (direct) {
                 reinterpret_cast<QRgb *>(bits + y * stride)[x] = pixel;
+                touched |= QRect(x, y, 1, 1);
             } else {
                 image.setPixelColor(x, y, OpaqueColour(colour));
+                touched |= QRect(x, y, 1, 1);
             }
-            touched |= QRect(x, y, 1, 1);
         }
         remainder += 2 * rise;
         while (remainder >= denominator) {
@@ -318,15 +331,18 @@ bool MarginIsPlain(const QImage &image, const QRect &box, int margin, QRgb pixel
     return true;
 }
 
+// Rendered at the target's ratio: the copy is then of device pixels.
 const QImage &RenderedText(Drawing &drawing, MeasuredText &measured, Colour pen, Colour back,
-                           int margin) {
+                           int margin, double ratio) {
     if (measured.rendered.isNull() || measured.renderedPen != pen ||
-        measured.renderedBack != back) {
+        measured.renderedBack != back || measured.renderedRatio != ratio) {
         const QFontMetrics &metrics = Metrics(drawing);
         const int height = measured.height;
-        measured.rendered =
-            QImage(measured.width + 2 * margin, height + 2 * margin, QImage::Format_RGB32);
+        measured.rendered = QImage(DeviceLength(measured.width + 2 * margin, ratio),
+                                   DeviceLength(height + 2 * margin, ratio), QImage::Format_RGB32);
         measured.rendered.fill(OpaquePixel(back));
+        measured.rendered.setDevicePixelRatio(ratio);
+        measured.renderedRatio = ratio;
         const QList<QGlyphRun> &glyphs = LaidOutGlyphs(measured);
         const QPointF origin(margin,
                              static_cast<double>(margin) + metrics.ascent() - measured.baseline);
@@ -368,12 +384,16 @@ void DrawTextInColour(int x, int y, const std::string &text, Colour colour) {
     // cannot reach the image is skipped, which also keeps far-off coordinates away from the
     // paint engine's fixed-point arithmetic.
     const std::int64_t margin = std::max<std::int64_t>(height, 1);
-    if (x - margin >= image->width() || x + width + margin <= 0 || y - margin >= image->height() ||
+    const double ratio = image->devicePixelRatio();
+    const QSize size = LogicalSize(*image);
+    if (x - margin >= size.width() || x + width + margin <= 0 || y - margin >= size.height() ||
         y + height + margin <= 0)
         return;
     // Opaque text whose surroundings are its back colour, as on the scrolling strips: the
     // same pixels come from the text rendered once.
-    const QRect box(x, y, static_cast<int>(width), static_cast<int>(height));
+    const QRect box =
+        DeviceRect(QRect(x, y, static_cast<int>(width), static_cast<int>(height)), ratio);
+    const int deviceMargin = DeviceLength(static_cast<int>(margin), ratio);
     const QRgb back = OpaquePixel(drawing->textBack);
     const bool allBack = drawing->plain && drawing->plain->imageKey == image->cacheKey() &&
                          drawing->plain->pixel == back;
@@ -382,11 +402,12 @@ void DrawTextInColour(int x, int y, const std::string &text, Colour colour) {
     if (!allBack) WritePendingFill(*drawing, *image);
     if (!drawing->transparentText && image->format() == QImage::Format_RGB32 &&
         (width + 2 * margin) * (height + 2 * margin) <= kMaxRenderedPixels &&
-        (allBack || MarginIsPlain(*image, box, static_cast<int>(margin), back))) {
+        (allBack || MarginIsPlain(*image, box, deviceMargin, back))) {
         drawing->plain.reset();
-        const QImage &rendered =
-            RenderedText(*drawing, measured, colour, drawing->textBack, static_cast<int>(margin));
-        const QRect copied = CopyPixels(*image, rendered, x - margin, y - margin);
+        const QImage &rendered = RenderedText(*drawing, measured, colour, drawing->textBack,
+                                              static_cast<int>(margin), ratio);
+        const QRect copied = CopyPixels(*image, rendered, DeviceEdge(x - margin, ratio),
+                                        DeviceEdge(y - margin, ratio));
         NoteChanged(*drawing, copied);
         if (fillNoted) {
             // The noted fill, around the copy: the same pixels as the fill and then the copy.
@@ -405,7 +426,8 @@ void DrawTextInColour(int x, int y, const std::string &text, Colour colour) {
     WritePendingFill(*drawing, *image);
     drawing->plain.reset();
     if (!drawing->transparentText)
-        NoteChanged(*drawing, FillPixels(*image, x, y, x + width, y + height, drawing->textBack));
+        NoteChanged(*drawing, FillPixels(*image, box.left(), box.top(), box.left() + box.width(),
+                                         box.top() + box.height(), drawing->textBack));
     {
         const QList<QGlyphRun> &glyphs = LaidOutGlyphs(measured);
         const QPointF origin(
@@ -415,8 +437,10 @@ void DrawTextInColour(int x, int y, const std::string &text, Colour colour) {
         for (const QGlyphRun &run : glyphs)
             painter.drawGlyphRun(origin, run);
     }
-    NoteChanged(*drawing, ClipToImage(*image, x - margin, y - margin, x + width + margin,
-                                      y + height + margin));
+    NoteChanged(
+        *drawing,
+        ClipToImage(*image, DeviceEdge(x - margin, ratio), DeviceEdge(y - margin, ratio),
+                    DeviceEdge(x + width + margin, ratio), DeviceEdge(y + height + margin, ratio)));
 }
 
 }  // namespace
@@ -461,8 +485,12 @@ void EndDrawing() {
     drawing->metrics.reset();
     // The font is kept until the next drawing sets its own: a default font made here would
     // take the application's font lock every time.
-    if (drawing->kind == TargetKind::kWindow && !drawing->changed.isEmpty())
-        WindowOverlayChanged(drawing->number, drawing->changed);
+    if (drawing->kind == TargetKind::kWindow && !drawing->changed.isEmpty()) {
+        const QImage *overlay = TargetImage(*drawing);
+        WindowOverlayChanged(
+            drawing->number,
+            CoveringRect(drawing->changed, overlay ? overlay->devicePixelRatio() : 1.0));
+    }
     drawing->changed = QRect();
 }
 
@@ -494,8 +522,10 @@ void FillBox(int x, int y, int width, int height, Colour colour) {
     // A negative size spans the same number of pixels on the other side of x or y.
     const std::int64_t x1 = x, x2 = static_cast<std::int64_t>(x) + width;
     const std::int64_t y1 = y, y2 = static_cast<std::int64_t>(y) + height;
-    if (std::min(x1, x2) <= 0 && std::min(y1, y2) <= 0 && std::max(x1, x2) >= image->width() &&
-        std::max(y1, y2) >= image->height() && HasDirectPixels(*image) &&
+    const double ratio = image->devicePixelRatio();
+    const QSize size = LogicalSize(*image);
+    if (std::min(x1, x2) <= 0 && std::min(y1, y2) <= 0 && std::max(x1, x2) >= size.width() &&
+        std::max(y1, y2) >= size.height() && HasDirectPixels(*image) &&
         drawing->kind == TargetKind::kImage) {
         // All of an image slot: noted, written when needed (see Drawing::Plain). A window's
         // overlay is filled at once: Qt may paint from it while a drawing goes on.
@@ -504,8 +534,9 @@ void FillBox(int x, int y, int width, int height, Colour colour) {
         return;
     }
     WritePendingFill(*drawing, *image);
-    const QRect filled = FillPixels(*image, std::min(x1, x2), std::min(y1, y2), std::max(x1, x2),
-                                    std::max(y1, y2), colour);
+    const QRect filled = FillPixels(
+        *image, DeviceEdge(std::min(x1, x2), ratio), DeviceEdge(std::min(y1, y2), ratio),
+        DeviceEdge(std::max(x1, x2), ratio), DeviceEdge(std::max(y1, y2), ratio), colour);
     NoteChanged(*drawing, filled);
     drawing->plain.reset();
     if (filled == image->rect() && HasDirectPixels(*image))
@@ -548,32 +579,39 @@ void DrawImageScaled(NativeHandle imageHandle, int x, int y, int width, int heig
     // writing to the target detaches it from this copy.
     const QImage source = record->image;
     if (source.isNull()) return;
-    const QRect visible = ClipToImage(*target, x, y, static_cast<std::int64_t>(x) + width,
-                                      static_cast<std::int64_t>(y) + height);
+    const double ratio = target->devicePixelRatio();
+    const std::int64_t left = DeviceEdge(x, ratio), top = DeviceEdge(y, ratio);
+    const std::int64_t right = DeviceEdge(static_cast<std::int64_t>(x) + width, ratio);
+    const std::int64_t bottom = DeviceEdge(static_cast<std::int64_t>(y) + height, ratio);
+    const QRect visible = ClipToImage(*target, left, top, right, bottom);
     if (visible.isEmpty()) return;
     drawing->plain.reset();
 
-    if (width == source.width() && height == source.height() &&
+    if (right - left == source.width() && bottom - top == source.height() &&
         source.format() == QImage::Format_RGB32 && HasDirectPixels(*target)) {
         // Same size and opaque: a plain copy of the visible rows.
         uchar *bits = target->bits();
         const qsizetype stride = target->bytesPerLine();
         for (int ty = visible.top(); ty <= visible.bottom(); ++ty) {
             const auto *from =
-                reinterpret_cast<const QRgb *>(source.constScanLine(ty - y)) + (visible.left() - x);
+                reinterpret_cast<const QRgb *>(source.constScanLine(static_cast<int>(ty - top))) +
+                (visible.left() - left);
             std::copy_n(from, visible.width(),
                         reinterpret_cast<QRgb *>(bits + ty * stride) + visible.left());
         }
     } else {
         // The part of the source that lands on the visible area, so that a huge stretch never
-        // hands the paint engine far-off coordinates.
+        // hands the paint engine far-off coordinates. The painter works in pixels of the
+        // window, the source rectangle in the source's device pixels.
+        const QRectF shown(visible.left() / ratio, visible.top() / ratio, visible.width() / ratio,
+                           visible.height() / ratio);
         const double scaleX = static_cast<double>(source.width()) / width;
         const double scaleY = static_cast<double>(source.height()) / height;
-        const QRectF from((visible.left() - static_cast<double>(x)) * scaleX,
-                          (visible.top() - static_cast<double>(y)) * scaleY,
-                          visible.width() * scaleX, visible.height() * scaleY);
+        const QRectF from((shown.left() - static_cast<double>(x)) * scaleX,
+                          (shown.top() - static_cast<double>(y)) * scaleY, shown.width() * scaleX,
+                          shown.height() * scaleY);
         QPainter painter(target);
-        painter.drawImage(QRectF(visible), source, from);
+        painter.drawImage(shown, source, from);
     }
     NoteChanged(*drawing, visible);
 }

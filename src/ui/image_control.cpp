@@ -32,14 +32,17 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "device_pixels.h"
 #include "event_queue.h"
 #include "pixel_rows.h"
 #include "top_window.h"
+#include "ui_internal.h"
 
 namespace {
 
 bool SameLayout(const QImage &a, const QImage &b) {
-    return a.size() == b.size() && a.format() == b.format() && a.bytesPerLine() == b.bytesPerLine();
+    return a.size() == b.size() && a.format() == b.format() &&
+           a.bytesPerLine() == b.bytesPerLine() && a.devicePixelRatio() == b.devicePixelRatio();
 }
 
 // The bytes of a row that hold pixels (not the padding after them).
@@ -52,7 +55,7 @@ bool SameRow(const QImage &a, const QImage &b, int y, std::size_t bytes) {
     return std::memcmp(a.constScanLine(y), b.constScanLine(y), bytes) == 0;
 }
 
-// The farthest a scrolling line moves in one tick, and more.
+// The farthest a scrolling line moves in one tick, and more, in pixels of the window.
 constexpr int kMaxShift = 4;
 
 // True when every row from top to bottom of `after` is the row of `before` moved dx pixels
@@ -72,11 +75,12 @@ bool ShiftedRows(const QImage &before, const QImage &after, int top, int bottom,
 // The sideways move that turns `before` into `after` in the rows top to bottom, or 0 when
 // the change is not one. Only 32-bit images wide enough for a move to save anything. The
 // last move is tried first: a scrolling line moves by the same step tick after tick.
-int HorizontalShift(const QImage &before, const QImage &after, int top, int bottom, int last) {
-    if (after.depth() != 32 || after.width() <= 4 * kMaxShift) return 0;
-    if (last != 0 && std::abs(last) <= kMaxShift && ShiftedRows(before, after, top, bottom, last))
+int HorizontalShift(const QImage &before, const QImage &after, int top, int bottom, int last,
+                    int maxShift) {
+    if (after.depth() != 32 || after.width() <= 4 * maxShift) return 0;
+    if (last != 0 && std::abs(last) <= maxShift && ShiftedRows(before, after, top, bottom, last))
         return last;
-    for (int k = 1; k <= kMaxShift; ++k) {
+    for (int k = 1; k <= maxShift; ++k) {
         if (-k != last && ShiftedRows(before, after, top, bottom, -k)) return -k;
         if (k != last && ShiftedRows(before, after, top, bottom, k)) return k;
     }
@@ -97,7 +101,8 @@ ImageControl::ImageControl(QWidget *parent, int number, int window)
     setMouseTracking(true);
 }
 
-void ImageControl::ShowImage(const QImage &image) {
+void ImageControl::ShowImage(const QImage &image, NativeHandle from) {
+    shownSet_ = !image.isNull() && IsImageOfSet(from) ? from : 0;
     if (image.isNull()) {
         if (!image_.isNull()) {
             image_ = QImage();
@@ -107,7 +112,7 @@ void ImageControl::ShowImage(const QImage &image) {
         }
         return;
     }
-    if (size() != image.size()) resize(image.size());
+    if (const QSize shown = LogicalSize(image); size() != shown) resize(shown);
     if (image_.isNull() || !SameLayout(image_, image)) {
         // Shares the pixels until the image slot is drawn on again; from then on the
         // control owns this buffer and later assignments copy into it.
@@ -126,12 +131,20 @@ void ImageControl::ShowImage(const QImage &image) {
     int bottom = image.height() - 1;
     while (bottom > top && SameRow(image_, image, bottom, used))
         --bottom;
-    const QRect changed(0, top, width(), bottom - top + 1);
+    // Rows and moves are found in device pixels; what is repainted is the window's pixels
+    // that hold them, and a move only one of whole pixels of the window.
+    const double ratio = image.devicePixelRatio();
+    const int whole = WholeRatio(ratio);
+    const QRect changed =
+        ratio == 1.0 ? QRect(0, top, width(), bottom - top + 1)
+                     : CoveringRect(QRect(0, top, image.width(), bottom - top + 1), ratio) & rect();
     // Only an opaque control can be scrolled: Qt moves what it painted, not what lies below.
-    const int dx = testAttribute(Qt::WA_OpaquePaintEvent) && isVisible()
-                       ? HorizontalShift(image_, image, top, bottom, lastDx_)
-                       : 0;
-    lastDx_ = dx;
+    const int deviceDx =
+        testAttribute(Qt::WA_OpaquePaintEvent) && isVisible() && whole != 0
+            ? HorizontalShift(image_, image, top, bottom, lastDx_, kMaxShift * whole)
+            : 0;
+    lastDx_ = deviceDx;
+    const int dx = deviceDx % std::max(whole, 1) == 0 ? deviceDx / std::max(whole, 1) : 0;
     if (image_.isDetached()) {
         const auto line = static_cast<std::size_t>(image.bytesPerLine());
         std::memcpy(image_.scanLine(top), image.constScanLine(top),
@@ -180,8 +193,10 @@ bool ImageControl::CanPaintInStore() const {
     const QWindow *native = top->windowHandle();
     const QBackingStore *store = top->backingStore();
     // A store of another size is about to be made anew by Qt, which then repaints it all.
+    // Pixels go straight to the store where every pixel of the window is a square of them.
     return native && native->isExposed() && store && store->size() == top->size() &&
-           native->devicePixelRatio() == 1.0 && !CoveredFromAbove();
+           WholeRatio(native->devicePixelRatio()) != 0 &&
+           native->devicePixelRatio() == image_.devicePixelRatio() && !CoveredFromAbove();
 }
 
 bool ImageControl::PaintAtOnce(const QRect &changed, int dx) {
@@ -226,8 +241,11 @@ ImageControl::PendingPaint ImageControl::TakePendingPaint() {
 }
 
 bool ImageControl::SendToServer(const PendingPaint &paint) {
-    if (paint.toServer && mirror_.Send(window()->windowHandle(), image_,
-                                       paint.area.translated(-pos()), paint.dx, pos()))
+    // The server has the window's device pixels (CanPaintInStore: a whole ratio).
+    const int k = WholeRatio(image_.devicePixelRatio());
+    if (paint.toServer && k != 0 &&
+        mirror_.Send(window()->windowHandle(), image_, DeviceRect(paint.area.translated(-pos()), k),
+                     paint.dx * k, pos() * k))
         return true;
     mirror_.Forget();
     return false;
@@ -238,14 +256,20 @@ void ImageControl::CopyToStore(QPaintDevice *device, const QRect &area) const {
     if (CopyOpaqueRows(image_, from, device, area.topLeft())) return;
     QPainter painter(device);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(area.topLeft(), image_, from);
+    painter.drawImage(QRectF(area), image_, QRectF(DeviceRect(from, image_.devicePixelRatio())));
+}
+
+void ImageControl::TakeImageOfSetAgain() {
+    mirror_.Forget();
+    if (const ImageRecord *record = ImageFromHandle(shownSet_)) ShowImage(record->image, shownSet_);
 }
 
 // An image without alpha that covers the whole control hides everything below it, so Qt
 // need not paint the window underneath first: that halves the work of the refresh, whose
 // strips and bars are such images. Anything else lets the window show through.
 void ImageControl::UpdateOpacity() {
-    const bool opaque = !image_.isNull() && !image_.hasAlphaChannel() && image_.size() == size();
+    const bool opaque =
+        !image_.isNull() && !image_.hasAlphaChannel() && LogicalSize(image_) == size();
     if (testAttribute(Qt::WA_OpaquePaintEvent) != opaque)
         setAttribute(Qt::WA_OpaquePaintEvent, opaque);
 }

@@ -9,16 +9,21 @@
 #include <QWidget>
 #include <cstdint>
 
+#include "widgets.h"
 #include "x11_pixels.h"
 
 class ImageControl : public QWidget {
   public:
     ImageControl(QWidget *parent, int number, int window);
 
-    // Shows a copy of the image as it is now and takes its size; a null image shows nothing
-    // and keeps the size.
-    void ShowImage(const QImage &image);
+    // Shows a copy of the image as it is now and takes its size (LogicalSize: the image
+    // holds device pixels); a null image shows nothing and keeps the size. `from` is the
+    // image's handle, remembered when it names an image of a set.
+    void ShowImage(const QImage &image, NativeHandle from = 0);
     const QImage &ShownImage() const { return image_; }
+    // The image slots were made anew at another ratio: an image of a set is shown again from
+    // its slot (drawn images are drawn again by their callers).
+    void TakeImageOfSetAgain();
 
     // For the window's flush: the area (in the window) still to be copied into its backing
     // store, whether it also goes straight to the X server, and its sideways move there.
@@ -66,7 +71,8 @@ class ImageControl : public QWidget {
     QRect pendingPaint_;  // in the control; see PaintAtOnce
     bool pendingToServer_ = false;
     int pendingDx_ = 0;
-    int lastDx_ = 0;  // the sideways move of the last change, tried first on the next
+    int lastDx_ = 0;             // the sideways move of the last change, tried first on the next
+    NativeHandle shownSet_ = 0;  // the image of a set shown, 0 for any other
     X11Mirror mirror_;
     // What CoveredFromAbove found, and the window's child layout it holds for.
     mutable const QWidget *coveredWindow_ = nullptr;

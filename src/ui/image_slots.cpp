@@ -1,10 +1,14 @@
 // Image slots and font slots: numbered records whose addresses are their native handles.
 #include <QFontDatabase>
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <unordered_set>
 #include <vector>
 
+#include "device_pixels.h"
 #include "drawing.h"
+#include "png_decode.h"
 #include "text_encoding.h"
 #include "ui_internal.h"
 
@@ -38,17 +42,81 @@ Record *InSlot(const std::vector<std::unique_ptr<Record>> &table, int slot) {
     return table[slot].get();
 }
 
-}  // namespace
+// The image of `size` pixels at the ratio: its pixels scaled to the device size where they
+// are another size, with a filter that averages what it shrinks.
+QImage AtRatio(QImage image, QSize size, double ratio) {
+    if (image.isNull() || size.isEmpty()) return {};
+    const QSize device(DeviceLength(size.width(), ratio), DeviceLength(size.height(), ratio));
+    if (image.size() != device) {
+        const QImage::Format format = image.format();
+        image = image.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                    .convertToFormat(format);
+    }
+    image.setDevicePixelRatio(ratio);
+    return image;
+}
 
-NativeHandle StoreImage(int slot, QImage image) {
-    if (image.isNull()) {
+// Decodes the file of the set that fits the ratio: the next larger one, or the largest.
+QImage DecodeSet(const EncodedImageSet &set, double ratio) {
+    int pick = std::min(2, std::max(0, static_cast<int>(std::ceil(ratio - 1e-9)) - 1));
+    // A missing file falls back to a smaller one.
+    while (pick > 0 && (!set.data[pick] || set.length[pick] == 0))
+        --pick;
+    const int scale = pick + 1;
+    QImage image = DecodePng(set.data[pick], set.length[pick]);
+    if (image.isNull() || image.width() % scale != 0 || image.height() % scale != 0) return {};
+    const QSize size = image.size() / scale;
+    return AtRatio(std::move(image), size, ratio);
+}
+
+NativeHandle StoreRecord(int slot, std::unique_ptr<ImageRecord> record) {
+    if (record->image.isNull()) {
         StoreInSlot<ImageRecord>(g_images, g_liveImages, slot, nullptr);
         return 0;
     }
-    auto record = std::make_unique<ImageRecord>();
-    record->image = std::move(image);
     return reinterpret_cast<NativeHandle>(
         StoreInSlot(g_images, g_liveImages, slot, std::move(record)));
+}
+
+}  // namespace
+
+NativeHandle StoreImage(int slot, QImage image) {
+    auto record = std::make_unique<ImageRecord>();
+    const QSize size = image.size();
+    record->image = AtRatio(std::move(image), size, DrawingRatio());
+    return StoreRecord(slot, std::move(record));
+}
+
+NativeHandle DecodeImageSetFromMemory(int slot, const EncodedImageSet &set) {
+    auto record = std::make_unique<ImageRecord>();
+    record->image = DecodeSet(set, DrawingRatio());
+    record->fromSet = true;
+    record->set = set;
+    return StoreRecord(slot, std::move(record));
+}
+
+void RescaleImageSlots() {
+    const double ratio = DrawingRatio();
+    for (std::size_t slot = 0; slot < g_images.size(); ++slot) {
+        std::unique_ptr<ImageRecord> &held = g_images[slot];
+        if (!held) continue;
+        if (held->fromSet) {
+            QImage image = DecodeSet(held->set, ratio);
+            if (!image.isNull()) held->image = std::move(image);
+            continue;
+        }
+        // Made before the old record goes, so that the new handle differs from the old.
+        auto record = std::make_unique<ImageRecord>();
+        record->image = AtRatio(held->image, LogicalSize(held->image), ratio);
+        if (record->image.isNull()) continue;
+        StoreInSlot(g_images, g_liveImages, static_cast<int>(slot), std::move(record));
+    }
+    ForgetMeasuredTexts();
+}
+
+bool IsImageOfSet(NativeHandle handle) {
+    const ImageRecord *record = ImageFromHandle(handle);
+    return record && record->fromSet;
 }
 
 ImageRecord *ImageInSlot(int slot) {
@@ -68,9 +136,13 @@ NativeHandle CreateBlankImage(int slot, int width, int height) {
         StoreInSlot<ImageRecord>(g_images, g_liveImages, slot, nullptr);
         return 0;
     }
-    QImage image(width, height, QImage::Format_RGB32);
+    const double ratio = DrawingRatio();
+    QImage image(DeviceLength(width, ratio), DeviceLength(height, ratio), QImage::Format_RGB32);
     image.fill(Qt::black);  // nothing when the allocation failed: the slot is then left empty
-    return StoreImage(slot, std::move(image));
+    image.setDevicePixelRatio(ratio);
+    auto record = std::make_unique<ImageRecord>();
+    record->image = std::move(image);
+    return StoreRecord(slot, std::move(record));
 }
 
 NativeHandle NativeImageHandle(int slot) {

@@ -1,5 +1,7 @@
 #include "pixel_rows.h"
 
+#include "device_pixels.h"
+
 namespace {
 
 // RGB32 keeps its alpha byte at 0xFF. Four pixels a step, from one image into another: the
@@ -38,18 +40,27 @@ void BlendRowOver(const QRgb *from, QRgb *to, int width) {
     }
 }
 
-// The 32-bit image behind `device` when an area of `size` at `to` lies within it at one device
-// pixel per pixel; nullptr otherwise. Opaque pixels read the same in every 32-bit format;
-// blending needs a premultiplied or opaque target.
-QImage *TargetFor(QPaintDevice *device, QSize size, QPoint to, bool onlyOpaquePixels) {
+// The 32-bit image behind `device` when the area `from` of the source lies within the source
+// and, placed at `to`, within it, at one device pixel per pixel or at one whole ratio that both
+// share; nullptr otherwise. `from` and `to` become device pixels. Opaque pixels read the same
+// in every 32-bit format; blending needs a premultiplied or opaque target.
+QImage *TargetFor(QPaintDevice *device, const QImage &source, QRect *from, QPoint *to,
+                  bool onlyOpaquePixels) {
     if (!device || device->devType() != QInternal::Image) return nullptr;
     auto *target = static_cast<QImage *>(device);
     const QImage::Format format = target->format();
     if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32_Premultiplied &&
         !(onlyOpaquePixels && format == QImage::Format_ARGB32))
         return nullptr;
-    if (target->devicePixelRatio() != 1.0) return nullptr;
-    return target->rect().contains(QRect(to, size)) ? target : nullptr;
+    const double ratio = source.devicePixelRatio();
+    const int k = WholeRatio(ratio);
+    if (k == 0 || target->devicePixelRatio() != ratio) return nullptr;
+    if (k != 1) {
+        *from = QRect(from->topLeft() * k, from->size() * k);
+        *to *= k;
+    }
+    if ((*from & source.rect()) != *from) return nullptr;
+    return target->rect().contains(QRect(*to, from->size())) ? target : nullptr;
 }
 
 // Runs `row` over each row of `from` in the source and the row at its place in the target.
@@ -63,18 +74,19 @@ void EachRow(const QImage &source, const QRect &from, QImage *target, QPoint to,
 }  // namespace
 
 bool CopyOpaqueRows(const QImage &source, const QRect &from, QPaintDevice *device, QPoint to) {
-    QImage *target = TargetFor(device, from.size(), to, true);
-    if (!target || source.format() != QImage::Format_RGB32 || (from & source.rect()) != from)
-        return false;
-    EachRow(source, from, target, to, CopyOpaqueRow);
+    if (source.format() != QImage::Format_RGB32) return false;
+    QRect area = from;
+    QImage *target = TargetFor(device, source, &area, &to, true);
+    if (!target) return false;
+    EachRow(source, area, target, to, CopyOpaqueRow);
     return true;
 }
 
 bool BlendRowsOver(const QImage &source, const QRect &from, QPaintDevice *device, QPoint to) {
-    QImage *target = TargetFor(device, from.size(), to, false);
-    if (!target || source.format() != QImage::Format_ARGB32_Premultiplied ||
-        (from & source.rect()) != from)
-        return false;
-    EachRow(source, from, target, to, BlendRowOver);
+    if (source.format() != QImage::Format_ARGB32_Premultiplied) return false;
+    QRect area = from;
+    QImage *target = TargetFor(device, source, &area, &to, false);
+    if (!target) return false;
+    EachRow(source, area, target, to, BlendRowOver);
     return true;
 }

@@ -8,8 +8,11 @@
 #include <QPoint>
 #include <QRect>
 
-// The area `from` of an opaque RGB32 image copied to `to` in a 32-bit image at one device
-// pixel per pixel, as drawing it would put it there (opaque pixels read the same
+// Areas and places are in pixels of the window (device_pixels.h); both images must have one
+// device pixel ratio, 1 or another whole number.
+//
+// The area `from` of an opaque RGB32 image copied to `to` in a 32-bit image, as drawing it
+// would put it there (opaque pixels read the same
 // premultiplied or not). False, with nothing copied, for any other image or device, or an
 // area not wholly inside both: the caller then draws with a painter.
 bool CopyOpaqueRows(const QImage &source, const QRect &from, QPaintDevice *device, QPoint to);

@@ -2,6 +2,7 @@
 // that reaches the native window before Qt hands it to a control.
 #include "top_window.h"
 
+#include <QApplication>
 #include <QBackingStore>
 #include <QChildEvent>
 #include <QCloseEvent>
@@ -17,11 +18,13 @@
 #include <utility>
 #include <vector>
 
+#include "device_pixels.h"
 #include "event_queue.h"
 #include "image_control.h"
 #include "input_state.h"
 #include "key_input.h"
 #include "pixel_rows.h"
+#include "ui_internal.h"
 
 namespace {
 
@@ -157,17 +160,39 @@ TopWindow::TopWindow(int number) : number_(number) {
     setMouseTracking(true);
 }
 
-void TopWindow::SetBackground(const QImage &image) {
+void TopWindow::SetBackground(const QImage &image, NativeHandle from) {
+    backgroundSet_ = IsImageOfSet(from) ? from : 0;
     background_ = QPixmap::fromImage(image);
     update();
 }
 
 QImage *TopWindow::Overlay() {
     if (overlay_.isNull() && width() > 0 && height() > 0) {
-        overlay_ = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+        const double ratio = DrawingRatio();
+        overlay_ = QImage(DeviceLength(width(), ratio), DeviceLength(height(), ratio),
+                          QImage::Format_ARGB32_Premultiplied);
         overlay_.fill(Qt::transparent);
+        overlay_.setDevicePixelRatio(ratio);
     }
     return overlay_.isNull() ? nullptr : &overlay_;
+}
+
+void TopWindow::AdoptDrawingRatio() {
+    if (const ImageRecord *record = ImageFromHandle(backgroundSet_))
+        SetBackground(record->image, backgroundSet_);
+    const double ratio = DrawingRatio();
+    if (!overlay_.isNull() && overlay_.devicePixelRatio() != ratio) {
+        overlay_ = overlay_
+                       .scaled(DeviceLength(width(), ratio), DeviceLength(height(), ratio),
+                               Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                       .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        overlay_.setDevicePixelRatio(ratio);
+        overlayLastArea_ = QRect();
+    }
+    for (ImageControl *control : findChildren<ImageControl *>())
+        control->TakeImageOfSetAgain();
+    ForgetStoreCopies();
+    update();
 }
 
 // The clock redraws its whole box each second, where only the last digits change: only the
@@ -176,9 +201,13 @@ QImage *TopWindow::Overlay() {
 void TopWindow::OverlayChanged(const QRect &area) {
     const QRect inWindow = area.intersected(rect());
     QRect repaint = inWindow;
-    if (!overlay_.isNull() && overlay_.rect().contains(inWindow) && !inWindow.isEmpty()) {
-        if (inWindow == overlayLastArea_) repaint = ChangedPart(overlayLast_, overlay_, inWindow);
-        overlayLast_ = overlay_.copy(inWindow);
+    // Compared in the overlay's device pixels.
+    const double ratio = overlay_.isNull() ? 1.0 : overlay_.devicePixelRatio();
+    const QRect inOverlay = DeviceRect(inWindow, ratio);
+    if (!overlay_.isNull() && overlay_.rect().contains(inOverlay) && !inWindow.isEmpty()) {
+        if (inWindow == overlayLastArea_)
+            repaint = CoveringRect(ChangedPart(overlayLast_, overlay_, inOverlay), ratio);
+        overlayLast_ = overlay_.copy(inOverlay);
         overlayLastArea_ = inWindow;
     } else {
         overlayLastArea_ = QRect();
@@ -188,7 +217,17 @@ void TopWindow::OverlayChanged(const QRect &area) {
 
 void TopWindow::WatchNativeWindow() {
     winId();
-    if (QWindow *native = windowHandle()) native->installEventFilter(this);
+    if (QWindow *native = windowHandle()) {
+        native->installEventFilter(this);
+        QObject::connect(native, &QWindow::screenChanged, this, [] { AdoptScreenRatio(); });
+    }
+}
+
+void AdoptScreenRatio() {
+    if (!UpdateDrawingRatio()) return;
+    RescaleImageSlots();
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (auto *window = dynamic_cast<TopWindow *>(widget)) window->AdoptDrawingRatio();
 }
 
 bool TopWindow::Showing() const {
@@ -255,6 +294,9 @@ void TopWindow::HandleNativeInput(QEvent *event) {
             RestorePointerShape();
             break;
         case QEvent::Expose: {
+            // A screen's own ratio may change without the window changing screens.
+            if (windowHandle() && windowHandle()->devicePixelRatio() != DrawingRatio())
+                AdoptScreenRatio();
             const bool wasShowing = Showing();
             systemShown_ = windowHandle() && windowHandle()->isExposed();
             // Qt paints the window right after this filter returns: the images it shows
@@ -319,7 +361,8 @@ void TopWindow::paintEvent(QPaintEvent *event) {
         else if (!CopyOpaqueRows(background, area, target, area.topLeft()))
             paint().drawTiledPixmap(area, background_, area.topLeft());
         if (!overlay_.isNull() && !BlendRowsOver(overlay_, area, target, area.topLeft()))
-            paint().drawImage(area.topLeft(), overlay_, area);
+            paint().drawImage(QRectF(area), overlay_,
+                              QRectF(DeviceRect(area, overlay_.devicePixelRatio())));
     }
 }
 

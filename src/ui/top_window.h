@@ -19,11 +19,17 @@ class TopWindow : public QWidget {
     explicit TopWindow(int number);
 
     int Number() const { return number_; }
-    // A snapshot of the image; later drawing on the image slot does not change it.
-    void SetBackground(const QImage &image);
-    // Transparent and the size of the client area on first use.
+    // A snapshot of the image; later drawing on the image slot does not change it. `from` is
+    // the image's handle, remembered when it names an image of a set.
+    void SetBackground(const QImage &image, NativeHandle from = 0);
+    // Transparent and the size of the client area on first use, in device pixels at
+    // DrawingRatio() (device_pixels.h).
     QImage *Overlay();
     void OverlayChanged(const QRect &area);
+    // The image slots were made anew at DrawingRatio(): the background and the controls take
+    // their images of a set again, the overlay is scaled to the new ratio (until it is drawn
+    // again), and the window repaints.
+    void AdoptDrawingRatio();
     // Creates the native window and starts watching the input that reaches it.
     void WatchNativeWindow();
     // Visible, not minimised, and not taken out of view by the window system.
@@ -56,6 +62,7 @@ class TopWindow : public QWidget {
 
     int number_;
     QPixmap background_;
+    NativeHandle backgroundSet_ = 0;  // the image of a set shown, 0 for any other
     QImage overlay_;
     // The overlay's pixels in the area of its last change, as they were then (see
     // OverlayChanged).
@@ -85,6 +92,10 @@ class TopWindow : public QWidget {
 
 // See SetWindowShownCallback.
 void ReportWindowShown();
+// A window went to another screen, or a screen's ratio changed: where the ratio images are made
+// at changes, every image slot is made anew at the new one and every window repaints with it.
+// Only called between drawings (from the layer's event handling).
+void AdoptScreenRatio();
 
 // Sends what image controls painted into their windows' backing stores since the last call
 // to the window system: one flush per window for all the controls a tick changed. Called

@@ -17,7 +17,13 @@ constexpr int kNumberLimit = 1 << 16;
 
 // An image slot's record; its address is the image's native handle.
 struct ImageRecord {
-    QImage image;  // Format_RGB32 (24-bit) or Format_ARGB32 (unmultiplied alpha)
+    // Format_RGB32 (24-bit) or Format_ARGB32 (unmultiplied alpha), in device pixels at
+    // DrawingRatio() (device_pixels.h): LogicalSize(image) is the size the player gave.
+    QImage image;
+    // An image of a set: decoded again from the set's files when the ratio changes. Drawing
+    // on it lasts until then.
+    bool fromSet = false;
+    EncodedImageSet set{};
 };
 
 // A font slot's record; its address is the font's native handle.
@@ -38,6 +44,13 @@ void WindowOverlayChanged(int window, const QRect &area);
 
 // Destroys every image and font slot (part of ReleaseWidgetLayer).
 void ReleaseImagesAndFonts();
+// Makes every image slot anew at DrawingRatio(): an image of a set is decoded again (its
+// handle stays), any other is scaled to the new size into a new record (a new handle, so that
+// a caller that remembers what it drew by handle draws it again). Only called between drawings.
+void RescaleImageSlots();
+// True when the handle names an image of a set (which a control or background showing it
+// takes again after RescaleImageSlots).
+bool IsImageOfSet(NativeHandle handle);
 
 // The one conversion of the layer's byte strings into text shown on screen.
 QString DecodeDisplayText(std::string_view text);

@@ -219,8 +219,21 @@ void SetFileChooserForTesting(std::function<std::string()> chooser);
 
 // --- Images ------------------------------------------------------------------------------
 
+// Sizes are in pixels of the windows; the pixels are kept at the screens' resolution (at a
+// device pixel ratio of 2 a 5 x 5 image has 10 x 10 device pixels). A decoded single file is
+// enlarged to that resolution.
 NativeHandle CreateBlankImage(int slot, int width, int height);
 NativeHandle DecodeImageFromMemory(int slot, const void *data, std::size_t length);
+// One picture as encoded files (PNG) drawn for 1, 2 and 3 device pixels per pixel: file k
+// has k times the pixels of file 1 each way. The slot holds the file that fits the screens'
+// ratio (the next larger one, scaled down once, for a ratio between), decoded again when the
+// ratio changes. Must: the bytes stay unchanged in memory until the process ends (the files
+// linked into the executable). A file that does not decode leaves the slot empty.
+struct EncodedImageSet {
+    const void *data[3];
+    std::size_t length[3];
+};
+NativeHandle DecodeImageSetFromMemory(int slot, const EncodedImageSet &set);
 NativeHandle NativeImageHandle(int slot);
 
 // --- Fonts -------------------------------------------------------------------------------

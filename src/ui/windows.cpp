@@ -97,7 +97,7 @@ void SetWindowBackgroundImage(NativeHandle window, NativeHandle image) {
     TopWindow *widget = WindowAt(WindowNumberOfHandle(window));
     const ImageRecord *record = ImageFromHandle(image);
     if (!widget || !record) return;
-    widget->SetBackground(record->image);
+    widget->SetBackground(record->image, image);
 }
 
 void CloseTopWindow(int window) {
