@@ -17,6 +17,9 @@ machine does falls on each alike; the table gives the median of the rounds:
 
     bench/process_scenarios.py OLD/volnar NEW/volnar --rounds 3 --seconds 20
 
+A binary written PATH@2 runs at Qt's scale factor 2 (QT_SCALE_FACTOR) on a screen large
+enough for its windows, clicked at its places there.
+
 A window is minimised the way a window manager does it on a desktop: by unmapping it
 (Xvfb runs none).
 """
@@ -94,37 +97,46 @@ def measure(pids, seconds):
     return shares, wakeups
 
 
-def open_track(s, path):
+def open_track(s, path, k=1):
     x0, y0, _, _ = s.geometry(s.wait_window("Плеер"))
-    s.click(x0 + 373, y0 + 221)
+    s.click(x0 + 373 * k, y0 + 221 * k)
     time.sleep(1.5)
     s.type_text(path)
     s.key("Return")
     time.sleep(1.0)
-    s.move(x0 + 40, y0 + 40)  # off the buttons, as a listening user leaves it
+    s.move(x0 + 40 * k, y0 + 40 * k)  # off the buttons, as a listening user leaves it
     return x0, y0
 
 
-def play_station(s, x0, y0):
-    s.click(x0 + 116, y0 + 220)  # the FM button opens the station panel
+def play_station(s, x0, y0, k=1):
+    s.click(x0 + 116 * k, y0 + 220 * k)  # the FM button opens the station panel
     time.sleep(1.5)
-    s.click(x0 + 105 + 40, y0 + 240 + 7, repeat=2)
+    s.click(x0 + (105 + 40) * k, y0 + (240 + 7) * k, repeat=2)
     time.sleep(1.0)
-    s.click(x0 + 116, y0 + 220)  # and closes it again: the panel is not what is measured
-    s.move(x0 + 40, y0 + 40)
+    s.click(x0 + 116 * k, y0 + 220 * k)  # and closes it again: the panel is not measured
+    s.move(x0 + 40 * k, y0 + 40 * k)
 
 
-def one_round(binary, track, radio_url, seconds):
+def binary_and_scale(arg):
+    path, _, scale = arg.rpartition("@")
+    if path and scale.isdigit():
+        return path, int(scale)
+    return arg, 1
+
+
+def one_round(arg, track, radio_url, seconds):
+    binary, k = binary_and_scale(arg)
+    scaled = {"extra_env": {"QT_SCALE_FACTOR": str(k)}, "screen": (1024 * k, 768 * k)}
     work = tempfile.mkdtemp(prefix="volnar-scenarios-")
     with open(os.path.join(work, "radio.pls"), "wb") as f:
         f.write("[Всё подряд]\r\nFile1={}\r\nTitle1=Тест\r\n".format(radio_url).encode("cp1251"))
     result = {}
-    with PlayerSession(binary, cwd=work) as s:
+    with PlayerSession(binary, cwd=work, **(scaled if k != 1 else {})) as s:
         pid, xpid = s.player.pid, s.xvfb.pid
         time.sleep(3.0)
         (result["idle"],), _ = measure([pid], seconds)
 
-        x0, y0 = open_track(s, track)
+        x0, y0 = open_track(s, track, k)
         time.sleep(3.0)
         (result["mp3"], result["xserver_mp3"]), wake = measure([pid, xpid], seconds)
         result["wakeups_mp3"] = wake
@@ -137,7 +149,7 @@ def one_round(binary, track, radio_url, seconds):
         _run(["xdotool", "windowmap", "--sync", str(main)], s.env)
         time.sleep(1.0)
 
-        play_station(s, x0, y0)
+        play_station(s, x0, y0, k)
         time.sleep(4.0)
         (result["station"],), wake = measure([pid], seconds)
         result["wakeups_station"] = wake

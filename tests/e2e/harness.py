@@ -44,13 +44,14 @@ class PlayerSession:
     are its command line, `wrapper` a command the player is started through."""
 
     def __init__(self, binary, cwd=None, extra_env=None, args=(), wrapper=(),
-                 state_home=None):
+                 state_home=None, screen=(SCREEN_W, SCREEN_H)):
         self.binary = os.path.abspath(binary)
         self.cwd = cwd
         self.extra_env = extra_env or {}
         self.args = list(args)
         self.wrapper = list(wrapper)
         self.state_home = state_home
+        self.screen = screen
         self.xvfb = None
         self.player = None
         self.env = None
@@ -69,7 +70,7 @@ class PlayerSession:
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
-             f"{SCREEN_W}x{SCREEN_H}x24", "-nolisten", "tcp", "-noreset"],
+             f"{self.screen[0]}x{self.screen[1]}x24", "-nolisten", "tcp", "-noreset"],
             pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_fd)
         number = b""
