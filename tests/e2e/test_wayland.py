@@ -36,7 +36,7 @@ SHIFTED = {"_": "-", "~": "`", "+": "=", "!": "1", "@": "2", "#": "3", "%": "5"}
 
 
 class Weston:
-    def __init__(self, module, runtime):
+    def __init__(self, module, runtime, scale=1):
         self.runtime = runtime
         self.control = os.path.join(runtime, "input")
         self.socket_name = "volnar-test"
@@ -44,7 +44,8 @@ class Weston:
         self.log = open(os.path.join(runtime, "weston.log"), "w")
         self.process = subprocess.Popen(
             ["weston", "--backend=headless-backend.so", "--use-pixman", "--width=1024",
-             "--height=768", "--idle-time=0", "--socket=" + self.socket_name,
+             "--height=768", "--scale=%d" % scale, "--idle-time=0",
+             "--socket=" + self.socket_name,
              "--modules=" + os.path.abspath(module)],
             env=env, stdout=self.log, stderr=subprocess.STDOUT)
         if not wait_until(lambda: os.path.exists(self.control) and os.path.exists(
@@ -118,8 +119,77 @@ def heard(out, frequency, timeout=10):
     return wait_until(lambda: abs(dominant_frequency(recent_samples(out)) - frequency) < 8,
                       timeout=timeout, step=0.2)
 
+def split_blocks(image):
+    """Of the 2 x 2 blocks on the device grid that are not one colour, how many there are: none
+    where a picture was enlarged from 1x."""
+    px = image.load()
+    n = 0
+    for y in range(0, image.height - 1, 2):
+        for x in range(0, image.width - 1, 2):
+            a = px[x, y]
+            n += px[x + 1, y] != a or px[x, y + 1] != a or px[x + 1, y + 1] != a
+    return n
+
+
+def check_output_scale_two(binary, module, r):
+    """On an output of scale 2 the window is drawn at the output's resolution: the 2x art
+    where nothing moves, the clock and the scrolling line at device pixels."""
+    from PIL import Image
+    from imaging import mean_difference, region, skin
+    top = tempfile.mkdtemp(prefix="volnar-wayland2-")
+    runtime = os.path.join(top, "runtime")
+    os.makedirs(runtime, mode=0o700)
+    weston = player = None
+    try:
+        weston = Weston(module, runtime, scale=2)
+        env = dict(os.environ, XDG_RUNTIME_DIR=runtime, WAYLAND_DISPLAY=weston.socket_name,
+                   QT_QPA_PLATFORM="wayland", XDG_CONFIG_HOME=os.path.join(top, "config"),
+                   XDG_STATE_HOME=os.path.join(top, "state"), SDL_AUDIODRIVER="dummy")
+        env.pop("DISPLAY", None)
+        player = subprocess.Popen([os.path.abspath(binary)], cwd=top, env=env,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        r.check(wait_until(lambda: weston.window("Плеер") is not None, timeout=20),
+                f"scale 2: main window mapped: {weston.views()}")
+        view = weston.window("Плеер")
+        if view is None:
+            return
+        _, x, y, w, h = view
+        r.check((w, h) == (600, 400), f"scale 2: the window is 600 x 400 of the output: {view}")
+        time.sleep(1.0)
+        path = os.path.join(top, "shot.ppm")
+        r.check(weston.command("shot " + path).strip() == "ok", "scale 2: output read")
+        shot = Image.open(path).convert("RGB")
+        shot.save("wayland-scale2.png")
+        x, y = 2 * x, 2 * y  # the output's pixels
+        art = skin("main_skin@2x.png").convert("RGB")
+        for ax, ay, aw, ah in [(0, 0, 200, 160), (1000, 0, 200, 160), (300, 400, 600, 80)]:
+            d = mean_difference(region(shot, x + ax, y + ay, aw, ah), region(art, ax, ay, aw, ah))
+            r.check(d < 1.0, f"scale 2: the 2x skin shown at ({ax}, {ay}): difference {d:.2f}")
+        clock = region(shot, x + 240, y + 244, 188, 68)
+        strip = region(shot, x + 442, y + 252, 534, 50)
+        for name, part in (("clock", clock), ("scrolling line", strip)):
+            n = split_blocks(part)
+            r.check(n > 100, f"scale 2: {name} at device pixels: {n} split blocks")
+    except Exception as error:
+        r.check(False, f"scale 2: {type(error).__name__}: {error}")
+    finally:
+        if player and player.poll() is None:
+            player.send_signal(signal.SIGTERM)
+            try:
+                player.wait(5)
+            except subprocess.TimeoutExpired:
+                player.kill()
+                player.wait()
+        if weston:
+            weston.stop()
+            if r.failed:
+                print(weston.read_log())
+        shutil.rmtree(top, ignore_errors=True)
+
+
 def main(binary, module):
     r = Results()
+    check_output_scale_two(binary, module, r)
     top = tempfile.mkdtemp(prefix="volnar-wayland-")
     runtime = os.path.join(top, "runtime")
     os.makedirs(runtime, mode=0o700)

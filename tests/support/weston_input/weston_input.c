@@ -9,6 +9,8 @@
  *   move X Y            the pointer to X, Y of the output
  *   button CODE 1|0     press or release a button (evdev codes: 272 left, 273 right)
  *   key CODE 1|0        press or release a key (evdev codes)
+ *   shot PATH           the first output's pixels, as it shows them now at its own
+ *                       resolution (its scale included), written to PATH as a binary PPM
  * Everything runs on the compositor's one thread, from its event loop. */
 #define _GNU_SOURCE
 #include <errno.h>
@@ -57,13 +59,48 @@ static void answer_views(struct input *input, FILE *out) {
     }
 }
 
+/* Only for the pixman renderer the tests run Weston with: its rows come top first. */
+static int write_shot(struct input *input, const char *path) {
+    if (wl_list_empty(&input->compositor->output_list)) return -1;
+    struct weston_output *output =
+        wl_container_of(input->compositor->output_list.next, output, link);
+    if (output->current_mode == NULL) return -1;
+    const int width = output->current_mode->width, height = output->current_mode->height;
+    if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return -1;
+    uint32_t *pixels = malloc((size_t)width * (size_t)height * 4);
+    if (pixels == NULL) return -1;
+    int result = -1;
+    if (input->compositor->renderer->read_pixels(output, PIXMAN_a8r8g8b8, pixels, 0, 0,
+                                                 (uint32_t)width, (uint32_t)height) == 0) {
+        FILE *file = fopen(path, "wb");
+        if (file != NULL) {
+            fprintf(file, "P6\n%d %d\n255\n", width, height);
+            for (size_t i = 0; i < (size_t)width * (size_t)height; ++i) {
+                const unsigned char rgb[3] = {(unsigned char)(pixels[i] >> 16),
+                                              (unsigned char)(pixels[i] >> 8),
+                                              (unsigned char)pixels[i]};
+                fwrite(rgb, 1, 3, file);
+            }
+            result = fclose(file) == 0 ? 0 : -1;
+        }
+    }
+    free(pixels);
+    return result;
+}
+
 static void run_command(struct input *input, char *line, FILE *out) {
     struct timespec now;
     weston_compositor_get_time(&now);
     double x, y;
     int code, down;
+    char path[200];
     if (strncmp(line, "views", 5) == 0) {
         answer_views(input, out);
+    } else if (sscanf(line, "shot %199s", path) == 1) {
+        if (write_shot(input, path) != 0) {
+            fprintf(out, "error: no shot\n");
+            return;
+        }
     } else if (sscanf(line, "move %lf %lf", &x, &y) == 2) {
         notify_motion_absolute(&input->seat, &now, x, y);
         notify_pointer_frame(&input->seat);

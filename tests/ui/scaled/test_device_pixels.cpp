@@ -87,11 +87,11 @@ TEST_F(DevicePixelsTest, SkinImages_AreTheFilesDrawnForTheRatio_NotTheOnesEnlarg
     } else {
         // Between two sets: the larger one, scaled down; close to it, far from the 1x art
         // enlarged (blocky edges, blurred symbols).
-        const QImage down = twice.scaled(main.size(), Qt::IgnoreAspectRatio,
-                                         Qt::SmoothTransformation);
-        const QImage enlarged = SkinFile("main_skin.png")
-                                    .scaled(main.size(), Qt::IgnoreAspectRatio,
-                                            Qt::SmoothTransformation);
+        const QImage down =
+            twice.scaled(main.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const QImage enlarged =
+            SkinFile("main_skin.png")
+                .scaled(main.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         const QImage shown = main.convertToFormat(QImage::Format_RGB32);
         EXPECT_LT(MeanDifference(shown, down), 0.5);
         EXPECT_GT(MeanDifference(shown, enlarged), 2.0 * MeanDifference(shown, down));
@@ -117,9 +117,7 @@ TEST_F(DevicePixelsTest, FillBoxAndDrawLine_CoverTheDevicePixelsOfTheirPixels) {
         for (int x = 0; x < drawn.width(); ++x) {
             const bool inBox = x >= Edge(2) && x < Edge(6) && y >= Edge(3) && y < Edge(8);
             const bool onLine = x >= Edge(8) && x < Edge(9);
-            const QRgb want = onLine  ? qRgb(0, 255, 0)
-                              : inBox ? qRgb(255, 0, 0)
-                                      : qRgb(0, 0, 0);
+            const QRgb want = onLine ? qRgb(0, 255, 0) : inBox ? qRgb(255, 0, 0) : qRgb(0, 0, 0);
             ASSERT_EQ(drawn.pixel(x, y), want) << x << "," << y;
         }
     // Boxes side by side stay so: no device column between them is left out or doubled.
@@ -169,7 +167,8 @@ TEST_F(DevicePixelsTest, DrawTextAt_RendersAtDevicePixels_AsQtsPainterDoes) {
     // or two, so many device pixels have the full text colour.
     int full = 0;
     for (int y = 0; y < drawn.height(); ++y)
-        for (int x = 0; x < drawn.width(); ++x) full += drawn.pixel(x, y) == qRgb(204, 205, 211);
+        for (int x = 0; x < drawn.width(); ++x)
+            full += drawn.pixel(x, y) == qRgb(204, 205, 211);
     EXPECT_GT(full, 60 * Ratio() * Ratio());
 }
 
@@ -177,7 +176,8 @@ TEST_F(DevicePixelsTest, Window_ShowsImagesAndOverlayAtDevicePixels_InTheWindows
     ShowWindow(0, 200, 100);
     QImage skin(200, 100, QImage::Format_RGB32);
     for (int y = 0; y < 100; ++y)
-        for (int x = 0; x < 200; ++x) skin.setPixel(x, y, qRgb(x, y, (x + y) % 256));
+        for (int x = 0; x < 200; ++x)
+            skin.setPixel(x, y, qRgb(x, y, (x + y) % 256));
     SetWindowBackgroundImage(NativeWindowHandle(0), StoreImage(2, skin));
     CreateBlankImage(6, 20, 10);
     ASSERT_TRUE(BeginDrawing(ImageDrawingTarget(6)));
@@ -207,7 +207,8 @@ TEST_F(DevicePixelsTest, Window_ShowsImagesAndOverlayAtDevicePixels_InTheWindows
     EXPECT_EQ(store.pixel(Edge(52), Edge(42)), qRgb(10, 20, 30));
     EXPECT_EQ(store.pixel(Edge(155), Edge(15)), qRgb(0, 0, 255));
     // The background: a single file enlarged to the ratio, its device pixels copied.
-    EXPECT_EQ(store.pixel(Edge(100) + k - 1, Edge(20)), SlotImage(2).pixel(Edge(100) + k - 1, Edge(20)));
+    EXPECT_EQ(store.pixel(Edge(100) + k - 1, Edge(20)),
+              SlotImage(2).pixel(Edge(100) + k - 1, Edge(20)));
     // What the layer put in the store is what Qt's painter draws.
     const QImage grabbed = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(grabbed.size(), store.size());
