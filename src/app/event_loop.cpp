@@ -87,6 +87,8 @@ Dispatch RunControlCommand() {
         StepTrack(-1);
     } else if (control == kNextButton) {
         StepTrack(+1);
+    } else if (control == kSpeaker) {
+        if (leftClick) ToggleMute();
     } else if (control == kMinimiseButton) {
         if (leftClick) MinimiseTopWindow(kMainWindow);
     } else if (control == kRestoreButton) {

@@ -48,16 +48,6 @@ void SeekBy(std::int64_t offset) {
     if (SeekToMicroseconds(std::clamp<std::int64_t>(position + offset, 0, length))) AnnounceSeek();
 }
 
-// One of the ten steps of the dots up or down, from the step nearest to the volume now.
-void StepVolume(int step) {
-    const int level =
-        std::clamp(static_cast<int>(std::lrint(g.volumePercent / 10.0)) + step, 0, 10);
-    if (level == 0)
-        SetVolumePercent(0);
-    else
-        SetVolumeStep(kFirstVolumeDot - 1 + level);
-}
-
 void PauseOrResume() {
     if (BASS_ChannelIsActive(g.streamHandle) == BASS_ACTIVE_PAUSED)
         Play();

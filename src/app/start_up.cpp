@@ -9,6 +9,7 @@
 #include "control_numbers.h"
 #include "desktop_service.h"
 #include "event_loop.h"
+#include "playback_controller.h"
 #include "player_memory.h"
 #include "player_state.h"
 #include "refresh_tick.h"
@@ -43,7 +44,7 @@ void BuildPlayer() {
     SetEmbeddedProgramIcon();
     // PNG decoding needs no set-up: the image loader calls libpng directly.
     g.marqueeStep = 1.0f;
-    g.volume = 0.5f;
+    g.volume = VolumeGain(50);
     g.stations = StationList{};
     g.volumePercent = 50;
     g.mouseX = 230;

@@ -210,9 +210,26 @@ void SeekToClick() {
                             BASS_POS_BYTE);
 }
 
+float VolumeGain(int percent) {
+    if (percent <= 0) return 0.0f;
+    const double decibels = -kDecibelsPerVolumeStep * (100 - std::min(percent, 100)) / 10.0;
+    return static_cast<float>(std::pow(10.0, decibels / 20.0));
+}
+
+void ToggleMute() {
+    if (g.volumePercent > 0) {
+        g.mutedVolumePercent = g.volumePercent;
+        SetVolumePercent(0);
+    } else if (g.mutedVolumePercent > 0) {
+        SetVolumePercent(g.mutedVolumePercent);
+        g.mutedVolumePercent = 0;
+    }
+}
+
 void SetVolumeStep(int control) {
     LightVolumeDots(control);
-    g.volume = static_cast<float>(control - 400) / 10.0f;
+    g.mutedVolumePercent = 0;
+    g.volume = VolumeGain((control - 400) * 10);
     ApplyVolume();
     SetControlValue(kSpeaker, static_cast<std::intptr_t>(NativeImageHandle(kSpeakerLitImage)));
     g.volumePercent = (control - 400) * 10;
@@ -341,7 +358,8 @@ void SetVolumePercent(int percent) {
     // The dots come along, so every volume display agrees: the dot nearest to the volume is
     // the last one lit (0 to 4 percent lights none).
     g.volumePercent = percent;
-    g.volume = static_cast<float>(percent) / 100.0f;
+    if (percent > 0) g.mutedVolumePercent = 0;
+    g.volume = VolumeGain(percent);
     SetControlText(kMiniVolumeLabel, std::to_string(percent));
     LightVolumeDots(kFirstVolumeDot - 1 + static_cast<int>(std::lrint(percent / 10.0)));
     ApplyVolume();

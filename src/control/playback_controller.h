@@ -21,6 +21,14 @@ std::int32_t SeekBytesForOffset(std::int32_t offsetX, std::int32_t lengthBytes);
 // Both set the volume and show it in both windows: the dots (the nearest one lit last after a
 // mini-bar click) and the mini window's percent number.
 void SetVolumeStep(int control);
+// The output gain of a volume in percent: the ten steps of the dots (10, 20, ... 100) lie
+// kDecibelsPerVolumeStep apart, so each step sounds as much louder as the last, from
+// -40.5 dB at the first up to full at the tenth; percents between lie on the same curve; 0
+// is silence.
+inline constexpr double kDecibelsPerVolumeStep = 4.5;
+float VolumeGain(int percent);
+// The speaker: silence, and a second click brings the volume from before back.
+void ToggleMute();
 void SetVolumeFromMiniBar();
 void StepTrack(int step);
 void AutoAdvance();

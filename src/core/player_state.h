@@ -115,6 +115,8 @@ struct PlayerState {
     // 1 from a station's start until its first sound: the scrolling line says that it
     // connects, and the desktop is not told that it plays.
     std::int32_t stationConnecting = 0;
+    // The volume before the speaker muted it; 0: not muted.
+    std::int32_t mutedVolumePercent = 0;
 };
 
 extern PlayerState g;

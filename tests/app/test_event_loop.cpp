@@ -1,5 +1,6 @@
 #include <QTimer>
 
+#include "playback_controller.h"
 #include "player_fixture.h"
 
 namespace {
@@ -63,7 +64,7 @@ TEST_F(EventLoop, DoubleClickOnPause_TogglesOnce) {
 TEST_F(EventLoop, RightClickOnVolumeDot_SetsTheVolume) {
     Click(409, Qt::RightButton);
     ASSERT_TRUE(RunTurns());
-    EXPECT_FLOAT_EQ(g.volume, 0.9f);
+    EXPECT_FLOAT_EQ(g.volume, VolumeGain(90));
     EXPECT_EQ(g.volumePercent, 90);
 }
 

@@ -13,7 +13,7 @@ TEST_F(StartUpState, InitialValues) {
     EXPECT_EQ(g.paused, 0);
     EXPECT_EQ(g.stationPanelClosed, 1);
     EXPECT_EQ(g.trackPanelClosed, 1);
-    EXPECT_FLOAT_EQ(g.volume, 0.5f);
+    EXPECT_FLOAT_EQ(g.volume, VolumeGain(50));
     EXPECT_EQ(g.volumePercent, 50);
     EXPECT_FLOAT_EQ(g.marqueeX, 50.0f);
     EXPECT_FLOAT_EQ(g.marqueeStep, 1.0f);

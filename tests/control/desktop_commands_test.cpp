@@ -130,7 +130,7 @@ TEST_F(DesktopCommands, PlayWithNothingLoaded_ResumesTheStationThatPlayedLast) {
 TEST_F(DesktopCommands, SetVolumePercent_MovesVolumeLabelAndDotsTogether) {
     SetVolumePercent(30);
     EXPECT_EQ(g.volumePercent, 30);
-    EXPECT_FLOAT_EQ(g.volume, 0.3f);
+    EXPECT_FLOAT_EQ(g.volume, VolumeGain(30));
     EXPECT_EQ(GetControlText(kMiniVolumeLabel), "30");
     EXPECT_EQ(LitDots(), 3);
     SetVolumePercent(-5);

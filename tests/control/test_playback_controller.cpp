@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QThread>
 #include <QWidget>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -253,7 +254,7 @@ TEST_F(Controller, SeekToClick_UnknownLength_SendsZero) {
 // The dots and the mini window's number show one volume whichever window set it.
 TEST_F(Controller, SetVolumeStep_DotsVolumeSpeakerAndMiniLabel) {
     SetVolumeStep(408);
-    EXPECT_FLOAT_EQ(g.volume, 0.8f);
+    EXPECT_FLOAT_EQ(g.volume, VolumeGain(80));
     EXPECT_EQ(g.volumePercent, 80);
     EXPECT_EQ(GetControlText(kMiniVolumeLabel), "80");
     const QImage shown = MainWindowPixels();
@@ -261,7 +262,7 @@ TEST_F(Controller, SetVolumeStep_DotsVolumeSpeakerAndMiniLabel) {
         EXPECT_EQ(shown.pixel(139 + 8 * (dot - 401) + 2, 100) == kLitDot, dot <= 408) << dot;
     EXPECT_EQ(shown.pixel(116 + 7, 92 + 8), kLitSpeaker);
     SetVolumeStep(401);
-    EXPECT_FLOAT_EQ(g.volume, 0.1f);
+    EXPECT_FLOAT_EQ(g.volume, VolumeGain(10));
     EXPECT_EQ(g.volumePercent, 10);
     EXPECT_EQ(GetControlText(kMiniVolumeLabel), "10");
 }
@@ -270,7 +271,7 @@ TEST_F(Controller, SetVolumeFromMiniBar_PercentFromPointer_NearestDotLitLast) {
     PointAt(kMiniWindow, 150, 40);
     SetVolumeFromMiniBar();
     EXPECT_EQ(g.volumePercent, 50);
-    EXPECT_FLOAT_EQ(g.volume, 0.5f);
+    EXPECT_FLOAT_EQ(g.volume, VolumeGain(50));
     EXPECT_EQ(GetControlText(kMiniVolumeLabel), "50");
     for (auto [x, lastLit] : {std::pair{173, 407}, {134, 403}, {135, 404}, {104, 400}}) {
         PointAt(kMiniWindow, x, 40);
@@ -430,6 +431,38 @@ TEST_F(Controller, StepVolume_WholeStepsWithinSilenceAndFull_SeekBySecondsWithin
     EXPECT_LT(PlaybackPositionMicroseconds(), 300000);
     EXPECT_TRUE(SeekBySeconds(60));  // past the end: the end
     EXPECT_GT(PlaybackPositionMicroseconds(), 1800000);
+}
+
+// Ten even steps in loudness: 4.5 dB from dot to dot, full at the tenth, silence at none.
+TEST_F(Controller, VolumeGain_EvenStepsInDecibels_SilenceAtZero) {
+    EXPECT_FLOAT_EQ(VolumeGain(100), 1.0f);
+    EXPECT_FLOAT_EQ(VolumeGain(0), 0.0f);
+    EXPECT_FLOAT_EQ(VolumeGain(-5), 0.0f);
+    EXPECT_FLOAT_EQ(VolumeGain(250), 1.0f);
+    for (int step = 1; step < 10; ++step)
+        EXPECT_NEAR(20 * std::log10(VolumeGain(step * 10 + 10) / VolumeGain(step * 10)), 4.5, 1e-4);
+    EXPECT_NEAR(20 * std::log10(VolumeGain(10)), -40.5, 1e-4);
+    for (int percent = 1; percent < 100; ++percent)
+        EXPECT_LT(VolumeGain(percent), VolumeGain(percent + 1));
+}
+
+TEST_F(Controller, ToggleMute_SilenceThenTheVolumeFromBefore) {
+    SetVolumePercent(70);
+    ToggleMute();
+    EXPECT_EQ(g.volumePercent, 0);
+    EXPECT_FLOAT_EQ(g.volume, 0.0f);
+    ToggleMute();
+    EXPECT_EQ(g.volumePercent, 70);
+    // A volume set while muted ends the mute: the speaker then mutes that one.
+    ToggleMute();
+    SetVolumePercent(40);
+    ToggleMute();
+    EXPECT_EQ(g.volumePercent, 0);
+    ToggleMute();
+    EXPECT_EQ(g.volumePercent, 40);
+    SetVolumePercent(0);  // silent by the dots: the speaker has nothing to bring back
+    ToggleMute();
+    EXPECT_EQ(g.volumePercent, 0);
 }
 
 // --- A music collection: a root of albums, tags, files from elsewhere ---------------------
