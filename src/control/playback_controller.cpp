@@ -151,6 +151,7 @@ void PlayFileOutsideList(const std::string &path) {
 // Returns at once: the station connects in the background. One that fails, at once (an
 // address the engine does not take) or later, says why in the scrolling line (RefreshTick).
 void PlayStation(const std::string &address) {
+    g.stationOwnName.clear();
     BASS_StreamFree(g.streamHandle);
     ForgetStationFailure();
     g.streamHandle = BASS_StreamCreateURL(address.c_str(), 0, 0, nullptr, nullptr);

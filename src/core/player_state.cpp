@@ -11,7 +11,9 @@ const StationEntry *StationList::Current() const {
 }
 
 std::string CurrentStationName() {
-    return g.currentTitle.empty() ? g.streamAddress : g.currentTitle;
+    // A station played by its address has that address for its title: no title of its own.
+    if (!g.currentTitle.empty() && g.currentTitle != g.streamAddress) return g.currentTitle;
+    return g.stationOwnName.empty() ? g.streamAddress : g.stationOwnName;
 }
 
 void ShowMarqueeMessage(const std::string &text) {

@@ -117,11 +117,15 @@ struct PlayerState {
     std::int32_t stationConnecting = 0;
     // The volume before the speaker muted it; 0: not muted.
     std::int32_t mutedVolumePercent = 0;
+    // The name the current station gave itself (icy-name) when it has no title of its own;
+    // empty until it does.
+    std::string stationOwnName;
 };
 
 extern PlayerState g;
 
-// The name the current station goes by: its title, else its address.
+// The name the current station goes by: its title, else the name it gave itself, else its
+// address.
 std::string CurrentStationName();
 // Puts a message of the player in the scrolling line, also in place of a station's failure
 // shown there: the failure, while it lasts, comes back over it at the next tick.

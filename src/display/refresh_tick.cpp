@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <string_view>
 
 #include "audio_engine.h"
 #include "control_numbers.h"
@@ -171,9 +173,32 @@ void NoticeFirstSound() {
     if (g_titleListener) g_titleListener();
 }
 
+// A station without a title of its own goes by its address until it names itself: then the
+// lines that showed the address show the name, and the desktop is told.
+void ReadStationOwnName() {
+    const bool titled = !g.currentTitle.empty() && g.currentTitle != g.streamAddress;
+    if (g.lastStreamWasStation != 1 || titled || !g.stationOwnName.empty()) return;
+    const char *headers = BASS_ChannelGetTags(g.streamHandle, BASS_TAG_ICY);
+    if (headers == nullptr) return;
+    // "name:value" texts, each ended by a zero byte, the list by a second one.
+    for (const char *text = headers; *text != '\0'; text += std::strlen(text) + 1) {
+        const std::string_view entry(text);
+        if (entry.substr(0, 9) != "icy-name:" || entry.size() == 9) continue;
+        const std::string before = CurrentStationName();
+        g.stationOwnName = std::string(entry.substr(9));
+        if (GetControlText(kInfoLine) == before) SetControlText(kInfoLine, g.stationOwnName);
+        if (g.marqueeText == before) g.marqueeText = g.stationOwnName;
+        if (g.marqueeText == "Соединение… " + before)
+            g.marqueeText = "Соединение… " + g.stationOwnName;
+        if (g_titleListener) g_titleListener();
+        return;
+    }
+}
+
 void ReadStreamTitle() {
     if (ShowStationFailure()) return;
     if (g.streamHandle == 0) return;
+    ReadStationOwnName();
     NoticeFirstSound();
     const char *metadata = BASS_ChannelGetTags(g.streamHandle, BASS_TAG_META);
     // Kept from tick to tick, so that reading the same title again allocates nothing.

@@ -297,6 +297,7 @@ const char *BASS_ChannelGetTags(DWORD handle, DWORD tags) {
         return block ? block->data() : nullptr;
     }
     if (tags == BASS_TAG_META) return stream->IsUrl() ? stream->Metadata() : nullptr;
+    if (tags == BASS_TAG_ICY) return stream->IsUrl() ? stream->IcyHeaders() : nullptr;
     return nullptr;
 }
 

@@ -29,6 +29,7 @@ enum : DWORD {
     BASS_POS_BYTE = 0,
     BASS_DATA_FFT2048 = 0x80000003u,
     BASS_TAG_ID3 = 0,
+    BASS_TAG_ICY = 4,  // a station's headers: "icy-name:..." texts, each ended by a zero byte
     BASS_TAG_META = 5,
     BASS_ACTIVE_STOPPED = 0,
     BASS_ACTIVE_PLAYING = 1,

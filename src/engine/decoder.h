@@ -41,6 +41,9 @@ class Decoder {
     virtual bool RefineLengthStep() { return true; }
     // The latest metadata packet of a station as sent, empty when there is none.
     virtual std::string Metadata() { return {}; }
+    // The name a station gives itself in its answer's headers (icy-name), as sent, bounded;
+    // empty when it gives none.
+    virtual std::string StationName() { return {}; }
     // True once Read has given all of a station that has an end of its own (a finished HLS
     // playlist): such a station ends there instead of being reached again.
     virtual bool Finished() const { return false; }

@@ -301,6 +301,7 @@ class FfmpegDecoder final : public Decoder {
     std::int64_t LengthFrames() const override { return length_frames_; }
     bool RefineLengthStep() override;
     std::string Metadata() override;
+    std::string StationName() override;
     bool Finished() const override;
 
   private:
@@ -343,6 +344,8 @@ class FfmpegDecoder final : public Decoder {
     std::int64_t scan_trimmed_ = 0;  // samples at the source rate
     bool comment_titles_ = false;    // immutable after open: an Ogg or FLAC station
     std::string comment_title_;      // the current logical stream's title, empty for none
+    bool name_asked_ = false;        // the headers were looked at for the station's name
+    std::string station_name_;
 };
 
 bool FfmpegDecoder::Open(bool use_declared_type, int *error) {
@@ -673,6 +676,19 @@ std::string FfmpegDecoder::Metadata() {
     std::unique_ptr<std::uint8_t, AvFreer> owned(value);
     const char *text = reinterpret_cast<const char *>(value);
     return NormaliseIcyBlock(text, std::strlen(text));
+}
+
+// The headers do not change while a connection lasts: looked at once.
+std::string FfmpegDecoder::StationName() {
+    if (name_asked_ || !is_url_ || !format_ || !format_->pb) return station_name_;
+    name_asked_ = true;
+    std::uint8_t *value = nullptr;
+    if (av_opt_get(format_->pb, "icy_metadata_headers", AV_OPT_SEARCH_CHILDREN, &value) < 0 ||
+        !value)
+        return station_name_;
+    std::unique_ptr<std::uint8_t, AvFreer> owned(value);
+    station_name_ = IcyNameFromHeaders(reinterpret_cast<const char *>(value));
+    return station_name_;
 }
 
 bool IsRegularFile(const std::string &path) {

@@ -14,4 +14,12 @@ constexpr std::size_t kMaxIcyBlockBytes = 255 * 16;
 // padding), at most kMaxIcyBlockBytes, with trailing padding removed.
 std::string NormaliseIcyBlock(const char *data, std::size_t size);
 
+// A station's name is cut to this many bytes.
+constexpr std::size_t kMaxStationNameBytes = 256;
+
+// The value of the icy-name header among a station's answer headers ("Name: value" lines
+// separated by CR LF or LF, names in any case), blanks around it removed, control bytes
+// dropped, at most kMaxStationNameBytes; empty when there is none.
+std::string IcyNameFromHeaders(const char *headers);
+
 }  // namespace engine

@@ -209,8 +209,10 @@ void Stream::DecodeLoop() {
         lock.unlock();
         int count = decoder_->Read(chunk.data(), kChunkFrames);
         std::string metadata = is_url_ ? decoder_->Metadata() : std::string();
+        std::string name = is_url_ ? decoder_->StationName() : std::string();
         lock.lock();
         if (!metadata.empty() && metadata != metadata_) metadata_ = std::move(metadata);
+        if (!name.empty() && name != station_name_) station_name_ = std::move(name);
         if (serial != serial_) continue;  // a seek came in meanwhile: these frames are stale
         if (count > 0) {
             ring_.Write(chunk.data(), static_cast<std::size_t>(count));
@@ -369,6 +371,17 @@ const char *Stream::Metadata() {
     }
     metadata_returned_.append(kMetadataPadding, '\0');
     return metadata_returned_.c_str();
+}
+
+const char *Stream::IcyHeaders() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (station_name_.empty()) return nullptr;
+        icy_returned_ = "icy-name:" + station_name_;
+    }
+    // A list of texts, each ended by a zero byte, the list by a second one.
+    icy_returned_.append(2, '\0');
+    return icy_returned_.c_str();
 }
 
 void Stream::AppendHistory(const float *frames, int count, std::unique_lock<std::mutex> &) {

@@ -64,6 +64,10 @@ class Stream {
     // text stays valid until the next call and is followed by zero bytes, so a reader that
     // skips a fixed prefix never runs off the end.
     const char *Metadata();
+    // The station's own headers the player may show ("icy-name:..."), each text ended by a
+    // zero byte and the list by another; null before the station named itself. Valid until
+    // the next call. Only called on the user-interface thread.
+    const char *IcyHeaders();
     bool IsUrl() const { return is_url_; }
     // Steady-clock nanoseconds when the audio thread first took frames after Play, 0 before.
     std::int64_t FirstFrameNs() const { return first_frame_ns_.load(); }
@@ -135,10 +139,12 @@ class Stream {
     bool reconnect_ = false;              // guarded by mutex_; a resumed station starts afresh
     bool quit_ = false;                   // guarded by mutex_
     std::string metadata_;                // guarded by mutex_
+    std::string station_name_;            // guarded by mutex_
     std::uint64_t history_written_ = 0;   // guarded by mutex_
     float history_[8192] = {};            // guarded by mutex_; mono, circular
 
     std::string metadata_returned_;  // user-interface thread only
+    std::string icy_returned_;       // user-interface thread only
     std::thread thread_;
 };
 

@@ -38,4 +38,20 @@ TEST(IcyMetadata, RandomBlocks_NeverReadOutside) {
     }
 }
 
+TEST(IcyName, FromAStationsHeaders_AnyCaseBoundedCleaned) {
+    EXPECT_EQ(engine::IcyNameFromHeaders("Content-Type: audio/mpeg\r\nicy-name: Радио Ретро \r\n"),
+              "Радио Ретро");
+    EXPECT_EQ(engine::IcyNameFromHeaders("ICY-NAME:Loud\nicy-genre:rock\n"), "Loud");
+    EXPECT_EQ(engine::IcyNameFromHeaders("icy-genre:rock\r\n"), "");
+    EXPECT_EQ(engine::IcyNameFromHeaders("icy-name:\r\n"), "");
+    EXPECT_EQ(engine::IcyNameFromHeaders("x-icy-name:no\r\n"), "");
+    EXPECT_EQ(engine::IcyNameFromHeaders(nullptr), "");
+    EXPECT_EQ(engine::IcyNameFromHeaders("icy-name:a\x01"
+                                         "b\x1b"
+                                         "[31mc\r\n"),
+              "ab[31mc");
+    const std::string huge = "icy-name:" + std::string(100000, 'x') + "\r\n";
+    EXPECT_EQ(engine::IcyNameFromHeaders(huge.c_str()).size(), engine::kMaxStationNameBytes);
+}
+
 }  // namespace

@@ -4,6 +4,8 @@
 // Shoutcast v1 server ("ICY 200 OK") of the test's own.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <algorithm>
 #include <optional>
 #include <thread>
@@ -127,6 +129,12 @@ TEST(ShoutcastV1, IcyStatusLine_PlaysWithTitle) {
     EXPECT_TRUE(testmedia::WaitUntil(
         [&] { return Meta(handle).rfind("StreamTitle='Старое радио';", 0) == 0; }, 5s))
         << Meta(handle);
+    // The name the station gives itself in its headers, for a station the list leaves
+    // untitled.
+    const char *icy = BASS_ChannelGetTags(handle, BASS_TAG_ICY);
+    ASSERT_NE(icy, nullptr);
+    EXPECT_STREQ(icy, "icy-name:Shout");
+    EXPECT_EQ(icy[std::strlen(icy) + 1], '\0');  // the list's end
     BASS_StreamFree(handle);
 }
 
