@@ -54,7 +54,9 @@ class SoundOnset:
                 f.seek(offset)
                 samples = numpy.frombuffer(f.read(size - offset), dtype="<f4")
             offset = size
-            if len(samples) and numpy.abs(samples).max() > 0.01:
+            # The station's tone (an eighth of full scale) at the default volume, half-way
+            # up the dots' 4.5 dB steps, peaks near 0.009: anything clearly above silence.
+            if len(samples) and numpy.abs(samples).max() > 0.002:
                 self.heard_at = time.monotonic()
 
 
