@@ -30,6 +30,7 @@ extern "C" {
 #include "audio_output.h"
 #include "decoder.h"
 #include "engine_probe.h"
+#include "equalizer.h"
 #include "fft_magnitudes.h"
 #include "id3v1.h"
 #include "steady_clock.h"
@@ -299,6 +300,17 @@ const char *BASS_ChannelGetTags(DWORD handle, DWORD tags) {
     if (tags == BASS_TAG_META) return stream->IsUrl() ? stream->Metadata() : nullptr;
     if (tags == BASS_TAG_ICY) return stream->IsUrl() ? stream->IcyHeaders() : nullptr;
     return nullptr;
+}
+
+BOOL BASS_SetEqualizer(const float *gainsDb, DWORD bands) {
+    EngineState &state = State();
+    engine::EqSettings settings;
+    if (bands > BASS_EQ_BANDS || (bands > 0 && !gainsDb) ||
+        !engine::DesignEqualizer(gainsDb, static_cast<int>(bands), &settings))
+        return Fail(BASS_ERROR_ILLPARAM);
+    state.output.SetEqualizer(settings);
+    state.error = BASS_OK;
+    return TRUE;
 }
 
 BOOL BASS_ChannelQueueAfter(DWORD current, DWORD next) {

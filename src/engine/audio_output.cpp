@@ -180,6 +180,13 @@ int AudioOutput::Queue(Stream *current, Stream *next) {
     return BASS_OK;
 }
 
+void AudioOutput::SetEqualizer(const EqSettings &settings) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::uint64_t generation = equalizer_.generation + 1;
+    equalizer_ = settings;
+    equalizer_.generation = generation;
+}
+
 void AudioOutput::StartCapture(std::size_t frames) {
     std::vector<float> buffer;
     buffer.reserve(frames * kChannels);
@@ -283,7 +290,7 @@ void AudioOutput::MixWithFollowers(Stream *stream, float *out, int frames,
     for (;;) {
         bool ended = false;
         done += stream->MixInto(out + static_cast<std::size_t>(done) * kChannels, scratch_.data(),
-                                frames - done, &ended);
+                                frames - done, equalizer_, &ended);
         // started has room for every join (Queue reserves it): the mix never allocates.
         if (!ended || started.size() == started.capacity()) return;
         auto join = std::find_if(queue_.begin(), queue_.end(),

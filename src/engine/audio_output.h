@@ -27,6 +27,10 @@
 // Gapless joins: a stream queued to follow another (Queue) is attached but stopped; the mix
 // that finds the first one ended starts it on the next frame of the same buffer, so the two
 // play back to back, to the sample. The queue is guarded by mutex_, like the list.
+//
+// The equaliser: the user-interface thread designs its filters (equalizer.h) and hands them
+// over under mutex_, which every mix holds anyway; each stream runs them on its own frames
+// as it is mixed, so the next buffer already sounds the change.
 #pragma once
 
 #include <atomic>
@@ -37,6 +41,8 @@
 #include <vector>
 
 #include <SDL2/SDL.h>
+
+#include "equalizer.h"
 
 namespace engine {
 
@@ -52,6 +58,8 @@ class AudioOutput {
     // Makes `next` (attached, stopped) start where `current` (attached) ends; null next takes
     // current's follower away. BASS_OK, or the BASS_ERROR_* why not (BASS_ChannelQueueAfter).
     int Queue(Stream *current, Stream *next);
+    // The filters every stream is mixed through from the next buffer on.
+    void SetEqualizer(const EqSettings &settings);
     // Tests: keeps a copy of the next `frames` frames mixed, replacing an earlier copy.
     void StartCapture(std::size_t frames);
     std::vector<float> TakeCapture();
@@ -102,6 +110,7 @@ class AudioOutput {
     std::size_t capture_frames_ = 0;  // guarded by mutex_; what capture_ may still take
     bool clock_mode_ = false;         // guarded by mutex_: the clock, not a device, plays
     std::vector<float> scratch_;      // guarded by mutex_ (resized when a device opens)
+    EqSettings equalizer_;            // guarded by mutex_
     std::vector<float> silent_;       // clock thread only
 };
 

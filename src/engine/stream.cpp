@@ -404,11 +404,13 @@ bool Stream::StartAfter(const Stream &before) {
     // The volume goes on from where the ramp of `before` stands, so the join cannot click.
     volume_ = before.volume_.load(std::memory_order_relaxed);
     applied_volume_ = before.applied_volume_;
+    equalizer_ = before.equalizer_;
     play_state_ = PlayState::kPlaying;
     return true;
 }
 
-int Stream::MixInto(float *out, float *scratch, int frames, bool *ended) {
+int Stream::MixInto(float *out, float *scratch, int frames, const EqSettings &equalizer,
+                    bool *ended) {
     *ended = false;
     if (play_state_ != PlayState::kPlaying) return 0;
     int count = 0;
@@ -427,6 +429,8 @@ int Stream::MixInto(float *out, float *scratch, int frames, bool *ended) {
         stalled_since_ns_ = 0;
         count = static_cast<int>(ring_.Read(scratch, static_cast<std::size_t>(frames)));
         played_frames_ += count;
+        // Before the history: the spectrum shows what is heard.
+        RunEqualizer(equalizer_, equalizer, scratch, count);
         AppendHistory(scratch, count, lock);
         if (count < frames) {
             if (eof_ && ring_.Size() == 0) {

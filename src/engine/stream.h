@@ -14,7 +14,9 @@
 // thread runs DecodeLoop. One lock, mutex_, guards the ring, the positions and the flags
 // below it; every holder keeps it only to copy samples or flip flags, never while decoding
 // or connecting, so the audio thread never waits on slow work. The output's lock is taken
-// before mutex_ (the output calls MixInto with its own lock held), never after.
+// before mutex_ (the output calls MixInto with its own lock held), never after. The
+// equaliser runs under mutex_ in MixInto, before the frames go to the spectrum's history (a
+// few tens of microseconds a buffer, the audio thread's own work).
 #pragma once
 
 #include <atomic>
@@ -27,6 +29,7 @@
 
 #include "audio_engine.h"
 #include "decoder.h"
+#include "equalizer.h"
 #include "fft_magnitudes.h"
 #include "id3v1.h"
 #include "ring_buffer.h"
@@ -77,12 +80,13 @@ class Stream {
     // Not played since it was created (or since a seek after its end).
     bool Stopped() const { return play_state_ == PlayState::kStopped; }
 
-    // Audio thread: adds up to `frames` playing frames, scaled by the volume, into out, and
-    // returns how many it added. ended: the stream has ended, in this call or before.
-    // scratch holds at least frames * 2 floats.
-    int MixInto(float *out, float *scratch, int frames, bool *ended);
+    // Audio thread: adds up to `frames` playing frames, through the equaliser and scaled by
+    // the volume, into out, and returns how many it added. ended: the stream has ended, in
+    // this call or before. scratch holds at least frames * 2 floats.
+    int MixInto(float *out, float *scratch, int frames, const EqSettings &equalizer, bool *ended);
     // Audio thread: starts a stream queued after `before`, which has just ended, at the
-    // volume `before` plays at; false (nothing changed) when it was played meanwhile.
+    // volume `before` plays at and with its equaliser's memory, so the filters carry on
+    // across the join; false (nothing changed) when it was played meanwhile.
     bool StartAfter(const Stream &before);
 
   private:
@@ -116,6 +120,7 @@ class Stream {
     std::atomic<std::int64_t> length_frames_;
     std::atomic<std::int64_t> first_frame_ns_{0};  // atomic
     float applied_volume_ = 1.0f;                  // audio thread only
+    EqState equalizer_;                            // audio thread only
 
     std::mutex mutex_;
     std::condition_variable wake_decoder_;

@@ -5,11 +5,15 @@
 //
 // Every call comes from the user-interface thread, as every engine call does. Until the
 // engine is loaded no stream exists, so every call on a handle fails as it would for a
-// handle that names nothing. BASS_Init is remembered and made when the engine loads.
+// handle that names nothing. BASS_Init and the equaliser's setting are remembered and made
+// when the engine loads (the player sets the equaliser at start-up, long before anything
+// plays).
 #include <dlfcn.h>
 #include <limits.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "audio_engine.h"
@@ -34,6 +38,7 @@ struct EngineCalls {
     decltype(&BASS_ChannelGetTags) channelGetTags;
     decltype(&BASS_ErrorGetCode) errorGetCode;
     decltype(&BASS_ChannelQueueAfter) channelQueueAfter;
+    decltype(&BASS_SetEqualizer) setEqualizer;
 };
 
 struct InitCall {
@@ -46,6 +51,11 @@ struct InitCall {
 EngineCalls *g_engine = nullptr;  // loaded and complete, or nullptr
 bool g_loadTried = false;
 InitCall g_init;
+// The equaliser's gains until the engine loads; bands 0: off.
+struct {
+    float gains[BASS_EQ_BANDS] = {};
+    DWORD bands = 0;
+} g_equalizer;
 
 bool Readable(const std::string &path) {
     return access(path.c_str(), R_OK) == 0;
@@ -96,7 +106,8 @@ EngineCalls *LoadEngine() {
                           Find(library, "BASS_ChannelGetData", calls->channelGetData) &&
                           Find(library, "BASS_ChannelGetTags", calls->channelGetTags) &&
                           Find(library, "BASS_ErrorGetCode", calls->errorGetCode) &&
-                          Find(library, "BASS_ChannelQueueAfter", calls->channelQueueAfter);
+                          Find(library, "BASS_ChannelQueueAfter", calls->channelQueueAfter) &&
+                          Find(library, "BASS_SetEqualizer", calls->setEqualizer);
     if (!complete) {
         delete calls;
         dlclose(library);
@@ -105,6 +116,7 @@ EngineCalls *LoadEngine() {
     // The engine and its threads stay until the process ends.
     g_engine = calls;
     if (g_init.made) g_engine->init(g_init.device, g_init.freq, g_init.flags, g_init.win, nullptr);
+    if (g_equalizer.bands > 0) g_engine->setEqualizer(g_equalizer.gains, g_equalizer.bands);
     return g_engine;
 }
 
@@ -175,6 +187,17 @@ const char *BASS_ChannelGetTags(DWORD handle, DWORD tags) {
 
 BOOL BASS_ChannelQueueAfter(DWORD current, DWORD next) {
     return g_engine ? g_engine->channelQueueAfter(current, next) : FALSE;
+}
+
+BOOL BASS_SetEqualizer(const float *gainsDb, DWORD bands) {
+    if (g_engine) return g_engine->setEqualizer(gainsDb, bands);
+    // The engine's own checks, so that what it will refuse is refused now.
+    if (bands > BASS_EQ_BANDS || (bands > 0 && !gainsDb)) return FALSE;
+    for (DWORD i = 0; i < bands; ++i)
+        if (!std::isfinite(gainsDb[i])) return FALSE;
+    g_equalizer.bands = bands;
+    std::copy_n(gainsDb, bands, g_equalizer.gains);
+    return TRUE;
 }
 
 // Without the engine no stream exists: every call so far was on a handle that names nothing,
