@@ -98,6 +98,11 @@ Dispatch RunControlCommand() {
             CycleRepeat();
             ShowRepeatChange();
         }
+    } else if (control == kEqualiserButton) {
+        if (leftClick) {
+            NextEqualiserPreset();
+            ShowInfoNotice(EqualiserPresetName(g.equaliserPreset));
+        }
     } else if (control == kShuffleCaption) {
         if (leftClick) {
             SetShuffle(g.shuffle != 1, GetControlValue(kTrackList));

@@ -109,6 +109,7 @@ SavedState GatherSavedState() {
     if (g.repeat != 0) state.repeat = g.repeat;
     if (g.shuffle == 1) state.shuffle = true;
     if (g.clockMode != 0) state.clockMode = g.clockMode;
+    if (g.equaliserPreset != 0) state.equaliser = g.equaliserPreset;
     state.stationList = g.stationFile;
     state.panel = g.trackPanelClosed == 0     ? SavedPanel::kTracks
                   : g.stationPanelClosed == 0 ? SavedPanel::kStations
@@ -134,6 +135,7 @@ void ApplySavedState(const SavedState &state) {
     if (state.shuffle) SetShuffle(*state.shuffle, GetControlValue(kTrackList));
     ShowPlayOrder();
     if (state.clockMode) g.clockMode = *state.clockMode;
+    if (state.equaliser) SetEqualiserPreset(*state.equaliser);  // an unknown one: off
     g_memory.restoredSource = state.lastSource;
     g_memory.restoredPlaces.mainWindow = state.mainWindow;
     g_memory.restoredPlaces.miniWindow = state.miniWindow;

@@ -227,6 +227,25 @@ void ToggleMute() {
     }
 }
 
+void SetEqualiserPreset(int preset) {
+    if (preset < 0 || preset >= static_cast<int>(BASS_EQ_PRESET_COUNT)) preset = 0;
+    g.equaliserPreset = preset;
+    BASS_SetEqualizer(BASS_EQ_PRESETS[preset], BASS_EQ_BANDS);
+}
+
+void NextEqualiserPreset() {
+    SetEqualiserPreset((g.equaliserPreset + 1) % static_cast<int>(BASS_EQ_PRESET_COUNT));
+}
+
+std::string EqualiserPresetName(int preset) {
+    static constexpr const char *kNames[BASS_EQ_PRESET_COUNT] = {
+        "Эквалайзер выключен", "Эквалайзер: басы",  "Эквалайзер: рок",
+        "Эквалайзер: поп",     "Эквалайзер: голос", "Эквалайзер: классика",
+    };
+    if (preset < 0 || preset >= static_cast<int>(BASS_EQ_PRESET_COUNT)) preset = 0;
+    return kNames[preset];
+}
+
 void SetVolumeStep(int control) {
     LightVolumeDots(control);
     g.mutedVolumePercent = 0;

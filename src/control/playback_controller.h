@@ -29,6 +29,12 @@ inline constexpr double kDecibelsPerVolumeStep = 4.5;
 float VolumeGain(int percent);
 // The speaker: silence, and a second click brings the volume from before back.
 void ToggleMute();
+// The equaliser's preset (0: off; see BASS_EQ_PRESETS), applied to everything that plays.
+void SetEqualiserPreset(int preset);
+// The EQ key: the next preset, off after the last.
+void NextEqualiserPreset();
+// The preset's name as the information line shows it ("Эквалайзер: рок").
+std::string EqualiserPresetName(int preset);
 void SetVolumeFromMiniBar();
 void StepTrack(int step);
 void AutoAdvance();

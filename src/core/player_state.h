@@ -120,6 +120,8 @@ struct PlayerState {
     // The name the current station gave itself (icy-name) when it has no title of its own;
     // empty until it does.
     std::string stationOwnName;
+    // The equaliser's preset (0: off).
+    std::int32_t equaliserPreset = 0;
 };
 
 extern PlayerState g;

@@ -135,6 +135,8 @@ void TakeLine(std::string_view key, std::string_view value, SavedState &state) {
         if (flag) state.shuffle = *flag == 1;
     } else if (key == "clock") {
         state.clockMode = Number(value, 0, 2);
+    } else if (key == "equaliser") {
+        state.equaliser = Number(value, 0, 63);
     } else if (key == "last_source") {
         state.lastSource = value == "track"     ? SavedSource::kTrack
                            : value == "station" ? SavedSource::kStation
@@ -248,6 +250,7 @@ std::string FormatSavedState(const SavedState &state) {
     if (state.repeat) line("repeat", std::to_string(*state.repeat));
     if (state.shuffle) line("shuffle", *state.shuffle ? "1" : "0");
     if (state.clockMode) line("clock", std::to_string(*state.clockMode));
+    if (state.equaliser) line("equaliser", std::to_string(*state.equaliser));
     if (state.panel != SavedPanel::kNone)
         line("panel", state.panel == SavedPanel::kTracks ? "tracks" : "stations");
     if (!state.stationList.empty()) line("station_list", Escape(state.stationList));

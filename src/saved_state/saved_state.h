@@ -33,7 +33,8 @@ struct SavedState {
     std::optional<int> repeat;  // 0 off, 1 the whole list, 2 the one track
     std::optional<bool> shuffle;
     std::optional<int> clockMode;  // 0 the time of day, 1 elapsed, 2 remaining time
-    std::string stationList;  // the station list file in use, absolute; empty: looked for
+    std::optional<int> equaliser;  // the preset, 0 off
+    std::string stationList;       // the station list file in use, absolute; empty: looked for
 
     bool operator==(const SavedState &) const = default;
 };

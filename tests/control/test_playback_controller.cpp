@@ -465,6 +465,21 @@ TEST_F(Controller, ToggleMute_SilenceThenTheVolumeFromBefore) {
     EXPECT_EQ(g.volumePercent, 0);
 }
 
+TEST_F(Controller, Equaliser_KeyStepsThroughThePresetsAndBackToOff_NamesInRussian) {
+    EXPECT_EQ(g.equaliserPreset, 0);
+    std::vector<std::string> names;
+    for (int i = 0; i < static_cast<int>(BASS_EQ_PRESET_COUNT); ++i) {
+        NextEqualiserPreset();
+        names.push_back(EqualiserPresetName(g.equaliserPreset));
+    }
+    EXPECT_EQ(g.equaliserPreset, 0);
+    EXPECT_EQ(names.front(), "Эквалайзер: басы");
+    EXPECT_EQ(names.back(), "Эквалайзер выключен");
+    SetEqualiserPreset(99);  // a remembered preset this build does not know: off
+    EXPECT_EQ(g.equaliserPreset, 0);
+    EXPECT_EQ(EqualiserPresetName(-3), "Эквалайзер выключен");
+}
+
 // --- A music collection: a root of albums, tags, files from elsewhere ---------------------
 
 class Collection : public Controller {

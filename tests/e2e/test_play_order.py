@@ -90,8 +90,10 @@ def main(binary):
         playerctl(s, "previous")
         r.check(wait_until(lambda: title(s) == heard[-2], timeout=5),
                 f"previous goes back through what played ({title(s)})")
+        s.click(x0 + 511, y0 + 218)  # EQ: the first preset
         time.sleep(0.5)
     r.check("shuffle=1" in state_text(state), "shuffle remembered")
+    r.check("equaliser=1" in state_text(state), "the equaliser's preset remembered")
 
     with PlayerSession(binary, cwd=work, state_home=state) as s:
         s.wait_window("Плеер")

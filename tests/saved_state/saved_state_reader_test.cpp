@@ -115,6 +115,9 @@ TEST(SavedStateReader, FoldersAndNamesThatCannotBeOurs_AreNotTaken) {
     EXPECT_EQ(Parse("track=Album/cd1/01.flac\n").trackName, "Album/cd1/01.flac");
     EXPECT_EQ(Parse("track_subfolders=1\n").trackSubFolders, true);
     EXPECT_EQ(Parse("track_subfolders=2\n").trackSubFolders, std::nullopt);
+    EXPECT_EQ(Parse("repeat=2\nshuffle=1\nclock=1\nequaliser=4\n"),
+              (SavedState{.repeat = 2, .shuffle = true, .clockMode = 1, .equaliser = 4}));
+    EXPECT_EQ(Parse("repeat=3\nshuffle=yes\nclock=-1\nequaliser=1000\n"), SavedState{});
 }
 
 TEST(SavedStateReader, TextsBeyondTheLimit_AreNotTaken) {
