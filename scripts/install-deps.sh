@@ -26,6 +26,8 @@ PACKAGES=(
     fonts-liberation fonts-dejavu-core fontconfig
     # skin and font generation
     python3 python3-pil python3-fonttools python3-numpy
+    # the open dialog's texts in Russian (Qt's own translations)
+    qt6-translations-l10n
     # end-to-end tests
     xvfb xdotool imagemagick x11-utils
     # the clipboard in end-to-end tests (stations pasted with Ctrl+V)

@@ -12,6 +12,7 @@
 #include "drop_commands.h"
 #include "info_notice.h"
 #include "key_commands.h"
+#include "open_dialog.h"
 #include "play_order.h"
 #include "play_order_look.h"
 #include "playback_controller.h"
@@ -20,7 +21,6 @@
 #include "seek_drag.h"
 #include "station_list_file.h"
 #include "time_display.h"
-#include "track_folder.h"
 #include "widgets.h"
 
 namespace {
@@ -72,7 +72,7 @@ Dispatch RunControlCommand() {
     }
     const bool leftClick = subtype == kLeftClick;
     if (control == kOpenButton) {
-        if (leftClick) OpenTrackFolder();
+        if (leftClick) OpenFromDialog();
     } else if (control == kExitButton || control == kMiniExit) {
         if (leftClick) return Dispatch::kLeaveAtOnce;
     } else if (control == kPauseButton) {

@@ -20,12 +20,12 @@
 #include "desktop_service.h"
 #include "event_loop.h"
 #include "key_events.h"
+#include "open_dialog.h"
 #include "playback_controller.h"
 #include "player_state.h"
 #include "station_formats.h"
 #include "station_list_control.h"
 #include "station_list_file.h"
-#include "track_folder.h"
 #include "widgets.h"
 
 namespace {
@@ -127,7 +127,7 @@ bool RunChordCommand(int key, int modifiers) {
     if (ctrl && !alt) {
         if (key == 'q') return false;
         if (modifiers & kKeyRepeat) return true;
-        if (key == 'o') OpenTrackFolder();
+        if (key == 'o') OpenFromDialog();
         if (key == 'v') PasteStation();
         if (key == 's' && KeepCurrentStation()) SaveStationList();
     } else if (alt && !ctrl && StationPanelOpen() && (key == kKeyUp || key == kKeyDown)) {

@@ -1,5 +1,7 @@
 #include "track_folder.h"
 
+#include <sys/stat.h>
+
 #include <string>
 #include <vector>
 
@@ -10,8 +12,42 @@
 #include "track_names.h"
 #include "widgets.h"
 
-void OpenTrackFolder() {
-    OpenTrackFile(ChooseFileToOpen("", "", "*.*|*.*", 0));
+namespace {
+
+// The folder of the file that plays or played last; with a station or nothing, the folder of
+// the track selected in the list, else the list's folder.
+std::string CurrentTrackFolder() {
+    if (g.lastStreamWasStation == 0 && !g.streamAddress.empty()) return FolderPart(g.streamAddress);
+    // Before the first listing the label holds its placeholder, no folder.
+    const std::string folder = GetControlText(kFolderLabel);
+    if (folder.empty() || folder.front() != '/') return "";
+    const int selected = GetControlValue(kTrackList);
+    return selected >= 0 ? folder + FolderPart(ListItemText(kTrackList, selected)) : folder;
+}
+
+bool IsFolder(const std::string &path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
+std::string ChooseFileOrFolder() {
+    return ChooseFileToOpen("", "", "*.*|*.*", 0, CurrentTrackFolder());
+}
+
+void OpenTrackFileOrFolder(const std::string &path) {
+    if (path.empty() || !IsFolder(path)) {
+        OpenTrackFile(path);
+        return;
+    }
+    // Chosen in the dialog to be heard, unlike a folder named on the command line.
+    const std::string folder = path.back() == '/' ? path : path + '/';
+    g.chosenFilePath = folder;
+    ListTrackFolder(folder, true);
+    if (g.trackCount == 0) return;
+    SetControlValue(kTrackList, 0);
+    PlaySelectedTrack();
 }
 
 void OpenTrackFile(const std::string &path) {

@@ -4,8 +4,14 @@
 
 #include <string>
 
-// Command of the open-folder button: dialog, scan, select the picked file, play it.
-void OpenTrackFolder();
+// The open dialog of the open-folder button, standing in the folder of the current track
+// (else the list's folder, else the layer's music or home folder): the file or folder chosen,
+// empty when cancelled.
+std::string ChooseFileOrFolder();
+// What follows the dialog for a file or a folder: a folder is listed with its sub-folders and
+// its first track plays (a folder without tracks leaves the list empty and what plays plays
+// on); a file as OpenTrackFile. An empty path changes nothing.
+void OpenTrackFileOrFolder(const std::string &path);
 // What follows the dialog: lists the file's folder, selects the file and plays it; a file the
 // list does not hold plays by itself. An empty path (a cancelled dialog) changes nothing.
 void OpenTrackFile(const std::string &path);

@@ -1,13 +1,19 @@
 // The open-file dialog: Qt's own (not the desktop's), so that it behaves the same on every
-// desktop and under a bare X server, and can be replaced by tests.
+// desktop and under a bare X server, and can be replaced by tests. It speaks Russian, as
+// every other text of the player does, whatever the session's locale: Qt's own translation of
+// its texts, loaded when the dialog first opens.
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QTimer>
+#include <QTranslator>
 #include <functional>
 
 #include "input_state.h"
@@ -16,10 +22,12 @@
 
 namespace {
 
-std::function<std::string()> g_chooser;
+std::function<std::string(const std::string &)> g_chooser;
 QFileDialog *g_openDialog = nullptr;  // the dialog of the ChooseFileToOpen under way
 
-// Refuses a name whose folder does not exist; the file itself need not exist.
+// Refuses a name whose folder does not exist; the file itself need not exist. A folder
+// selected (or named) when "Open" is pressed is the choice, as in the players' own dialogs;
+// a double click on it, or a name ending in "/" or "..", goes into it instead.
 class OpenFileDialog : public QFileDialog {
   public:
     OpenFileDialog() : QFileDialog(nullptr) {}
@@ -28,11 +36,48 @@ class OpenFileDialog : public QFileDialog {
         const QStringList chosen = selectedFiles();
         if (!chosen.isEmpty()) {
             const QFileInfo info(chosen.first());
-            if (!info.isDir() && !QFileInfo(info.absolutePath()).isDir()) return;
+            if (info.isDir()) {
+                if (ChoosesFolder(info)) {
+                    QDialog::accept();
+                    return;
+                }
+            } else if (!QFileInfo(info.absolutePath()).isDir()) {
+                return;
+            }
         }
         QFileDialog::accept();
     }
+
+  private:
+    bool ChoosesFolder(const QFileInfo &folder) const {
+        // The folder shown, with nothing selected in it, is only where the dialog stands.
+        if (QDir(folder.absoluteFilePath()) == directory()) return false;
+        const auto *name = findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        const QString typed = name ? name->text().trimmed() : QString();
+        return !typed.endsWith(QLatin1Char('/')) && !typed.endsWith(QLatin1String(".."));
+    }
 };
+
+// Qt's own texts of the dialog in Russian. Without the translation installed the dialog
+// stays in Qt's English and works as well.
+void UseRussianDialogTexts() {
+    static QTranslator *translator = nullptr;
+    if (translator) return;
+    translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QStringLiteral("qtbase_ru"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+}
+
+// The player's choice when it is a folder; else the user's music folder (XDG_MUSIC_DIR) when
+// it exists; else the home folder.
+QString StartFolder(const std::string &folder) {
+    const QString given = QFile::decodeName(folder.c_str());
+    if (!folder.empty() && QFileInfo(given).isDir()) return given;
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    if (!music.isEmpty() && QFileInfo(music).isDir()) return music;
+    return QDir::homePath();
+}
 
 // "shown|pattern|shown|pattern..." into Qt's "shown (patterns)" filters. "*.*" means every
 // file here, names without a dot included, as it does on the player's original platform.
@@ -61,13 +106,16 @@ QStringList NameFilters(const std::string &filter) {
 }  // namespace
 
 std::string ChooseFileToOpen(const std::string &title, const std::string &defaultFile,
-                             const std::string &filter, int filterIndex) {
-    if (g_chooser) return g_chooser();
+                             const std::string &filter, int filterIndex,
+                             const std::string &startFolder) {
+    if (g_chooser) return g_chooser(startFolder);
     if (!QCoreApplication::instance()) return {};
     // The hand set over the button that opened the dialog would otherwise stay over it.
     RestorePointerShape();
+    UseRussianDialogTexts();
 
     OpenFileDialog dialog;
+    dialog.setDirectory(StartFolder(startFolder));
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
@@ -104,6 +152,6 @@ void CancelFileChooser() {
     if (g_openDialog) g_openDialog->reject();
 }
 
-void SetFileChooserForTesting(std::function<std::string()> chooser) {
+void SetFileChooserForTesting(std::function<std::string(const std::string &)> chooser) {
     g_chooser = std::move(chooser);
 }

@@ -209,13 +209,18 @@ void SetPointerShape(int shape);
 using TimerCallback = void (*)();
 void StartRepeatingTimer(NativeHandle window, int periodMs, TimerCallback callback);
 void PauseMilliseconds(int ms);
+// The modal open dialog, in Russian: the full path of the file or folder chosen (a folder
+// without its final "/"), or empty when cancelled. It opens in startFolder, else (empty or no
+// folder) the user's music folder, else the home folder.
 std::string ChooseFileToOpen(const std::string &title, const std::string &defaultFile,
-                             const std::string &filter, int filterIndex);
-// Tests replace the modal dialog with a function of their own; an empty function restores it.
+                             const std::string &filter, int filterIndex,
+                             const std::string &startFolder = "");
 // Cancels the open-file dialog, when one is open: ChooseFileToOpen returns empty as if the
 // user had cancelled it.
 void CancelFileChooser();
-void SetFileChooserForTesting(std::function<std::string()> chooser);
+// Tests replace the modal dialog with a function of their own, given the start folder the
+// player asked for; an empty function restores it.
+void SetFileChooserForTesting(std::function<std::string(const std::string &startFolder)> chooser);
 
 // --- Images ------------------------------------------------------------------------------
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -133,8 +134,8 @@ TEST_F(TrackFolder, Open_ChosenFile_FolderListedAndFileSelected) {
     Touch("x.mp3");
     Touch("y.wav");
     const std::string picked = folder_.Path() + "y.wav";
-    SetFileChooserForTesting([picked] { return picked; });
-    OpenTrackFolder();
+    SetFileChooserForTesting([picked](const std::string &) { return picked; });
+    OpenTrackFileOrFolder(ChooseFileOrFolder());
     EXPECT_EQ(g.chosenFilePath, picked);
     EXPECT_EQ(g.chosenFileName, "y.wav");
     EXPECT_EQ(GetControlText(12), folder_.Path());
@@ -147,13 +148,13 @@ TEST_F(TrackFolder, Open_Cancelled_NothingChanges) {
     Touch("x.mp3");
     Touch("y.wav");
     const std::string picked = folder_.Path() + "y.wav";
-    SetFileChooserForTesting([picked] { return picked; });
-    OpenTrackFolder();
+    SetFileChooserForTesting([picked](const std::string &) { return picked; });
+    OpenTrackFileOrFolder(ChooseFileOrFolder());
     ScratchFolder elsewhere;
     elsewhere.Write("here.mp3", "");
     CurrentFolder cwd(elsewhere.Path());
-    SetFileChooserForTesting([] { return std::string(); });
-    OpenTrackFolder();
+    SetFileChooserForTesting([](const std::string &) { return std::string(); });
+    OpenTrackFileOrFolder(ChooseFileOrFolder());
     EXPECT_EQ(g.chosenFilePath, picked);
     EXPECT_EQ(g.chosenFileName, "y.wav");
     EXPECT_EQ(GetControlText(12), folder_.Path());
@@ -164,9 +165,9 @@ TEST_F(TrackFolder, Open_Cancelled_NothingChanges) {
 
 TEST_F(TrackFolder, Open_CancelledBeforeAnyPick_ListStaysEmpty) {
     Touch("here.mp3");
-    SetFileChooserForTesting([] { return std::string(); });
+    SetFileChooserForTesting([](const std::string &) { return std::string(); });
     CurrentFolder cwd(folder_.Path());
-    OpenTrackFolder();
+    OpenTrackFileOrFolder(ChooseFileOrFolder());
     EXPECT_EQ(g.chosenFilePath, "");
     EXPECT_TRUE(ListItems(13).empty());
     EXPECT_EQ(g.trackCount, 0);
@@ -174,3 +175,55 @@ TEST_F(TrackFolder, Open_CancelledBeforeAnyPick_ListStaysEmpty) {
 }
 
 }  // namespace
+
+// A folder chosen in the dialog is listed with its sub-folders, and its first track plays.
+TEST_F(TrackFolder, Open_ChosenFolder_ListedWithSubFoldersAndFirstTrackPlays) {
+    ASSERT_EQ(mkdir((folder_.Path() + "Album").c_str(), 0755), 0);
+    Touch("Album/a.mp3");
+    Touch("b.wav");
+    std::string chosen = folder_.Path();
+    chosen.pop_back();  // the dialog names a folder without its "/"
+    OpenTrackFileOrFolder(chosen);
+    EXPECT_EQ(GetControlText(12), folder_.Path());
+    EXPECT_EQ(ListItems(13), (Names{"b.wav", "Album/a.mp3"}));
+    EXPECT_EQ(GetControlValue(13), 0);
+    EXPECT_EQ(g.streamAddress, folder_.Path() + "b.wav");
+    EXPECT_EQ(g.lastStreamWasStation, 0);
+}
+
+TEST_F(TrackFolder, Open_ChosenFolderWithoutTracks_ListEmptiedNothingStarts) {
+    Touch("x.mp3");
+    OpenTrackFileOrFolder(folder_.Path() + "x.mp3");
+    const std::uint64_t streams = g.streamSerial;
+    ScratchFolder empty;
+    empty.Write("notes.txt", "");
+    OpenTrackFileOrFolder(empty.Path());
+    EXPECT_EQ(GetControlText(12), empty.Path());
+    EXPECT_TRUE(ListItems(13).empty());
+    EXPECT_EQ(g.trackCount, 0);
+    EXPECT_EQ(g.streamSerial, streams);
+}
+
+// The dialog stands where the user was: the folder of the file that played, else that of the
+// track selected in the list (one in a sub-folder too); nothing known leaves it to the layer.
+TEST_F(TrackFolder, Choose_StartsInTheCurrentTracksFolder) {
+    std::vector<std::string> asked;
+    SetFileChooserForTesting([&asked](const std::string &start) {
+        asked.push_back(start);
+        return std::string();
+    });
+    ChooseFileOrFolder();
+    ASSERT_EQ(mkdir((folder_.Path() + "Album").c_str(), 0755), 0);
+    Touch("Album/a.mp3");
+    Touch("b.wav");
+    OpenTrackFileOrFolder(folder_.Path() + "Album/a.mp3");
+    ChooseFileOrFolder();
+    ListTrackFolder(folder_.Path(), true);
+    SetControlValue(13, 1);
+    g.lastStreamWasStation = 1;  // a station plays now
+    ChooseFileOrFolder();
+    SetControlValue(13, -1);
+    ChooseFileOrFolder();
+    EXPECT_EQ(asked,
+              (Names{"", folder_.Path() + "Album/", folder_.Path() + "Album/", folder_.Path()}));
+}

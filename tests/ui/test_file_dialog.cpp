@@ -1,15 +1,24 @@
 // The open-file dialog: the test chooser, and the real dialog cancelled, accepted and
-// refusing a name in a folder that does not exist.
+// refusing a name in a folder that does not exist; its Russian, where it opens and folders
+// chosen in it.
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <cstdlib>
 #include <functional>
+#include <string>
 
 #include "layer_test_support.h"
 
@@ -45,9 +54,9 @@ class FileDialogTest : public LayerTest {
 
 TEST_F(FileDialogTest, TestChooser_Set_ReplacesTheDialogUntilCleared) {
     const std::string path = "/tmp/a b/\xcf\xe5\xf1\xed\xff";
-    SetFileChooserForTesting([path] { return path; });
+    SetFileChooserForTesting([path](const std::string &) { return path; });
     EXPECT_EQ(ChooseFileToOpen("", "", "*.*|*.*", 0), path);
-    SetFileChooserForTesting([] { return std::string(); });
+    SetFileChooserForTesting([](const std::string &) { return std::string(); });
     EXPECT_EQ(ChooseFileToOpen("", "", "*.*|*.*", 0), "");
     SetFileChooserForTesting({});
     WhenDialogOpen([](QFileDialog *dialog) { dialog->reject(); });
@@ -163,6 +172,125 @@ TEST_F(FileDialogTest, ChooseFileToOpen_OddFilters_GiveUsableFilters) {
         EXPECT_EQ(ChooseFileToOpen("", "", filter, 7), "") << filter;
         EXPECT_FALSE(filters.isEmpty()) << filter;
     }
+}
+
+// Every text of the dialog's buttons and labels, without their shortcut marks.
+QStringList ShownTexts(QFileDialog *dialog) {
+    QStringList texts;
+    for (const QAbstractButton *button : dialog->findChildren<QAbstractButton *>())
+        if (!button->text().isEmpty()) texts << button->text().remove(QLatin1Char('&'));
+    for (const QLabel *label : dialog->findChildren<QLabel *>())
+        if (!label->text().isEmpty()) texts << label->text().remove(QLatin1Char('&'));
+    return texts;
+}
+
+// The player's texts are Russian whatever the session's language (the tests' is C): so are
+// the dialog's.
+TEST_F(FileDialogTest, ChooseFileToOpen_WhateverTheLocale_SpeaksRussian) {
+    QStringList texts;
+    WhenDialogOpen([&texts](QFileDialog *dialog) {
+        texts = ShownTexts(dialog);
+        dialog->reject();
+    });
+    ChooseFileToOpen("", "", "*.*|*.*", 0);
+    EXPECT_TRUE(texts.contains(QStringLiteral("Открыть"))) << texts.join(" | ").toStdString();
+    EXPECT_TRUE(texts.contains(QStringLiteral("Отмена"))) << texts.join(" | ").toStdString();
+    EXPECT_FALSE(texts.contains(QStringLiteral("Cancel")));
+    EXPECT_FALSE(texts.contains(QStringLiteral("Open")));
+}
+
+// Sets an environment variable for the test's length.
+class ScopedVariable {
+  public:
+    ScopedVariable(const char *name, const QString &value) : name_(name) {
+        if (const char *old = std::getenv(name)) old_ = old, had_ = true;
+        setenv(name, value.toLocal8Bit().constData(), 1);
+    }
+    ~ScopedVariable() {
+        if (had_)
+            setenv(name_, old_.c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+
+  private:
+    const char *name_;
+    std::string old_;
+    bool had_ = false;
+};
+
+QString OpenedFolder(const std::string &start) {
+    QString shown;
+    WhenDialogOpen([&shown](QFileDialog *dialog) {
+        shown = dialog->directory().absolutePath();
+        dialog->reject();
+    });
+    ChooseFileToOpen("", "", "*.*|*.*", 0, start);
+    return shown;
+}
+
+// The player's folder when it exists, else the user's music folder (XDG_MUSIC_DIR), else home.
+TEST_F(FileDialogTest, ChooseFileToOpen_StartsInGivenFolder_ElseMusic_ElseHome) {
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QString home = root.path() + QStringLiteral("/home"),
+                  music = root.path() + QStringLiteral("/Моя музыка"),
+                  given = root.path() + QStringLiteral("/альбом");
+    ASSERT_TRUE(QDir().mkpath(home + QStringLiteral("/.config")) && QDir().mkpath(given));
+    QFile dirs(home + QStringLiteral("/.config/user-dirs.dirs"));
+    ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
+    dirs.write(("XDG_MUSIC_DIR=\"" + music + "\"\n").toUtf8());
+    dirs.close();
+    ScopedVariable homeVariable("HOME", home);
+    ScopedVariable configVariable("XDG_CONFIG_HOME", home + QStringLiteral("/.config"));
+
+    EXPECT_EQ(OpenedFolder(QFile::encodeName(given).toStdString()), given);
+    EXPECT_EQ(OpenedFolder(""), home);  // the music folder does not exist yet
+    ASSERT_TRUE(QDir().mkpath(music));
+    EXPECT_EQ(OpenedFolder(""), music);
+    EXPECT_EQ(OpenedFolder(QFile::encodeName(given + QStringLiteral("/нет")).toStdString()), music);
+}
+
+// "Открыть" on a selected folder chooses it; a name ending in "/" only goes into it.
+TEST_F(FileDialogTest, ChooseFileToOpen_FolderSelected_IsChosen_NameWithSlash_GoesIntoIt) {
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QString album = root.path() + QStringLiteral("/Альбом");
+    ASSERT_TRUE(QDir().mkpath(album));
+    QFile(root.path() + QStringLiteral("/a.mp3")).open(QIODevice::WriteOnly);
+
+    QString wentInto;
+    WhenDialogOpen([&wentInto, album](QFileDialog *dialog) {
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))
+            ->setText(QStringLiteral("Альбом/"));
+        static_cast<QDialog *>(dialog)->accept();
+        wentInto = dialog->isVisible() ? dialog->directory().absolutePath() : QString();
+        dialog->reject();
+    });
+    EXPECT_EQ(ChooseFileToOpen("", "", "*.*|*.*", 0, QFile::encodeName(root.path()).toStdString()),
+              "");
+    EXPECT_EQ(wentInto, album);
+
+    WhenDialogOpen([](QFileDialog *dialog) {
+        auto *view = dialog->findChild<QListView *>(QStringLiteral("listView"));
+        // The folder's row, once the dialog's model has read the folder.
+        auto *poll = new QTimer(dialog);
+        QObject::connect(poll, &QTimer::timeout, dialog, [dialog, view, poll] {
+            QModelIndex row;
+            for (int i = 0; i < view->model()->rowCount(view->rootIndex()); ++i) {
+                const QModelIndex at = view->model()->index(i, 0, view->rootIndex());
+                if (at.data().toString() == QStringLiteral("Альбом")) row = at;
+            }
+            if (!row.isValid()) return;
+            poll->stop();
+            view->selectionModel()->select(
+                row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Open)->click();
+        });
+        poll->start(5);
+    });
+    EXPECT_EQ(ChooseFileToOpen("", "", "*.*|*.*", 0, QFile::encodeName(root.path()).toStdString()),
+              QFile::encodeName(album).toStdString());
 }
 
 }  // namespace
