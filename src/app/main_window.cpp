@@ -1,5 +1,6 @@
 // The main window's controls, in creation order.
 #include "control_numbers.h"
+#include "drawing_sizes.h"
 #include "player_state.h"
 #include "station_list.h"
 #include "station_list_control.h"
@@ -35,9 +36,13 @@ constexpr Place kButtons[] = {
 };
 
 constexpr int kPanelX = 105, kPanelY = 240, kPanelWidth = 390;
-// The list overhangs its container on every side, so its border and scroll bar are clipped
-// away and the skin shows a borderless dark list.
-constexpr int kListX = -2, kListY = -2, kListWidth = 415, kListHeight = 155;
+// The list overhangs its container by its border's width on every side, so the border is
+// clipped away and the skin shows a borderless dark list; its scroll bar, in the list's
+// colours, stands inside the panel's right edge.
+constexpr int kListBorder = 2;
+constexpr int kListX = -kListBorder, kListY = -kListBorder,
+              kListWidth = kPanelWidth + 2 * kListBorder,
+              kListHeight = kListPanelOpenHeight + 2 * kListBorder;
 constexpr Colour kListText = RGB(95, 95, 95), kListBack = RGB(21, 24, 29);
 
 void BuildListPanel(int container, int list) {

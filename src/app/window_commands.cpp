@@ -3,13 +3,14 @@
 #include <cstdint>
 
 #include "control_numbers.h"
+#include "drawing_sizes.h"
 #include "event_loop.h"
 #include "player_state.h"
 #include "widgets.h"
 
 namespace {
 
-constexpr int kPanelOpenHeight = 150;
+constexpr int kPanelOpenHeight = kListPanelOpenHeight;
 constexpr int kSlideStep = 2;
 constexpr int kPollsPerStep = 10;
 constexpr int kPausePerStepMs = 8;

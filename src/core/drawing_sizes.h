@@ -8,3 +8,5 @@ constexpr int kMiniMarqueeWidth = 201, kMiniMarqueeHeight = 13;
 constexpr int kSeekBarWidth = 259, kSeekBarHeight = 12;
 constexpr int kSeekKnobWidth = 5, kSeekKnobHeight = 12;
 constexpr int kMiniVolumeBarWidth = 100, kMiniVolumeBarHeight = 8;
+// A list panel's height when open; its list fills it.
+constexpr int kListPanelOpenHeight = 150;

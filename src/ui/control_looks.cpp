@@ -4,6 +4,7 @@
 
 #include "labels.h"
 #include "layer_tables.h"
+#include "list_control.h"
 #include "ui_internal.h"
 
 namespace {
@@ -13,11 +14,13 @@ QPalette::ColorRole BackRole(ControlKind kind) {
 }
 
 // A list that was given colours shows its selection in them inverted, so the selection
-// belongs to the list's own look rather than to the desktop's highlight colour.
+// belongs to the list's own look rather than to the desktop's highlight colour; its scroll
+// bar takes them too.
 void InvertListSelection(QWidget *list, QPalette &palette) {
     palette.setColor(QPalette::Highlight, palette.color(QPalette::Text));
     palette.setColor(QPalette::HighlightedText, palette.color(QPalette::Base));
     list->setPalette(palette);
+    static_cast<ListControl *>(list)->MatchScrollBarToColours();
 }
 
 void ApplyTextColour(ControlRecord &record, Colour colour) {

@@ -5,9 +5,30 @@
 #include <QApplication>
 #include <QByteArray>
 #include <QMouseEvent>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
 
 #include "event_queue.h"
 #include "ui_internal.h"
+
+namespace {
+
+// Items ask for no width of their own: a vertical list then lays each out as wide as its
+// viewport, and the item view cuts a longer text with an ellipsis.
+class OneLineDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override {
+        return QSize(1, QStyledItemDelegate::sizeHint(option, index).height());
+    }
+};
+
+// The knob's colours: at rest, under the pointer, held.
+constexpr int kKnobHoverLighter = 150, kKnobHeldLighter = 200;
+constexpr int kGrooveDarker = 140;
+constexpr int kScrollBarWidth = 8, kKnobMinimumHeight = 20;
+
+}  // namespace
 
 ListControl::ListControl(QWidget *parent, int number, int window)
     : QListWidget(parent), number_(number), window_(window) {
@@ -16,8 +37,10 @@ ListControl::ListControl(QWidget *parent, int number, int window)
     setDragEnabled(false);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setTextElideMode(Qt::ElideRight);
+    setItemDelegate(new OneLineDelegate(this));
     setUniformItemSizes(true);
     setMouseTracking(true);
     viewport()->setMouseTracking(true);
@@ -79,6 +102,27 @@ void ListControl::RemoveAllItems() {
     quiet_ = true;
     clear();
     quiet_ = false;
+}
+
+void ListControl::MatchScrollBarToColours() {
+    const QColor groove = palette().color(QPalette::Base).darker(kGrooveDarker);
+    const QColor knob = palette().color(QPalette::Text);
+    // A style sheet on the scroll bar alone: the list itself keeps the plain style, whose
+    // painting of many rows the sheet would slow down.
+    verticalScrollBar()->setStyleSheet(
+        QStringLiteral("QScrollBar:vertical { background: %1; width: %4px; margin: 0; border: 0; }"
+                       "QScrollBar::handle:vertical { background: %2; min-height: %5px;"
+                       " border-radius: 3px; margin: 1px; }"
+                       "QScrollBar::handle:vertical:hover { background: %3; }"
+                       "QScrollBar::handle:vertical:pressed { background: %6; }"
+                       "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical"
+                       " { height: 0; border: 0; background: none; }"
+                       "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical"
+                       " { background: none; }")
+            .arg(groove.name(), knob.name(), knob.lighter(kKnobHoverLighter).name())
+            .arg(kScrollBarWidth)
+            .arg(kKnobMinimumHeight)
+            .arg(knob.lighter(kKnobHeldLighter).name()));
 }
 
 void ListControl::StartPress(QMouseEvent *event) {

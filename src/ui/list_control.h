@@ -1,6 +1,7 @@
 // List controls: single selection, items in insertion order. Clicks, selection changes by
 // mouse or keys, double clicks and drag starts become control events; changes made by the
-// player itself produce none.
+// player itself produce none. Items are one line as wide as the list, a long name cut with
+// an ellipsis: there is never a horizontal scroll bar.
 #pragma once
 
 #include <QListWidget>
@@ -23,6 +24,9 @@ class ListControl : public QListWidget {
     // Position -1 (or any position outside the items) appends.
     void AddItem(int position, const std::string &text);
     void RemoveAllItems();
+    // Gives the scroll bar the list's own colours (after the player set them): a groove a
+    // shade darker than the background, a knob in the text's colour.
+    void MatchScrollBarToColours();
 
   protected:
     void mousePressEvent(QMouseEvent *event) override;

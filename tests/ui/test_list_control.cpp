@@ -1,8 +1,11 @@
 // List controls as the player uses them: selection by number, texts returned byte for byte,
 // insertion order, and no events for changes the player makes itself.
+#include <QApplication>
 #include <QImage>
 #include <QListWidget>
 #include <QPalette>
+#include <QScrollBar>
+#include <string>
 
 #include "layer_test_support.h"
 
@@ -128,7 +131,42 @@ TEST_F(ListControlTest, Look_Always_SingleSelectionSunkenUnsorted) {
     EXPECT_EQ(List()->frameShadow(), QFrame::Sunken);
     EXPECT_FALSE(List()->isSortingEnabled());
     EXPECT_EQ(List()->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
-    EXPECT_EQ(List()->horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+    EXPECT_EQ(List()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+}
+
+// A name wider than the list is cut with an ellipsis within the list's width: no horizontal
+// scroll bar, nothing to scroll sideways.
+TEST_F(ListControlTest, LongName_CutWithEllipsisWithinTheListsWidth) {
+    const std::string name(400, 'w');
+    AddListItem(kList, -1, name);
+    AddListItem(kList, -1, "short.mp3");
+    List()->resize(List()->size());  // lays the items out now
+    QApplication::processEvents();
+    const QRect row = List()->visualItemRect(List()->item(0));
+    EXPECT_LE(row.right(), List()->viewport()->width());
+    EXPECT_EQ(List()->horizontalScrollBar()->maximum(), 0);
+    EXPECT_FALSE(List()->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(List()->textElideMode(), Qt::ElideRight);
+    EXPECT_EQ(GetControlText(kList), "");
+    SetControlValue(kList, 0);
+    EXPECT_EQ(GetControlText(kList), name);  // the text itself stays whole
+}
+
+// Given colours, the scroll bar is drawn in them: a groove darker than the background, a knob
+// in the text's colour, as narrow as the skin's lists want it.
+TEST_F(ListControlTest, Colours_Given_ScrollBarDrawnInThem) {
+    SetControlColours(kList, RGB(95, 95, 95), RGB(21, 24, 29));
+    for (int i = 0; i < 100; ++i)
+        AddListItem(kList, -1, "track " + std::to_string(i));
+    QApplication::processEvents();
+    QScrollBar *bar = List()->verticalScrollBar();
+    ASSERT_TRUE(bar->isVisible());
+    EXPECT_LE(bar->width(), 10);
+    const QImage shown = bar->grab().toImage();
+    const QColor groove = shown.pixelColor(bar->width() / 2, bar->height() - 3);
+    EXPECT_LT(groove.lightness(), QColor(21, 24, 29).lightness());
+    const QColor knob = shown.pixelColor(bar->width() / 2, 10);
+    EXPECT_EQ(knob, QColor(95, 95, 95));
 }
 
 TEST_F(ListControlTest, Colours_TextAndBack_GoToThePalette) {
