@@ -191,6 +191,7 @@ void RememberNow() {
     if (g_memory.path.empty()) return;
     const SavedState now = GatherSavedState();
     if (now != g_memory.written) Write(now);
-    // The end: the last state is on the disk before the player goes.
-    FinishSavedStateWrites();
+    // The end: the last state (and a station list still waiting) is in place before the
+    // player goes, without waiting out a busy disk's fsync.
+    EndSavedStateWrites();
 }

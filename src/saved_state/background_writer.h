@@ -4,8 +4,9 @@
 //
 // Threads: the user-interface thread calls the functions below; the writer thread
 // ("volnar-save", started by the first write and living as long as the process) only
-// writes. One mutex guards the texts waiting to be written, the outcomes of the last writes
-// and the writer's flags. The writer
+// writes, and EndSavedStateWrites writes on its caller's thread. One mutex guards the texts
+// waiting to be written, the text being written, the outcomes of the last writes and the
+// writer's flags; the writer thread renames a file into place only under it. The writer
 // is never destroyed, so a save from inside exit() (a display that went away) still finds it.
 #pragma once
 
@@ -24,5 +25,11 @@ inline constexpr std::size_t kMaxWaitingCacheFiles = 4;
 enum class WriteOutcome { kNone, kWaiting, kWritten, kFailed };
 WriteOutcome LatestWriteOutcome(const std::string &path);
 // Waits until everything handed over is written or has failed; false when the last write
-// failed. Called at the end, so that the last state reaches the disk.
+// failed.
 bool FinishSavedStateWrites();
+// The end of the player: every text handed over and not yet in place (the one being written
+// too) is written on the calling thread, in place for every reader when this returns; the disk
+// gets it a few seconds later (DiskWait::kUnderWay), so that a busy disk's fsync does not hold
+// up the end. Waiting cache files are given up. The writer thread puts nothing in place after
+// this; a text handed over later is written by the next call. False when a write failed.
+bool EndSavedStateWrites();

@@ -323,26 +323,47 @@ void RemoveLeftoverTemporaries(const std::string &folder, const std::string &nam
 
 }  // namespace
 
-bool WriteSavedStateFile(const std::string &path, const std::string &text) {
+std::string WriteTemporaryStateFile(const std::string &path, const std::string &text,
+                                    DiskWait wait) {
     const std::size_t slash = path.rfind('/');
-    if (path.empty() || path.front() != '/' || slash == std::string::npos) return false;
+    if (path.empty() || path.front() != '/' || slash == std::string::npos) return {};
     const std::string folder = path.substr(0, slash + 1);
-    if (!MakeFolders(folder)) return false;
+    if (!MakeFolders(folder)) return {};
     RemoveLeftoverTemporaries(folder, path.substr(slash + 1));
 
     std::string temporary = path + ".XXXXXX";
     FileDescriptor file(mkostemp(temporary.data(), O_CLOEXEC));
-    if (file.fd < 0) return false;
-    const bool written = WriteAll(file.fd, text) && fsync(file.fd) == 0;
+    if (file.fd < 0) return {};
+    bool written = WriteAll(file.fd, text);
+    if (written && wait == DiskWait::kOnDisk) written = fsync(file.fd) == 0;
+    // Only starts the writeback: a busy disk does not hold the caller up.
+    if (written && wait == DiskWait::kUnderWay)
+        sync_file_range(file.fd, 0, 0, SYNC_FILE_RANGE_WRITE);
     const int descriptor = file.fd;
     file.fd = -1;
     const bool closed = close(descriptor) == 0;
-    if (!written || !closed || rename(temporary.c_str(), path.c_str()) != 0) {
+    if (!written || !closed) {
+        unlink(temporary.c_str());
+        return {};
+    }
+    return temporary;
+}
+
+bool PutTemporaryStateFileInPlace(const std::string &temporary, const std::string &path,
+                                  DiskWait wait) {
+    if (rename(temporary.c_str(), path.c_str()) != 0) {
         unlink(temporary.c_str());
         return false;
     }
+    if (wait == DiskWait::kUnderWay) return true;
     // The rename itself reaches the disk with the folder's entry.
+    const std::string folder = path.substr(0, path.rfind('/') + 1);
     FileDescriptor directory(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (directory.fd >= 0) fsync(directory.fd);
     return true;
+}
+
+bool WriteSavedStateFile(const std::string &path, const std::string &text) {
+    const std::string temporary = WriteTemporaryStateFile(path, text, DiskWait::kOnDisk);
+    return !temporary.empty() && PutTemporaryStateFileInPlace(temporary, path, DiskWait::kOnDisk);
 }

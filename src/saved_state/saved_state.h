@@ -57,5 +57,22 @@ std::string SavedStatePath();
 // The state in the file at path; an unreadable or missing file gives the empty state.
 SavedState ReadSavedStateFile(const std::string &path);
 // Writes text atomically to path, creating its folder; false when anything fails, in which
-// case the old file is untouched and nothing else is left behind.
+// case the old file is untouched and nothing else is left behind. Returns once the file and
+// its folder's entry are on the disk (fsync).
 bool WriteSavedStateFile(const std::string &path, const std::string &text);
+
+// The same in its two steps, for a writer that decides between them whether the new file is
+// still wanted. How far a step waits for the disk:
+//   kOnDisk     fsync: the file (and after the rename the folder's entry) is on the disk;
+//   kUnderWay   the file's data is sent to the disk (its writeback started, not waited
+//               for) and the rename is left to the file system's next commit, a few seconds:
+//               the file is in place at once for every reader; a power cut in those seconds
+//               finds the file before.
+enum class DiskWait { kOnDisk, kUnderWay };
+// Writes text to a new temporary file beside path (creating the folder); its name, or empty
+// when anything failed (then nothing is left behind).
+std::string WriteTemporaryStateFile(const std::string &path, const std::string &text,
+                                    DiskWait wait);
+// Renames the temporary over path; false (the temporary removed) when that fails.
+bool PutTemporaryStateFileInPlace(const std::string &temporary, const std::string &path,
+                                  DiskWait wait);

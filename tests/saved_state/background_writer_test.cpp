@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "background_writer.h"
 
@@ -75,6 +77,34 @@ TEST_F(BackgroundWriter, OutcomeOfTheLatestWrite_PerPath) {
     EXPECT_EQ(LatestWriteOutcome(good), WriteOutcome::kWritten);
     EXPECT_EQ(LatestWriteOutcome(bad), WriteOutcome::kFailed);
     EXPECT_EQ(Read(good), "one");
+}
+
+}  // namespace
+
+namespace {
+
+// The end writes what waits on its own thread: it is in place when the call returns, the
+// writer's thread puts nothing in place after it, and no temporary is left.
+TEST_F(BackgroundWriter, End_WhatWaitsIsInPlaceAtOnce_NothingAfterIt_NoTemporaryLeft) {
+    const fs::path state = dir_ / "volnar" / "state.ini", list = dir_ / "volnar" / "radio.pls";
+    for (int i = 0; i < 50; ++i)
+        WriteSavedStateInBackground(state.string(), "[volnar]\nvolume=" + std::to_string(i) + "\n");
+    WriteSavedStateInBackground(list.string(), "[playlist]\n");
+    WriteCacheFileInBackground((dir_ / "cache" / "cover.jpg").string(), "jpeg");
+    EXPECT_TRUE(EndSavedStateWrites());
+    EXPECT_EQ(Read(state), "[volnar]\nvolume=49\n");
+    EXPECT_EQ(Read(list), "[playlist]\n");
+    // A text handed over after the end waits for the next end; nothing else writes it.
+    WriteSavedStateInBackground(state.string(), "[volnar]\nvolume=50\n");
+    EXPECT_TRUE(FinishSavedStateWrites());  // returns at once after the end
+    EXPECT_EQ(Read(state), "[volnar]\nvolume=49\n");
+    EXPECT_TRUE(EndSavedStateWrites());
+    EXPECT_EQ(Read(state), "[volnar]\nvolume=50\n");
+    std::vector<std::string> names;
+    for (const auto &entry : fs::directory_iterator(state.parent_path()))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"radio.pls", "state.ini"}));
 }
 
 }  // namespace
