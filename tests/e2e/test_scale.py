@@ -1,12 +1,15 @@
 """Both windows at Qt's scale factor 2 on an X server: every picture at the screen's
 resolution. The skin is the 2x art pixel for pixel where nothing moves, a lit button the 2x
 lit image over it; the clock, the scrolling line and the list text are drawn at device pixels,
-not enlarged from 1x (an enlarged picture is made of 2 x 2 blocks of one colour)."""
+not enlarged from 1x (an enlarged picture is made of 2 x 2 blocks of one colour). A window's
+place is remembered in the windows' own pixels and comes back the same at scales 2 and 1."""
 
+import shutil
 import sys
+import tempfile
 import time
 
-from harness import PlayerSession, Results, wait_until
+from harness import PlayerSession, Results, state_text, wait_until
 from imaging import mean_difference, over, region, skin
 
 K = 2
@@ -84,7 +87,49 @@ def main(binary):
         strip = region(shot, mx + 12 * K, my + 14 * K, 201 * K, 13 * K)
         r.check(split_blocks(strip) > 50, f"mini line sharp: {split_blocks(strip)} split blocks")
         r.check(s.alive(), "player still running")
+    places_across_scales(binary, r)
     r.finish()
+
+
+def drag_window(s, win, to, k):
+    """Drags the main window's background until its corner is at `to` (device pixels)."""
+    x0, y0, _, _ = s.geometry(win)
+    grab = (x0 + 300 * k, y0 + 60 * k)
+    s.move(*grab)
+    s.press()
+    for i in range(1, 11):
+        s.move(grab[0] + (to[0] - x0) * i // 10, grab[1] + (to[1] - y0) * i // 10)
+        time.sleep(0.03)
+    s.release()
+    wait_until(lambda: s.geometry(win)[:2] == to, timeout=3)
+
+
+def places_across_scales(binary, r):
+    """A window place is remembered in the windows' own pixels: moved at scale 2 to the
+    screen's (400, 300), it comes back at (200, 150) of a screen at scale 1, the same place
+    as the windows count, and at (400, 300) again at scale 2."""
+    state = tempfile.mkdtemp(prefix="volnar-scale-state-")
+    try:
+        seen = []
+        for k, move_to in ((2, (400, 300)), (1, None), (2, None)):
+            env = {"QT_SCALE_FACTOR": str(k)} if k != 1 else {}
+            with PlayerSession(binary, extra_env=env, state_home=state,
+                               screen=(2048, 1536)) as s:
+                win = s.wait_window("Плеер")
+                time.sleep(0.5)
+                if move_to:
+                    drag_window(s, win, move_to, k)
+                x0, y0, _, _ = s.geometry(win)
+                seen.append((k, (x0, y0)))
+                s.click(x0 + 476 * k, y0 + 94 * k)  # the cross
+                wait_until(lambda: not s.alive(), timeout=5)
+            if move_to:
+                r.check("main_window=200,150" in state_text(state),
+                        f"remembered in the windows' pixels: {state_text(state)!r}")
+        r.check(seen == [(2, (400, 300)), (1, (200, 150)), (2, (400, 300))],
+                f"the place comes back the same at scales 2, 1, 2: {seen}")
+    finally:
+        shutil.rmtree(state, ignore_errors=True)
 
 
 if __name__ == "__main__":

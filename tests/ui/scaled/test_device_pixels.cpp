@@ -216,3 +216,26 @@ TEST_F(DevicePixelsTest, Window_ShowsImagesAndOverlayAtDevicePixels_InTheWindows
 }
 
 }  // namespace
+
+namespace {
+
+// Window places are the windows' pixels, not the screen's: what WindowPosition gives,
+// MoveTopWindowOnScreen takes back to the same place at any scale (e2e_test_scale sees the
+// device pixels on an X server). The remembered state keeps those places.
+TEST_F(DevicePixelsTest, WindowPlaces_InTheWindowsPixels_ComeBackTheSame) {
+    ShowWindow(0, 200, 100);
+    ASSERT_TRUE(MoveTopWindowOnScreen(0, 100, 60));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(WindowPosition(0).x, 100);
+    EXPECT_EQ(WindowPosition(0).y, 60);
+
+    // Near the right edge of the screen as the windows count it: on the screen; the same
+    // number of the screen's own pixels would be off it.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(MoveTopWindowOnScreen(0, screen.right() - 40, 10));
+    EXPECT_EQ(WindowPosition(0).x, screen.right() - 40);
+    EXPECT_FALSE(MoveTopWindowOnScreen(0, Edge(screen.right() + 1) - 20, 10));
+    EXPECT_EQ(WindowPosition(0).x, screen.right() - 40);
+}
+
+}  // namespace
