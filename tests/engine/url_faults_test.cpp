@@ -535,7 +535,9 @@ TEST_F(UrlFaults, EndlessZerosPlaylistOrGzipBomb_FailAtOnceInBoundedMemory) {
         }
     });
     for (const char *path : {"/zeros.mp3", "/master.m3u8", "/bomb.mp3"})
-        EXPECT_EQ(FailedOpen(server.Url(path), 2.0), BASS_ERROR_FILEFORM) << path;
+        EXPECT_EQ(FailedOpen(server.Url(path), testmedia::kBoundedWorkSeconds),
+                  BASS_ERROR_FILEFORM)
+            << path;
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     EXPECT_LT(usage.ru_maxrss / 1024, testmedia::kResidentBoundMb) << "MB at most";
