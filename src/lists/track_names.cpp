@@ -78,11 +78,19 @@ EntryKind KindOf(DIR *dir, const dirent &entry) {
 
 struct Listing {
     std::vector<std::string> tracks;
+    std::size_t entriesRead = 0, foldersRead = 0;
     std::vector<std::pair<dev_t, ino_t>> foldersOnTheWay;  // the walk's current chain
 };
 
 // Lists folder (path, with its "/", relative to the root in prefix) into listing.
+bool ReadEnough(const Listing &listing) {
+    return listing.tracks.size() >= kMaxListedTracks || listing.entriesRead >= kMaxReadEntries ||
+           listing.foldersRead >= kMaxReadFolders;
+}
+
 void ListInto(const std::string &path, const std::string &prefix, int depth, Listing &listing) {
+    if (ReadEnough(listing)) return;
+    ++listing.foldersRead;
     const std::unique_ptr<DIR, DirCloser> dir(opendir(path.empty() ? "." : path.c_str()));
     if (!dir) return;
     struct stat self {};
@@ -95,6 +103,7 @@ void ListInto(const std::string &path, const std::string &prefix, int depth, Lis
 
     std::vector<std::string> files, folders;
     while (const dirent *entry = readdir(dir.get())) {
+        if (++listing.entriesRead >= kMaxReadEntries) break;
         const std::string_view name = entry->d_name;
         if (name == "." || name == "..") continue;
         const bool track = IsTrackName(name);
@@ -113,7 +122,7 @@ void ListInto(const std::string &path, const std::string &prefix, int depth, Lis
     }
     std::sort(folders.begin(), folders.end(), ByTrackName);
     for (const std::string &name : folders) {
-        if (listing.tracks.size() >= kMaxListedTracks) break;
+        if (ReadEnough(listing)) break;
         ListInto(path + name + "/", prefix + name + "/", depth + 1, listing);
     }
     listing.foldersOnTheWay.pop_back();

@@ -26,10 +26,15 @@ std::vector<std::string> ListTrackNames(const std::string &folder);
 // Bounds of a listing with sub-folders: how deep it goes and how many tracks it takes.
 inline constexpr int kMaxFolderDepth = 16;
 inline constexpr std::size_t kMaxListedTracks = 100000;
+// And how much it reads: a tree of few tracks among millions of other files (a home folder,
+// "/") is not walked to its end on the window's thread.
+inline constexpr std::size_t kMaxReadEntries = 300000;
+inline constexpr std::size_t kMaxReadFolders = 20000;
 
 // The tracks of the folder and of its sub-folders, album by album: a folder's own tracks in
 // name order, then each sub-folder's (in name order) the same way. Each name is the path
 // relative to the folder ("Album/01.mp3"). Hidden sub-folders, those deeper than
 // kMaxFolderDepth, unreadable ones and a folder met again through a symbolic link are
-// skipped; the listing ends at kMaxListedTracks.
+// skipped; the listing ends at kMaxListedTracks, or once kMaxReadEntries entries or
+// kMaxReadFolders folders were read (with what it found by then).
 std::vector<std::string> ListTrackNamesWithSubFolders(const std::string &folder);

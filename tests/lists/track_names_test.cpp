@@ -221,6 +221,20 @@ TEST_F(TrackTree, UnreadableSubFolder_SkippedTheRestListed) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
+// A tree of many folders and few tracks is read only so far: the tracks found by then.
+TEST_F(TrackTree, HugeTreeOfFewTracks_ReadOnlySoFar) {
+    Touch("first.mp3");
+    for (std::size_t i = 0; i < kMaxReadFolders + 50; ++i)
+        Folder("f" + std::to_string(100000 + i));
+    Touch("f100000/a.mp3");
+    Folder("zz");
+    Touch("zz/last.mp3");
+    const Names names = ListTrackNamesWithSubFolders(folder_.Path());
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(names[0], "first.mp3");
+    EXPECT_EQ(names[1], "f100000/a.mp3");
+}
+
 TEST_F(TrackTree, MissingFolder_Empty) {
     EXPECT_TRUE(ListTrackNamesWithSubFolders(folder_.Path() + "missing/").empty());
 }
