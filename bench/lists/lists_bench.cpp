@@ -19,6 +19,7 @@
 
 #include "control_numbers.h"
 #include "player_state.h"
+#include "scratch_folder.h"
 #include "settings_file.h"
 #include "station_list.h"
 #include "station_list_control.h"
@@ -28,27 +29,10 @@
 
 namespace {
 
-// A scratch folder for the life of the program's run.
-class Scratch {
-  public:
-    Scratch() {
-        char pattern[] = "/tmp/volnar-lists-bench-XXXXXX";
-        if (mkdtemp(pattern) != nullptr) path_ = std::string(pattern) + "/";
-    }
-    ~Scratch() {
-        std::error_code error;
-        std::filesystem::remove_all(path_, error);
-    }
-    const std::string &Path() const { return path_; }
-
-  private:
-    std::string path_;
-};
-
 // A folder of 10,000 entries in shuffled name order: 9,000 tracks of the three kinds in mixed
 // letter case and 1,000 other files.
 const std::string &TrackFolder() {
-    static Scratch scratch;
+    static ScratchFolder scratch;
     static const bool made = [] {
         const char *kinds[] = {".mp3", ".WAV", ".Mid", ".txt"};
         for (int i = 0; i < 10000; ++i) {
@@ -75,7 +59,7 @@ std::string StationFileText() {
 
 // The current folder holding a radio.pls of 10,000 stations.
 void EnterStationFolder() {
-    static Scratch scratch;
+    static ScratchFolder scratch;
     static const bool made = [] {
         std::ofstream(scratch.Path() + "radio.pls", std::ios::binary) << StationFileText();
         return true;
@@ -99,7 +83,7 @@ BENCHMARK(BM_ListTrackNames_10000Entries)->Unit(benchmark::kMillisecond);
 // A folder of 10,000 entries of every kind a collection holds: tracks of every format in mixed
 // letter case, pictures, playlists and notes.
 const std::string &MixedFolder() {
-    static Scratch scratch;
+    static ScratchFolder scratch;
     static const bool made = [] {
         const char *kinds[] = {".mp3", ".FLAC", ".ogg", ".opus", ".m4a", ".wav", ".Mid",
                                ".wv",  ".ape",  ".wma", ".aiff", ".mka", ".jpg", ".cue",
@@ -129,7 +113,7 @@ BENCHMARK(BM_ListTrackNames_10000EntriesOfEveryFormat)->Unit(benchmark::kMillise
 // A music root of 100 album folders (artist/album, as collections are kept), each of 12
 // tracks, a cover and a cue sheet.
 const std::string &AlbumTree() {
-    static Scratch scratch;
+    static ScratchFolder scratch;
     static const bool made = [] {
         for (int a = 0; a < 100; ++a) {
             const std::string artist = scratch.Path() + "Artist " + std::to_string(a % 25) + "/";
@@ -200,7 +184,7 @@ BENCHMARK(BM_ScanTrackFolder_RootOf100Albums)->Unit(benchmark::kMillisecond);
 
 // A folder of 100,000 tracks.
 const std::string &BigTrackFolder() {
-    static Scratch scratch;
+    static ScratchFolder scratch;
     static const bool made = [] {
         for (int i = 0; i < 100000; ++i) {
             const std::string name = scratch.Path() + "Track " + std::to_string(i) + ".mp3";
@@ -279,7 +263,7 @@ void BuildStationPanel() {
         // The panel's colours, and with them its scroll bar's style sheet.
         SetControlColours(kStationList, RGB(95, 95, 95), RGB(21, 24, 29));
         EndContainer();
-        static Scratch scratch;
+        static ScratchFolder scratch;
         std::ofstream(scratch.Path() + "radio.pls", std::ios::binary) << LongTitleStationFileText();
         std::error_code error;
         std::filesystem::current_path(scratch.Path(), error);

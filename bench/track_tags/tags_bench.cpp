@@ -15,30 +15,15 @@
 
 #include "background_writer.h"
 #include "cover_art.h"
+#include "scratch_folder.h"
 #include "track_tags.h"
 
 namespace {
 
 constexpr std::size_t kFileBytes = 10 * 1024 * 1024, kCoverBytes = 1024 * 1024;
 
-class Scratch {
-  public:
-    Scratch() {
-        char pattern[] = "/tmp/volnar-tags-bench-XXXXXX";
-        if (mkdtemp(pattern) != nullptr) path_ = std::string(pattern) + "/";
-    }
-    ~Scratch() {
-        std::error_code error;
-        std::filesystem::remove_all(path_, error);
-    }
-    const std::string &Path() const { return path_; }
-
-  private:
-    std::string path_;
-};
-
-Scratch &Folder() {
-    static Scratch scratch;
+ScratchFolder &Folder() {
+    static ScratchFolder scratch;
     return scratch;
 }
 

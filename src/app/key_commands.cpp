@@ -30,7 +30,7 @@
 
 namespace {
 
-constexpr std::int64_t kSeekStepMicroseconds = 5'000'000;
+constexpr int kSeekStepSeconds = 5;
 constexpr int kPageRows = 10;
 
 bool StationPanelOpen() {
@@ -39,13 +39,6 @@ bool StationPanelOpen() {
 
 bool TrackPanelOpen() {
     return g.miniMode == 0 && g.trackPanelClosed == 0;
-}
-
-void SeekBy(std::int64_t offset) {
-    const std::int64_t length = PlaybackLengthMicroseconds();
-    if (length < 0) return;  // a station
-    const std::int64_t position = std::max<std::int64_t>(PlaybackPositionMicroseconds(), 0);
-    if (SeekToMicroseconds(std::clamp<std::int64_t>(position + offset, 0, length))) AnnounceSeek();
 }
 
 void PauseOrResume() {
@@ -194,7 +187,8 @@ bool RunKeyCommand() {
     switch (key) {
         case kKeyLeft:
         case kKeyRight:
-            SeekBy(key == kKeyLeft ? -kSeekStepMicroseconds : kSeekStepMicroseconds);
+            if (SeekBySeconds(key == kKeyLeft ? -kSeekStepSeconds : kSeekStepSeconds))
+                AnnounceSeek();
             return true;
         case kKeyUp:
         case kKeyDown:

@@ -111,6 +111,6 @@ void SetShuffle(bool on, int current) {
     NotePlayedTrack(current);  // the round starts with what plays now
 }
 
-void SeedPlayOrder(std::uint32_t seed) {
-    Random().seed(seed);
+void StartShufflingFrom(std::uint32_t start) {
+    Random() = std::mt19937{start};
 }

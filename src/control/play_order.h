@@ -24,5 +24,6 @@ void CycleRepeat();
 void SetRepeat(int mode);
 // Turns shuffle on or off; a new round starts with item `current` (-1: none) as its first.
 void SetShuffle(bool on, int current);
-// Seeds the shuffling; for tests, which want the same order every run.
-void SeedPlayOrder(std::uint32_t seed);
+// Starts the shuffling's random numbers from `start`; for tests, which want the same order
+// every run.
+void StartShufflingFrom(std::uint32_t start);

@@ -16,7 +16,7 @@ class PlayOrder : public ::testing::Test {
     void SetUp() override {
         ResetPlayerState();
         g.trackCount = 5;
-        SeedPlayOrder(7);
+        StartShufflingFrom(7);
     }
 };
 

@@ -12,27 +12,15 @@
 #include <thread>
 
 #include "audio_engine.h"
+#include "file_stream_test.h"
 #include "test_media.h"
 
 using namespace std::chrono_literals;
 
 namespace {
 
-class EndlessFiles : public ::testing::Test {
+class EndlessFiles : public FileStreamTest {
   protected:
-    static void SetUpTestSuite() { BASS_Init(-1, 44100, 0, nullptr, nullptr); }
-
-    void TearDown() override {
-        for (HSTREAM handle : created_)
-            BASS_StreamFree(handle);
-    }
-
-    HSTREAM Create(const std::string &path) {
-        HSTREAM handle = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
-        if (handle) created_.push_back(handle);
-        return handle;
-    }
-
     // A second of a tone as MP3, made once per test.
     std::string Tone() {
         const std::string wav = dir_.Path("tone.wav"), mp3 = dir_.Path("tone.mp3");
@@ -68,9 +56,6 @@ class EndlessFiles : public ::testing::Test {
         getrusage(RUSAGE_SELF, &usage);
         return usage.ru_maxrss / 1024;
     }
-
-    testmedia::TempDir dir_;
-    std::vector<HSTREAM> created_;
 };
 
 // Without a bound these were read to their end while they opened (a terabyte: for ever).

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "audio_engine.h"
+#include "file_stream_test.h"
 #include "test_media.h"
 
 using testmedia::SampleKind;
@@ -15,18 +16,8 @@ namespace {
 
 constexpr double kBytesPerSecond = 176400.0;
 
-class LengthPosition : public ::testing::Test {
+class LengthPosition : public FileStreamTest {
   protected:
-    static void SetUpTestSuite() { BASS_Init(-1, 44100, 0, nullptr, nullptr); }
-    void TearDown() override {
-        for (HSTREAM handle : created_)
-            BASS_StreamFree(handle);
-    }
-    HSTREAM Create(const std::string &path) {
-        HSTREAM handle = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
-        if (handle) created_.push_back(handle);
-        return handle;
-    }
     std::string Wav(const std::string &name, double seconds, int rate = 44100, int channels = 2) {
         std::string path = dir_.Path(name);
         EXPECT_TRUE(testmedia::WriteWav(path, rate, channels, SampleKind::kInt16,
@@ -40,9 +31,6 @@ class LengthPosition : public ::testing::Test {
     double Length(HSTREAM handle) {
         return Seconds(handle, BASS_ChannelGetLength(handle, BASS_POS_BYTE));
     }
-
-    testmedia::TempDir dir_;
-    std::vector<HSTREAM> created_;
 };
 
 TEST_F(LengthPosition, Wav44100Stereo_LengthWithinAThousandth) {

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "audio_engine.h"
+#include "file_stream_test.h"
 #include "test_media.h"
 
 using namespace std::chrono_literals;
@@ -16,18 +17,8 @@ namespace {
 
 constexpr double kTolerance = 0.05;
 
-class LyingLengths : public ::testing::Test {
+class LyingLengths : public FileStreamTest {
   protected:
-    static void SetUpTestSuite() { BASS_Init(-1, 44100, 0, nullptr, nullptr); }
-    void TearDown() override {
-        for (HSTREAM handle : created_)
-            BASS_StreamFree(handle);
-    }
-    HSTREAM Create(const std::string &path) {
-        HSTREAM handle = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
-        if (handle) created_.push_back(handle);
-        return handle;
-    }
     std::string Wav(const std::string &name, double seconds, int rate = 44100) {
         const std::string path = dir_.Path(name);
         EXPECT_TRUE(testmedia::WriteWav(path, rate, 2, testmedia::SampleKind::kInt16,
@@ -59,9 +50,6 @@ class LyingLengths : public ::testing::Test {
         EXPECT_TRUE(ended);
         return Position(handle);
     }
-
-    testmedia::TempDir dir_;
-    std::vector<HSTREAM> created_;
 };
 
 TEST_F(LyingLengths, FlacClaimingMoreSamples_LengthIsTheSoundsAtOnce) {

@@ -86,23 +86,23 @@ const std::vector<std::string> kXspfPieces = {"<?xml version=\"1.0\"?>",
                                               "</b>"};
 
 // Valid lists of each form, which the mutations start from.
-const std::string kPlsSeed =
+const std::string kGoodPls =
     "[playlist]\nNumberOfEntries=3\nFile1=http://a.example:8000/live\nTitle1=Первая\n"
     "Length1=-1\nFile2=https://b.example/s\nTitle2=Two\nFile3=http://c/\nVersion=2\n";
-const std::string kM3uSeed =
+const std::string kGoodM3u =
     "#EXTM3U\n#EXTINF:-1 tvg-name=\"a,b\",Радио\nhttp://a.example/stream\n"
     "#EXTINF:-1,Two\nhttps://b.example/x\nhttp://c/\n";
-const std::string kXspfSeed =
+const std::string kGoodXspf =
     "<?xml version=\"1.0\"?><playlist xmlns=\"http://xspf.org/ns/0/\"><trackList>"
     "<track><location>http://a/?x=1&amp;y=2</location><title>A &#x42;</title></track>"
     "<track><title><![CDATA[B]]></title><location>https://b/</location></track>"
     "<!-- c --><track><location>http://c/</location></track></trackList></playlist>";
 
-// The seed with a few random changes: pieces of the form put in, ranges cut out or doubled,
+// A good list with a few random changes: pieces of the form put in, ranges cut out or doubled,
 // bytes replaced by any byte.
-std::string Mutated(std::mt19937 &random, const std::string &seed,
+std::string Mutated(std::mt19937 &random, const std::string &good,
                     const std::vector<std::string> &pieces) {
-    std::string text = seed;
+    std::string text = good;
     const int changes = std::uniform_int_distribution<int>(0, 8)(random);
     for (int i = 0; i < changes; ++i) {
         const std::size_t at = text.empty() ? 0 : random() % (text.size() + 1);
@@ -136,13 +136,13 @@ void ExpectSaneStations(const std::vector<StationEntry> &stations, const std::st
     }
 }
 
-void Fuzz(const Reader &read, const std::string &seedText, const std::vector<std::string> &pieces,
-          unsigned seed) {
-    std::mt19937 random(seed);
+void Fuzz(const Reader &read, const std::string &goodText, const std::vector<std::string> &pieces,
+          unsigned start) {
+    std::mt19937 random(start);
     int withStations = 0;
     for (int round = 0; round < 20000; ++round) {
         // As the player reads a file: its bytes brought to UTF-8 first.
-        const std::string input = SettingsBytesToUtf8(Mutated(random, seedText, pieces));
+        const std::string input = SettingsBytesToUtf8(Mutated(random, goodText, pieces));
         const std::vector<StationEntry> stations = read(input);
         ExpectSaneStations(stations, input);
         if (::testing::Test::HasFailure()) return;
@@ -163,17 +163,17 @@ void ReadsHostileMebibyteInOnePass(const Reader &read, const std::string &unit) 
 }
 
 TEST(StationFormatsFuzz, Pls_MutatedInputs_SaneStations) {
-    Fuzz(ReadPlsStations, kPlsSeed, kPlsPieces, 1);
+    Fuzz(ReadPlsStations, kGoodPls, kPlsPieces, 1);
     ReadsHostileMebibyteInOnePass(ReadPlsStations, "[playlist]\nFile123456789=http://a/\n");
 }
 
 TEST(StationFormatsFuzz, M3u_MutatedInputs_SaneStations) {
-    Fuzz(ReadM3uStations, kM3uSeed, kM3uPieces, 2);
+    Fuzz(ReadM3uStations, kGoodM3u, kM3uPieces, 2);
     ReadsHostileMebibyteInOnePass(ReadM3uStations, "#EXTINF:\"\"\"\"\"\"\"\"\"\"\"\"\n");
 }
 
 TEST(StationFormatsFuzz, Xspf_MutatedInputs_SaneStations) {
-    Fuzz(ReadXspfStations, kXspfSeed, kXspfPieces, 3);
+    Fuzz(ReadXspfStations, kGoodXspf, kXspfPieces, 3);
     ReadsHostileMebibyteInOnePass(ReadXspfStations,
                                   "<track><title>&amp;&&&&&&&<b><b><b></title><location>");
     ReadsHostileMebibyteInOnePass(ReadXspfStations, "<<<<<<<<!--<![CDATA[<!DOCTYPE [");
@@ -183,8 +183,8 @@ TEST(StationFormatsFuzz, AnyForm_MutatedMixedInputs_SaneStations) {
     std::vector<std::string> all = kPlsPieces;
     all.insert(all.end(), kM3uPieces.begin(), kM3uPieces.end());
     all.insert(all.end(), kXspfPieces.begin(), kXspfPieces.end());
-    for (const std::string *seedText : {&kPlsSeed, &kM3uSeed, &kXspfSeed})
-        Fuzz(ReadStandardStationList, *seedText, all, 4);
+    for (const std::string *goodText : {&kGoodPls, &kGoodM3u, &kGoodXspf})
+        Fuzz(ReadStandardStationList, *goodText, all, 4);
 }
 
 }  // namespace
