@@ -167,7 +167,11 @@ const QList<QGlyphRun> &LaidOutGlyphs(MeasuredText &entry) {
     return *entry.glyphs;
 }
 
-QImage *TargetImage(const Drawing &drawing) {
+// The target as it is, a noted fill of it perhaps not yet written (see Drawing::Plain). Must:
+// only taken by an operation that writes that fill itself (WritePendingFill) before it reads
+// or changes any pixel the fill would not be replaced by; every other operation takes
+// PixelsOf, or the fill is lost.
+QImage *TargetBeforeFill(const Drawing &drawing) {
     if (drawing.kind == TargetKind::kWindow) {
         QImage *overlay = WindowOverlayImage(drawing.number);
         return overlay && !overlay->isNull() ? overlay : nullptr;
@@ -246,7 +250,7 @@ void WritePendingFill(Drawing &drawing, QImage &image) {
 
 // The target with every pixel the drawing has made so far written.
 QImage *PixelsOf(Drawing &drawing) {
-    QImage *image = TargetImage(drawing);
+    QImage *image = TargetBeforeFill(drawing);
     if (image) WritePendingFill(drawing, *image);
     return image;
 }
@@ -375,7 +379,7 @@ QRect CopyPixels(QImage &image, const QImage &from, std::int64_t x, std::int64_t
 void DrawTextInColour(int x, int y, const std::string &text, Colour colour) {
     Drawing *drawing = ActiveDrawing();
     if (!drawing || text.empty()) return;
-    QImage *image = TargetImage(*drawing);  // a noted fill may stay unwritten: see below
+    QImage *image = TargetBeforeFill(*drawing);  // a noted fill may stay unwritten: see below
     if (!image) return;
     MeasuredText &measured = Measure(*drawing, text);
     const std::int64_t width = measured.width;
@@ -465,7 +469,7 @@ int BeginDrawing(DrawingTarget target) {
     Drawing &drawing = State();
     drawing.kind = tag == kWindowTag ? TargetKind::kWindow : TargetKind::kImage;
     drawing.number = static_cast<int>(number);
-    if (!TargetImage(drawing)) return 0;
+    if (!TargetBeforeFill(drawing)) return 0;
     drawing.active = true;
     drawing.font = SystemDrawingFont();
     drawing.metrics.reset();
@@ -480,16 +484,15 @@ int BeginDrawing(DrawingTarget target) {
 void EndDrawing() {
     Drawing *drawing = ActiveDrawing();
     if (!drawing) return;
-    PixelsOf(*drawing);
+    const QImage *target = PixelsOf(*drawing);
     drawing->active = false;
     drawing->metrics.reset();
     // The font is kept until the next drawing sets its own: a default font made here would
     // take the application's font lock every time.
     if (drawing->kind == TargetKind::kWindow && !drawing->changed.isEmpty()) {
-        const QImage *overlay = TargetImage(*drawing);
         WindowOverlayChanged(
             drawing->number,
-            CoveringRect(drawing->changed, overlay ? overlay->devicePixelRatio() : 1.0));
+            CoveringRect(drawing->changed, target ? target->devicePixelRatio() : 1.0));
     }
     drawing->changed = QRect();
 }
@@ -517,7 +520,7 @@ void SetTextBackColour(Colour colour) {
 void FillBox(int x, int y, int width, int height, Colour colour) {
     Drawing *drawing = ActiveDrawing();
     if (!drawing || width == 0 || height == 0) return;
-    QImage *image = TargetImage(*drawing);
+    QImage *image = TargetBeforeFill(*drawing);  // a fill of all of it is only noted: see below
     if (!image) return;
     // A negative size spans the same number of pixels on the other side of x or y.
     const std::int64_t x1 = x, x2 = static_cast<std::int64_t>(x) + width;

@@ -1,42 +1,29 @@
 // Image controls. The refresh timer hands dozens of images to these controls every 35 ms,
 // so an assignment that changes nothing costs a comparison only, and one that changes the
 // pixels copies them into the control's own buffer once it has one (no allocation) and
-// repaints just the rows of the control that changed: the scrolling strips' text and a
-// bar's moving top are a part of their images, and every repainted row is also sent to the
-// window system.
+// finds just the rows of the control that changed: the scrolling strips' text and a bar's
+// moving top are a part of their images.
 //
 // A scrolling line changes all its text rows every tick, but only by moving them a pixel or
-// two sideways. Such a change is made a scroll: on X11 the window system moves the pixels it
-// already has, and only the few columns that come into view are sent, instead of the whole
-// strip. There the changed rows go to the server past Qt's flush (x11_pixels.h) and are
-// copied whole into the backing store for Qt's own later repaints; elsewhere Qt's store is
-// scrolled and flushed.
-//
-// The strips and bars are opaque and nothing lies above them, so what Qt would paint for
-// them is exactly their own pixels. Their changed rows are copied straight into the
-// window's backing store when the window flushes after the tick (PaintAtOnce, then
-// FlushStorePaints): Qt's repaint scheduling (a posted event, the dirty regions of the
-// window's fifty widgets, a paint event and a painter per control) costs many times the
-// copying of a tick's few changed pixels. Everything else goes the usual way, through
-// update().
+// two sideways: such a change is told as a move, which the window's presenter can make
+// without sending the whole strip again. Where the changed rows go is the presenter's
+// decision alone (window_presenter.h).
 #include "image_control.h"
 
 #include <algorithm>
 
 #include <QApplication>
-#include <QBackingStore>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
-#include <QWindow>
 #include <cstdlib>
 #include <cstring>
 
 #include "device_pixels.h"
 #include "event_queue.h"
 #include "pixel_rows.h"
-#include "top_window.h"
 #include "ui_internal.h"
+#include "window_presenter.h"
 
 namespace {
 
@@ -87,13 +74,6 @@ int HorizontalShift(const QImage &before, const QImage &after, int top, int bott
     return 0;
 }
 
-// As QRect::intersects, inline: the refresh asks this of every sibling of every changed
-// control, twice a tick.
-bool Overlap(const QRect &a, const QRect &b) {
-    return !a.isEmpty() && !b.isEmpty() && a.left() <= b.right() && b.left() <= a.right() &&
-           a.top() <= b.bottom() && b.top() <= a.bottom();
-}
-
 }  // namespace
 
 ImageControl::ImageControl(QWidget *parent, int number, int window)
@@ -101,14 +81,36 @@ ImageControl::ImageControl(QWidget *parent, int number, int window)
     setMouseTracking(true);
 }
 
+ImageControl::~ImageControl() {
+    // While the window itself goes, its presenter has gone already, and the parent no longer
+    // reads as a top window.
+    if (WindowPresenter *presenter = PresenterOf(*this)) presenter->ControlGone(*this);
+}
+
+void ImageControl::ShowChange(const QRect &changed, int dx) {
+    if (WindowPresenter *presenter = PresenterOf(*this)) {
+        presenter->ControlChanged(*this, changed, dx);
+    } else if (dx != 0) {
+        scroll(dx, 0, changed);
+    } else {
+        update(changed);
+    }
+}
+
+void ImageControl::ShowReplaced() {
+    if (WindowPresenter *presenter = PresenterOf(*this))
+        presenter->ControlReplaced(*this);
+    else
+        update();
+}
+
 void ImageControl::ShowImage(const QImage &image, NativeHandle from) {
     shownSet_ = !image.isNull() && IsImageOfSet(from) ? from : 0;
     if (image.isNull()) {
         if (!image_.isNull()) {
             image_ = QImage();
-            mirror_.Forget();
             UpdateOpacity();
-            update();
+            ShowReplaced();
         }
         return;
     }
@@ -117,9 +119,8 @@ void ImageControl::ShowImage(const QImage &image, NativeHandle from) {
         // Shares the pixels until the image slot is drawn on again; from then on the
         // control owns this buffer and later assignments copy into it.
         image_ = image;
-        mirror_.Forget();
         UpdateOpacity();
-        update();
+        ShowReplaced();
         return;
     }
     if (image_.cacheKey() == image.cacheKey()) return;
@@ -153,114 +154,10 @@ void ImageControl::ShowImage(const QImage &image, NativeHandle from) {
         image_ = image;
         UpdateOpacity();
     }
-    if (PaintAtOnce(changed, dx)) return;
-    mirror_.Forget();
-    // Qt repaints, from the new image, the columns that come into view, and the whole
-    // rectangle where it cannot move the pixels (something else repainted there meanwhile).
-    if (dx != 0) {
-        if (auto *top = dynamic_cast<TopWindow *>(window())) top->ForgetStoreCopies();
-        scroll(dx, 0, changed);
-    } else
-        update(changed);
-}
-
-// Asked for every changed control twice a tick; the answer is learnt again only after the
-// window's children moved, showed, hid or restacked.
-bool ImageControl::CoveredFromAbove() const {
-    const auto *top = static_cast<const TopWindow *>(parentWidget());
-    if (coveredWindow_ == top && coveredGeneration_ == top->ChildLayoutGeneration())
-        return covered_;
-    const QObjectList &siblings = top->children();
-    const QRect mine = geometry();
-    covered_ = false;
-    for (qsizetype i = siblings.indexOf(const_cast<ImageControl *>(this)) + 1;
-         i > 0 && i < siblings.size() && !covered_; ++i) {
-        if (!siblings[i]->isWidgetType()) continue;
-        const auto *sibling = static_cast<const QWidget *>(siblings[i]);
-        covered_ =
-            sibling->isVisible() && !sibling->isWindow() && Overlap(sibling->geometry(), mine);
-    }
-    coveredWindow_ = top;
-    coveredGeneration_ = top->ChildLayoutGeneration();
-    return covered_;
-}
-
-bool ImageControl::CanPaintInStore() const {
-    QWidget *top = window();
-    if (parentWidget() != top || !dynamic_cast<TopWindow *>(top) ||
-        !testAttribute(Qt::WA_OpaquePaintEvent) || !isVisible())
-        return false;
-    const QWindow *native = top->windowHandle();
-    const QBackingStore *store = top->backingStore();
-    // A store of another size is about to be made anew by Qt, which then repaints it all.
-    // Pixels go straight to the store where every pixel of the window is a square of them.
-    return native && native->isExposed() && store && store->size() == top->size() &&
-           WholeRatio(native->devicePixelRatio()) != 0 &&
-           native->devicePixelRatio() == image_.devicePixelRatio() && !CoveredFromAbove();
-}
-
-bool ImageControl::PaintAtOnce(const QRect &changed, int dx) {
-    if (!CanPaintInStore()) return false;
-    auto *top = static_cast<TopWindow *>(window());
-    if (image_.format() == QImage::Format_RGB32 && CanSendToX11Window(top->windowHandle())) {
-        // The whole changed rows go into the store, where nothing moves, and to the server,
-        // which moves what it has where it can (see SendToServer).
-        if (pendingPaint_.isEmpty()) top->ControlToPaint(this);
-        pendingDx_ = pendingPaint_.isEmpty() ? dx : 0;  // two changes in a tick are no move
-        pendingToServer_ = true;
-        pendingPaint_ |= changed;
-        return true;
-    }
-    mirror_.Forget();
-    QBackingStore *store = top->backingStore();
-    const QRect area = changed.translated(pos());
-    QRect paint = area;
-    // Only pixels the window shows may be moved: not while this control's own earlier
-    // change still waits to be copied, and not before Qt has repainted what it means to.
-    if (dx != 0 && pendingPaint_.isEmpty()) {
-        QCoreApplication::sendPostedEvents(top, QEvent::UpdateRequest);
-        const int k = std::abs(dx);
-        const QRect from = dx < 0 ? area.adjusted(k, 0, 0, 0) : area.adjusted(0, 0, -k, 0);
-        top->ForgetStoreCopies();
-        if (store->scroll(from, dx, 0))
-            paint =
-                QRect(dx < 0 ? area.right() - k + 1 : area.left(), area.top(), k, area.height());
-    }
-    if (pendingPaint_.isEmpty()) top->ControlToPaint(this);
-    pendingPaint_ |= paint.translated(-pos());
-    top->PaintedInStore(area);
-    return true;
-}
-
-ImageControl::PendingPaint ImageControl::TakePendingPaint() {
-    const PendingPaint pending{pendingPaint_.translated(pos()), pendingToServer_, pendingDx_};
-    pendingPaint_ = QRect();
-    pendingToServer_ = false;
-    pendingDx_ = 0;
-    return pending;
-}
-
-bool ImageControl::SendToServer(const PendingPaint &paint) {
-    // The server has the window's device pixels (CanPaintInStore: a whole ratio).
-    const int k = WholeRatio(image_.devicePixelRatio());
-    if (paint.toServer && k != 0 &&
-        mirror_.Send(window()->windowHandle(), image_, DeviceRect(paint.area.translated(-pos()), k),
-                     paint.dx * k, pos() * k))
-        return true;
-    mirror_.Forget();
-    return false;
-}
-
-void ImageControl::CopyToStore(QPaintDevice *device, const QRect &area) const {
-    const QRect from = area.translated(-pos());
-    if (CopyOpaqueRows(image_, from, device, area.topLeft())) return;
-    QPainter painter(device);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(QRectF(area), image_, QRectF(DeviceRect(from, image_.devicePixelRatio())));
+    ShowChange(changed, dx);
 }
 
 void ImageControl::TakeImageOfSetAgain() {
-    mirror_.Forget();
     if (const ImageRecord *record = ImageFromHandle(shownSet_)) ShowImage(record->image, shownSet_);
 }
 

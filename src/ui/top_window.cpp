@@ -10,7 +10,6 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPointer>
 #include <QWindow>
 #include <algorithm>
 #include <cstring>
@@ -27,9 +26,6 @@
 #include "ui_internal.h"
 
 namespace {
-
-// The windows with painted areas not yet sent; a window closed meanwhile reads as null.
-std::vector<QPointer<TopWindow>> g_windowsToFlush;
 
 // The smallest rectangle of `area` in `now` that holds every pixel differing from `before`
 // (which holds that area alone); empty when none does.
@@ -63,95 +59,6 @@ QRect ChangedPart(const QImage &before, const QImage &now, const QRect &area) {
 }
 
 }  // namespace
-
-void TopWindow::ControlToPaint(ImageControl *control) {
-    if (paintedInStore_.isEmpty() && controlsToPaint_.empty()) g_windowsToFlush.emplace_back(this);
-    controlsToPaint_.emplace_back(control);
-}
-
-void TopWindow::PaintedInStore(const QRect &area) {
-    if (paintedInStore_.isEmpty() && controlsToPaint_.empty()) g_windowsToFlush.emplace_back(this);
-    paintedInStore_ += area;
-}
-
-// All the controls' pixels in one paint of the store, then one flush.
-//
-// Qt keeps a record of the store's areas painted since it last sent them itself, and adds
-// each painted area to it. The controls that go to the server straight are never sent by
-// Qt, so the record keeps them; adding a rectangle that changes from tick to tick (the rows
-// the scrolling text covers) to such a record makes Qt build a new region, twice a tick.
-// So what is given to Qt is the same region every tick, the whole areas of those controls.
-// Each one's pixels in the store are current: the first copy of a control copies all of
-// them, and anything that could leave older ones there (a move on the server by Qt, a
-// change of the window's children) starts the set anew.
-void TopWindow::FlushPaintedInStore() {
-    if (currentInStoreGeneration_ != childLayoutGeneration_) ForgetStoreCopies();
-    if (formatGeneration_ != childLayoutGeneration_) {
-        // Qt clears what it is told of in the store of a window with alpha (the image of an
-        // opaque window may have an alpha channel too, for speed): there only the copied
-        // areas. A window gets another format only as a new native window, which is shown
-        // anew, and showing changes the generation.
-        formatHasNoAlpha_ = windowHandle() && !windowHandle()->format().hasAlpha();
-        formatGeneration_ = childLayoutGeneration_;
-    }
-    const bool sameRegion = formatHasNoAlpha_;
-    QRegion exact;  // the areas of the other copies
-    copies_.clear();
-    for (const QPointer<ImageControl> &control : controlsToPaint_) {
-        if (!control) continue;
-        const ImageControl::PendingPaint pending = control->TakePendingPaint();
-        if (pending.area.isEmpty()) continue;
-        if (!control->CanPaintInStore()) {
-            // Covered or out of view since: Qt repaints the area the usual way.
-            control->ForgetServerCopy();
-            control->update(pending.area.translated(-control->pos()));
-            continue;
-        }
-        QRect toStore = pending.area;
-        if (sameRegion && pending.toServer) {
-            const QRect whole = control->geometry();
-            if (std::find(currentInStore_.begin(), currentInStore_.end(), whole) ==
-                currentInStore_.end()) {
-                currentInStore_.push_back(whole);
-                currentInStoreRegion_ += whole;
-                toStore = whole;
-            }
-        } else {
-            exact += pending.area;
-        }
-        copies_.push_back({control.data(), pending, toStore});
-    }
-    controlsToPaint_.clear();
-    QBackingStore *store = backingStore();
-    if (!copies_.empty() && store) {
-        store->beginPaint(exact.isEmpty() ? currentInStoreRegion_ : exact + currentInStoreRegion_);
-        if (QPaintDevice *device = store->paintDevice())
-            for (const Copy &copy : copies_)
-                copy.control->CopyToStore(device, copy.toStore);
-        store->endPaint();
-        // What cannot go to the server straight goes with Qt's flush.
-        for (const Copy &copy : copies_)
-            if (copy.pending.toServer && !copy.control->SendToServer(copy.pending))
-                paintedInStore_ += copy.pending.area;
-        FlushX11Requests();
-    }
-    copies_.clear();
-    const QRegion painted = std::exchange(paintedInStore_, QRegion());
-    if (painted.isEmpty() || !store || !windowHandle() || !windowHandle()->isExposed()) return;
-    store->flush(painted, windowHandle());
-}
-
-void TopWindow::ForgetStoreCopies() {
-    currentInStore_.clear();
-    currentInStoreRegion_ = QRegion();
-    currentInStoreGeneration_ = childLayoutGeneration_;
-}
-
-void FlushStorePaints() {
-    for (const QPointer<TopWindow> &window : g_windowsToFlush)
-        if (window) window->FlushPaintedInStore();
-    g_windowsToFlush.clear();
-}
 
 TopWindow::TopWindow(int number) : number_(number) {
     // Every pixel is painted here (tiles or the window colour), so Qt need not clear first.
@@ -189,9 +96,9 @@ void TopWindow::AdoptDrawingRatio() {
         overlay_.setDevicePixelRatio(ratio);
         overlayLastArea_ = QRect();
     }
+    presenter_.RatioChanged();
     for (ImageControl *control : findChildren<ImageControl *>())
         control->TakeImageOfSetAgain();
-    ForgetStoreCopies();
     update();
 }
 
@@ -252,7 +159,7 @@ bool TopWindow::eventFilter(QObject *watched, QEvent *event) {
         case QEvent::HideToParent:
         case QEvent::ZOrderChange:
         case QEvent::ParentChange:
-            ++childLayoutGeneration_;
+            presenter_.LayoutChanged();
             break;
         default:
             break;
@@ -315,13 +222,13 @@ bool TopWindow::event(QEvent *event) {
         case QEvent::ChildAdded: {
             QObject *child = static_cast<QChildEvent *>(event)->child();
             if (child->isWidgetType()) child->installEventFilter(this);
-            ++childLayoutGeneration_;
+            presenter_.LayoutChanged();
             break;
         }
         case QEvent::ChildRemoved:
         case QEvent::Show:
         case QEvent::Hide:
-            ++childLayoutGeneration_;
+            presenter_.LayoutChanged();
             break;
         case QEvent::Move:
             QueueWindowEvent(kWindowMoved, number_);

@@ -5,14 +5,10 @@
 
 #include <QImage>
 #include <QPixmap>
-#include <QPointer>
-#include <QRegion>
 #include <QWidget>
-#include <cstdint>
-#include <utility>
-#include <vector>
 
 #include "image_control.h"
+#include "window_presenter.h"
 
 class TopWindow : public QWidget {
   public:
@@ -36,19 +32,8 @@ class TopWindow : public QWidget {
     bool Showing() const;
     // The player shows the window: whatever the window system said before no longer holds.
     void ExpectShown() { systemShown_ = true; }
-    // What image controls change straight in the backing store (see FlushStorePaints): a
-    // control with pixels to copy there, and an area of the window to send.
-    void ControlToPaint(ImageControl *control);
-    void PaintedInStore(const QRect &area);
-    void FlushPaintedInStore();
-    // What the store holds of the controls may be older than what the window shows (Qt moved
-    // pixels on the server only): the next copy of each control copies all of it.
-    void ForgetStoreCopies();
-
-    // Changes whenever one of the window's child widgets may have moved, changed its size,
-    // visibility or stacking, come or gone: what was learnt of their overlaps holds while it
-    // stays the same.
-    std::uint64_t ChildLayoutGeneration() const { return childLayoutGeneration_; }
+    // Where the changed pixels of the window's image controls go (window_presenter.h).
+    WindowPresenter &Presenter() { return presenter_; }
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -68,26 +53,9 @@ class TopWindow : public QWidget {
     // OverlayChanged).
     QImage overlayLast_;
     QRect overlayLastArea_;
-    QRegion paintedInStore_;
-    std::vector<QPointer<ImageControl>> controlsToPaint_;
-    struct Copy {
-        ImageControl *control;
-        ImageControl::PendingPaint pending;
-        QRect toStore;  // in the window
-    };
-    std::vector<Copy> copies_;  // kept for its capacity
-    // The whole areas of the controls that go to the server straight, whose every pixel in
-    // the store is current, and their union (see FlushPaintedInStore). They hold for one
-    // child layout.
-    std::vector<QRect> currentInStore_;
-    QRegion currentInStoreRegion_;
-    std::uint64_t currentInStoreGeneration_ = 0;
-    // Whether the native window's format has no alpha, and the child layout it was learnt in.
-    bool formatHasNoAlpha_ = false;
-    std::uint64_t formatGeneration_ = 0;
     // What the last expose event said; a window counts as in view until told otherwise.
     bool systemShown_ = true;
-    std::uint64_t childLayoutGeneration_ = 1;
+    WindowPresenter presenter_{*this};
 };
 
 // See SetWindowShownCallback.
@@ -96,8 +64,3 @@ void ReportWindowShown();
 // at changes, every image slot is made anew at the new one and every window repaints with it.
 // Only called between drawings (from the layer's event handling).
 void AdoptScreenRatio();
-
-// Sends what image controls painted into their windows' backing stores since the last call
-// to the window system: one flush per window for all the controls a tick changed. Called
-// after each tick and before the layer waits for events.
-void FlushStorePaints();

@@ -1,16 +1,13 @@
-// Pixels of image controls sent straight to their X11 window, past Qt's backing store.
+// Pixels of image controls sent straight to their X11 window, past Qt's backing store: the
+// presenter's third way (window_presenter.h says when that is safe; nothing here knows of
+// Qt's store).
 //
-// Qt's flush of a backing store without shared memory uploads the changed rectangles into a
-// pixmap of its own and copies them from there to the window; a scroll moves pixels in that
-// pixmap. Between the two it frees and creates its graphics context, and sets and clears clip
-// rectangles: eight requests and a heap of region arithmetic for a strip that moved a pixel.
-// Here a scrolling control keeps a pixmap of its own pixels on the server instead, wider than
-// the control, so that each tick costs two requests: send the columns that came into view next
-// to what is shown, copy the part of the pixmap now shown to the window.
-//
-// Qt's own pixmap is left behind, which is safe as long as every pixel sent here is also
-// painted into the backing store between its beginPaint and endPaint: Qt then uploads it
-// before it ever copies from its pixmap again.
+// Sending a strip that moved a pixel through a store's flush takes an upload of the changed
+// rectangles and a copy to the window, with the graphics context's clip set and cleared
+// between: eight requests and a heap of region arithmetic. Here a scrolling control keeps a
+// pixmap of its own pixels on the server instead, wider than the control, so that each tick
+// costs two requests: send the columns that came into view next to what is shown, copy the
+// part of the pixmap now shown to the window.
 #pragma once
 
 #include <QPoint>

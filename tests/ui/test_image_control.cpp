@@ -306,4 +306,26 @@ TEST_F(ImageControlTest, StraightCopy_FollowsACoverThatComesMovesHidesAndIsResta
     uncovered("strip raised above its cover", 0xFF202020);
 }
 
+// A change waits in the window's presenter until the flush after the tick; a window closed
+// meanwhile takes its presenter and controls with it, and the flush must then send only
+// what the windows still there changed.
+TEST_F(ImageControlTest, WindowClosedWithAChangeWaiting_FlushSendsTheOtherWindowsChange) {
+    // Controls are made in the window made last.
+    const NativeHandle first = CreateBlankImage(20, 40, 10);
+    const NativeHandle second = CreateBlankImage(22, 40, 10);
+    CreateImageControl(20, 10, 10, 0, 0, first);
+    ShowWindow(1, 100, 60);
+    CreateImageControl(22, 10, 10, 0, 0, second);
+    QCoreApplication::processEvents();
+    FlushStorePaints();
+    QCoreApplication::processEvents();
+    ImageInSlot(20)->image.fill(0xFF00FF00);
+    ImageInSlot(22)->image.fill(0xFF0000FF);
+    SetControlValue(20, static_cast<std::intptr_t>(first));
+    SetControlValue(22, static_cast<std::intptr_t>(second));
+    CloseTopWindow(0);
+    FlushStorePaints();
+    EXPECT_EQ(InStore(1, 15, 15), 0xFF0000FFu);
+}
+
 }  // namespace

@@ -20,6 +20,7 @@
 #include "layer_life.h"
 #include "ui_internal.h"
 #include "widgets.h"
+#include "window_presenter.h"
 
 namespace {
 
@@ -138,6 +139,7 @@ class PaintOnXServerTest : public ::testing::Test {
 
 TEST_F(PaintOnXServerTest, ScrollingStrip_EveryStepShowsItsImage_WithoutPaintEvents) {
     PaintCounter counter(Control(101));
+    const std::uint64_t sendsBefore = StraightPathSends();
     // Steps of one to three pixels, then a jump (the text starting over), then steps again.
     int x = 200;
     for (int step : {1, 1, 2, 3, 1, -260, 1, 2}) {
@@ -146,8 +148,35 @@ TEST_F(PaintOnXServerTest, ScrollingStrip_EveryStepShowsItsImage_WithoutPaintEve
         Settle();
         ASSERT_EQ(OnServer(QRect(kX, kY, kWidth, kHeight)), Expected()) << "text at " << x;
     }
-    // Every change was copied into the backing store, none went through a paint event.
+    // Every change was copied into the backing store, none went through a paint event, and
+    // went to the server straight (this Qt is one whose store the straight path was checked
+    // against).
     EXPECT_EQ(counter.paints, 0);
+    EXPECT_GT(StraightPathSends(), sendsBefore);
+}
+
+// On a Qt whose backing store no test has checked, nothing goes past Qt's own flush, and the
+// strip still shows each step exactly, and so does what Qt sends later by itself.
+TEST_F(PaintOnXServerTest, UncheckedQtVersion_NothingGoesStraight_StripStaysExact) {
+    EXPECT_TRUE(StraightPathChecked("6.4.2"));
+    EXPECT_FALSE(StraightPathChecked("6.4.3"));
+    EXPECT_FALSE(StraightPathChecked("6.8.0"));
+    EXPECT_FALSE(StraightPathChecked(""));
+    AssumeQtVersionForStraightPath("6.8.0");
+    const std::uint64_t sendsBefore = StraightPathSends();
+    const QRect area(kX, kY, kWidth, kHeight);
+    int x = 200;
+    for (int step : {1, 1, 2, 3, -260, 1}) {
+        x -= step;
+        ShowStripAt(x);
+        Settle();
+        EXPECT_EQ(OnServer(area), Expected()) << "text at " << x;
+    }
+    Window(0)->backingStore()->flush(QRegion(area), Window(0)->windowHandle());
+    Settle();
+    EXPECT_EQ(OnServer(area), Expected());
+    EXPECT_EQ(StraightPathSends(), sendsBefore);
+    AssumeQtVersionForStraightPath(nullptr);
 }
 
 // The strips' pixels go into the backing store and the window past Qt's repaints; whatever
