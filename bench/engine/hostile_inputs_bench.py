@@ -5,7 +5,8 @@
             1 TB) and for a tone followed by a hole to 3.9 GB or by 1 GB of FF bytes, and
             the process's peak resident memory (target: opening under 50 ms, 250 MB);
   stations  the peak resident memory while a station sends zeros as audio/mpeg, an endless
-            HLS master playlist or a gzip bomb, each until the stream ends (target: 250 MB).
+            HLS master playlist, a gzip bomb, or a live HLS playlist of 30,000 segments that
+            grows by as many at each reload, each until the stream ends (target: 250 MB).
 
     /usr/bin/python3 bench/engine/hostile_inputs_bench.py build/libvolnar-engine.so
 
@@ -65,7 +66,8 @@ def make_files(folder):
 
 
 class Server:
-    """One connection a thread; `answer(connection)` writes the whole answer."""
+    """One connection a thread; `answer(connection)` writes the whole answer (or
+    `answer(connection, path)`, with the path asked for, when the answer takes two)."""
 
     def __init__(self, answer):
         self.socket = socket.socket()
@@ -82,8 +84,11 @@ class Server:
 
     def _serve(self, connection):
         try:
-            connection.recv(4096)
-            self.answer(connection)
+            request = connection.recv(4096).decode("latin-1").split(" ")
+            if self.answer.__code__.co_argcount == 2:
+                self.answer(connection, request[1] if len(request) > 1 else "/")
+            else:
+                self.answer(connection)
         except OSError:
             pass
         finally:
@@ -118,6 +123,32 @@ def bomb_answer():
     return answer, len(body)
 
 
+def growing_live_playlist():
+    """A live HLS playlist (no end) of one real 2 s segment repeated, 30,000 entries longer at
+    each reload: what a broken packager that never drops old segments serves."""
+    folder = tempfile.mkdtemp(prefix="volnar-hostile-hls-")
+    segment_path = os.path.join(folder, "s.ts")
+    subprocess.run(["ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
+                    "sine=frequency=440:duration=2", "-c:a", "aac", "-b:a", "64k", "-f", "mpegts",
+                    segment_path], check=True)
+    with open(segment_path, "rb") as f:
+        segment = f.read()
+    shutil.rmtree(folder, ignore_errors=True)
+    reloads = [0]
+
+    def answer(connection, path):
+        if path.startswith("/s"):
+            connection.sendall(b"HTTP/1.0 200 OK\r\nContent-Type: video/mp2t\r\nContent-Length: "
+                               b"%d\r\n\r\n" % len(segment) + segment)
+            return
+        reloads[0] += 1
+        body = (b"#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:2\n#EXT-X-MEDIA-SEQUENCE:0\n" +
+                b"".join(b"#EXTINF:2.0,\n/s%d.ts\n" % i for i in range(30000 * reloads[0])))
+        connection.sendall(b"HTTP/1.0 200 OK\r\nContent-Type: application/vnd.apple.mpegurl\r\n"
+                           b"Content-Length: %d\r\n\r\n" % len(body) + body)
+    return answer
+
+
 def main(library):
     os.environ.setdefault("SDL_AUDIODRIVER", "dummy")
     engine = ctypes.CDLL(os.path.abspath(library))
@@ -146,7 +177,8 @@ def main(library):
 
     bomb, bomb_bytes = bomb_answer()
     for name, answer in (("zeros as audio/mpeg", zeros), ("endless HLS master", master),
-                         (f"gzip bomb of {bomb_bytes // 1024} KB", bomb)):
+                         (f"gzip bomb of {bomb_bytes // 1024} KB", bomb),
+                         ("live HLS playlist growing at every reload", growing_live_playlist())):
         server = Server(answer)
         start = time.monotonic()
         highest = resident_mb()
