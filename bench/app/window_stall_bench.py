@@ -340,21 +340,22 @@ class Case:
 
     def __init__(self, name):
         self.name = name
-        self.phases = []  # (label, start, end, judged against the target)
+        self.phases = []  # (label, start, end, its name in the summary: None, not judged)
         self.notes = []
 
-    def phase(self, label, start, end, judged=True):
-        self.phases.append((label, start, end, judged))
+    def phase(self, label, start, end, summary=None):
+        self.phases.append((label, start, end, summary))
 
     def report(self, samples, floor_from, floor_to):
         floor = stalls_within(samples, floor_from, floor_to)
         floor_ms = floor[0][0] if floor else float("nan")
-        worst = 0.0
-        for label, start, end, judged in self.phases:
+        longest_of = {}
+        for label, start, end, summary in self.phases:
             found = stalls_within(samples, start, end)
             longest = found[0][0] if found else float("nan")
+            judged = summary is not None
             if judged:
-                worst = max(worst, longest)
+                longest_of[summary] = max(longest_of.get(summary, 0.0), longest)
             over = [f"{ms:.0f} ms at +{(at - start) * 1000:.0f}" for ms, at in found[:4]
                     if ms >= TARGET_MS]
             verdict = ("met" if longest < TARGET_MS else "MISSED") if judged else "not judged"
@@ -364,7 +365,7 @@ class Case:
         print(f"  idle floor before it: longest answer {floor_ms:.1f} ms")
         for note in self.notes:
             print("  " + note)
-        return worst
+        return longest_of
 
 
 def case_probe_check(binary, work):
@@ -383,7 +384,7 @@ def case_probe_check(binary, work):
         time.sleep(1.0)
         end = time.monotonic()
         samples = probe.finish()
-    case.phase("SIGSTOP for 200 ms (expected: about 200)", start, end, judged=False)
+    case.phase("SIGSTOP for 200 ms (expected: about 200)", start, end)
     case.report(samples, idle, start)
 
 
@@ -409,17 +410,29 @@ def case_pick(binary, work, folder, tone, options):
             s.click(x0 + ROW[0], y0 + ROW[1] + 2 * ROW[2] + ROW[2] // 2, repeat=2)
             time.sleep(4.0)
         end = time.monotonic()
+        # The same folder's fourth track from a file manager's "Open with" (the player
+        # running): the folder is listed again.
+        with Backtraces(options, s.player.pid) as hand_traces:
+            subprocess.run([s.binary, tone.replace("000000", "000003")], env=s.env, cwd=work,
+                           capture_output=True, timeout=60)
+            time.sleep(4.0)
+        hand_end = time.monotonic()
         samples = probe.finish()
         alive = s.alive()
-    remembered = "Track 000002.mp3" in state_text(state)
-    case.phase("opening the track panel", opened, panel_end)
-    case.phase("double-click on the third track and 4 s after", picked, end)
-    case.notes.append(f"panel slid: {slid}; player ran on: {alive}; the third track "
-                      f"remembered as picked: {remembered}")
-    worst = case.report(samples, idle, opened)
+    remembered = "Track 000003.mp3" in state_text(state)
+    case.phase("opening the track panel", opened, panel_end,
+               "100,000-file folder: opening the track panel")
+    case.phase("double-click on the third track and 4 s after", picked, end,
+               "100,000-file folder: double-click on a track")
+    case.phase("\"volnar FILE\" of the fourth track and 4 s after", end, hand_end,
+               "100,000-file folder: \"volnar FILE\" of a track")
+    case.notes.append(f"panel slid: {slid}; player ran on: {alive}; the fourth track "
+                      f"remembered as the last picked: {remembered}")
+    longest = case.report(samples, idle, opened)
     panel_traces.show(opened)
     pick_traces.show(picked)
-    return worst
+    hand_traces.show(end)
+    return longest
 
 
 def case_big_mp3(binary, work, big, options):
@@ -452,17 +465,18 @@ def case_big_mp3(binary, work, big, options):
         samples = probe.finish()
         status = subprocess.run(["playerctl", "-p", "volnar", "status"], env=s.env,
                                 capture_output=True, text=True, timeout=10).stdout.strip()
-    case.phase("\"volnar FILE\" of the 1 GB MP3 and 6 s after", start, end)
-    case.phase("the same again, its pages cached", end, warm_end)
+    case.phase("\"volnar FILE\" of the 1 GB MP3 and 6 s after", start, end,
+               "1 GB MP3: opened, cold")
+    case.phase("the same again, its pages cached", end, warm_end, "1 GB MP3: again, cached")
     case.notes.append(f"cached before: {cached} bytes of {os.path.getsize(big)} "
                       f"(posix_fadvise DONTNEED); the second start ended with "
                       f"{handed.returncode} after {(handed_at - start) * 1000:.0f} ms; "
                       f"cached before the second: {warm} bytes; "
                       f"status after: {status or '?'}")
-    worst = case.report(samples, idle, start)
+    longest = case.report(samples, idle, start)
     traces.show(start)
     warm_traces.show(end)
-    return worst
+    return longest
 
 
 def case_slow_disk(binary, work, options):
@@ -489,13 +503,14 @@ def case_slow_disk(binary, work, options):
         samples = probe.finish()
         written = state_text(state)
     case.phase(f"three volume changes, the first write's fsync {options.fsync_ms} ms",
-               start, first_end + 1.5)
-    case.phase("until the write due 10 s later and its fsync", first_end + 1.5, end)
+               start, first_end + 1.5, f"fsync {options.fsync_ms} ms: saving the state")
+    case.phase("until the write due 10 s later and its fsync", first_end + 1.5, end,
+               f"fsync {options.fsync_ms} ms: saving the state")
     case.notes.append("the state file holds the last change: " +
                       str("volume=70" in written))
-    worst = case.report(samples, idle, start)
+    longest = case.report(samples, idle, start)
     traces.show(start)
-    return worst
+    return longest
 
 
 def case_start(binary, work, options):
@@ -522,14 +537,15 @@ def case_start(binary, work, options):
         s.stop()
         shutil.rmtree(s.tmp, ignore_errors=True)
     first = min((sent + waited for sent, waited in samples), default=float("nan"))
-    case.phase("from the first window to 5 s after", mapped, end)
+    case.phase("from the first window to 5 s after", mapped, end,
+               "start on the 100,000-file folder: after the window")
     case.notes.append(f"first window after {(mapped - started) * 1000:.0f} ms; first answer "
                       f"on the bus {(first - started) * 1000:.0f} ms after the start; "
                       f"ran on: {alive}")
     # No idle time before a start: the floor is the answers of the last two seconds.
-    worst = case.report(samples, end - 2.0, end)
+    longest = case.report(samples, end - 2.0, end)
     traces.show(mapped)
-    return worst, (mapped - started) * 1000
+    return longest, (mapped - started) * 1000
 
 
 def main():
@@ -563,7 +579,12 @@ def main():
     work = os.path.abspath(options.work) if options.work else tempfile.mkdtemp(
         prefix="volnar-stall-")
     os.makedirs(work, exist_ok=True)
-    results = {}
+    stalls, shown = {}, []
+
+    def add(longest_of):
+        for name, ms in longest_of.items():
+            stalls.setdefault(name, []).append(ms)
+
     try:
         folder, tone = make_folder(work)
         big = make_big_mp3(work) if "big" in cases else None
@@ -574,21 +595,18 @@ def main():
             print(f"\nround {n + 1}", flush=True)
             if "pick" in cases or "start" in cases:
                 print("pick, a folder of 100,000 files:")
-                results.setdefault("pick a track in a 100,000-file folder", []).append(
-                    case_pick(options.binary, work, folder, tone, options))
+                add(case_pick(options.binary, work, folder, tone, options))
             if "big" in cases:
                 print("big mp3, cold:")
-                results.setdefault("open a 1 GB MP3 (cold)", []).append(
-                    case_big_mp3(options.binary, work, big, options))
+                add(case_big_mp3(options.binary, work, big, options))
             if "slow" in cases:
                 print(f"slow disk, fsync {options.fsync_ms} ms:")
-                results.setdefault("save on a slow disk", []).append(
-                    case_slow_disk(options.binary, work, options))
+                add(case_slow_disk(options.binary, work, options))
             if "start" in cases:
                 print("start on a remembered folder of 100,000 files:")
-                worst, shown = case_start(options.binary, work, options)
-                results.setdefault("start: after the first window", []).append(worst)
-                results.setdefault("start: first window, ms (not a stall)", []).append(shown)
+                longest_of, ms = case_start(options.binary, work, options)
+                add(longest_of)
+                shown.append(ms)
             sys.stdout.flush()
     finally:
         if not options.work:
@@ -598,14 +616,14 @@ def main():
           f"load average now {os.getloadavg()[0]:.2f}"
           + ("; gdb was sampling: not the player's figures" if options.backtraces else ""))
     met = True
-    for name, values in results.items():
-        judged = "not a stall" not in name
-        worst = max(values)
-        ok = worst < TARGET_MS
-        met &= ok or not judged
-        print(f"  {name:42s} " + " ".join(f"{v:7.0f}" for v in values) +
-              f"   median {statistics.median(values):.0f}" +
-              (f"  {'met' if ok else 'MISSED'}" if judged else ""))
+    for name, values in stalls.items():
+        ok = max(values) < TARGET_MS
+        met &= ok
+        print(f"  {name:52s} " + " ".join(f"{v:6.0f}" for v in values) +
+              f"   median {statistics.median(values):4.0f}  {'met' if ok else 'MISSED'}")
+    if shown:
+        print(f"  {'start on the 100,000-file folder: first window':52s} " +
+              " ".join(f"{v:6.0f}" for v in shown) + f"   median {statistics.median(shown):4.0f}")
     return 0 if met else 1
 
 
