@@ -1,6 +1,9 @@
 #include "track_folder.h"
 
 #include <sys/stat.h>
+#include <time.h>
+
+#include <cstdint>
 
 #include <string>
 #include <vector>
@@ -28,6 +31,21 @@ std::string CurrentTrackFolder() {
 bool IsFolder(const std::string &path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// A folder's modification time, which any name added, removed or renamed in it changes; 0
+// when it cannot be read, or is so recent that a change within the file system's clock step
+// could still leave it the same.
+std::int64_t FolderStamp(const std::string &folder) {
+    struct stat info {};
+    if (folder.empty() || stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return 0;
+    const std::int64_t stamp =
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const std::int64_t nowNs = static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+    constexpr std::int64_t kClockStepNs = 2'000'000'000;  // FAT's, the coarsest there is
+    return nowNs - stamp > kClockStepNs && stamp != 0 ? stamp : 0;
 }
 
 }  // namespace
@@ -63,6 +81,9 @@ void OpenTrackFile(const std::string &path) {
 }
 
 void ListTrackFolder(const std::string &folder, bool withSubFolders) {
+    // Taken before the listing: a change while it reads shows as another stamp next time.
+    // Sub-folders change without their root's stamp changing.
+    g.listedFolderStamp = withSubFolders ? 0 : FolderStamp(folder);
     g.trackCount = 0;
     g.trackSubFolders = withSubFolders ? 1 : 0;
     ForgetPlayOrder();
@@ -78,6 +99,11 @@ void ListTrackFolder(const std::string &folder, bool withSubFolders) {
 
 void ScanTrackFolder() {
     const std::string folder = FolderPart(g.chosenFilePath);
+    // A file of the folder listed already, which has not changed since: a folder of 100,000
+    // tracks is not read, sorted and listed again for each of its files opened in turn.
+    if (g.listedFolderStamp != 0 && g.trackSubFolders == 0 &&
+        GetControlText(kFolderLabel) == folder && FolderStamp(folder) == g.listedFolderStamp)
+        return;
     ListTrackFolder(folder, false);
     // A file picked in a music root whose albums sit in sub-folders.
     if (g.trackCount == 0 && !folder.empty()) ListTrackFolder(folder, true);

@@ -19,7 +19,8 @@ void OpenTrackFile(const std::string &path);
 // with its sub-folders or without.
 void ListTrackFolder(const std::string &folder, bool withSubFolders);
 // Lists the folder of chosenFilePath: its own tracks, or, when it holds none itself, those
-// of its sub-folders.
+// of its sub-folders. The list stays as it is when it already holds that folder's own tracks
+// and the folder has not changed since it was listed.
 void ScanTrackFolder();
 // Selects chosenFilePath's item in list 13 (its path relative to label 12), searching all of
 // its items; when it is not among them no item stays selected.

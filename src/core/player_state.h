@@ -83,6 +83,9 @@ struct PlayerState {
 
     // The track list holds the tracks of label 12's sub-folders too (a music root of albums).
     std::int32_t trackSubFolders = 0;
+    // When the list holds a folder's own tracks: the folder's modification time (ns) as it
+    // was before it was listed, 0 when that cannot vouch for the list (see ScanTrackFolder).
+    std::int64_t listedFolderStamp = 0;
     // What the current file's tags say (UTF-8, empty: none), read when it started, and the
     // file of its cover (empty: none).
     std::string tagTitle, tagArtist, tagAlbum;

@@ -1,7 +1,10 @@
 // The track list on real controls: scanning the picked file's folder into list 13 and label
 // 12, selecting the picked name, and the open-folder command around them.
 
+#include <fcntl.h>
 #include <sys/stat.h>
+
+#include <ctime>
 
 #include <gtest/gtest.h>
 
@@ -36,6 +39,51 @@ TEST_F(TrackFolder, Scan_MixedFolder_TracksSortedIntoListAndCounted) {
     EXPECT_EQ(ListItems(13), (Names{".mp3", "a.wav", "b.MP3", "C.Mid", "x.midi"}));
     EXPECT_EQ(g.trackCount, 5);
     EXPECT_EQ(GetControlText(12), folder_.Path());
+}
+
+// Opening the files of one big folder one after another reads it once; but a folder whose
+// names changed since (its modification time with them) is read again, and so is one that
+// changed so recently that its time could not tell another change within the same clock step.
+TEST_F(TrackFolder, Scan_SameFolderAgain_ListedAgainOnlyWhenItChanged) {
+    Touch("one.mp3");
+    Touch("two.mp3");
+    auto setFolderTime = [&](std::time_t seconds) {
+        const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, folder_.Path().c_str(), times, 0), 0);
+    };
+    const std::time_t old = std::time(nullptr) - 3600;
+    setFolderTime(old);
+    Pick("one.mp3");
+    ScanTrackFolder();
+    ASSERT_EQ(ListItems(13), (Names{"one.mp3", "two.mp3"}));
+
+    // A name added behind the folder's back with its old time kept: the list is not read again.
+    Touch("three.mp3");
+    setFolderTime(old);
+    Pick("two.mp3");
+    ScanTrackFolder();
+    EXPECT_EQ(ListItems(13), (Names{"one.mp3", "two.mp3"}));
+
+    // Any change the folder's time shows is read.
+    setFolderTime(old + 60);
+    ScanTrackFolder();
+    EXPECT_EQ(ListItems(13), (Names{"one.mp3", "three.mp3", "two.mp3"}));
+    EXPECT_EQ(g.trackCount, 3);
+
+    // Changed a moment ago: not trusted, read every time.
+    Touch("four.mp3");
+    ScanTrackFolder();
+    Touch("five.mp3");
+    ScanTrackFolder();
+    EXPECT_EQ(g.trackCount, 5);
+
+    // Listed with its sub-folders (as a music root), it is not the folder's own list.
+    setFolderTime(old);
+    ListTrackFolder(folder_.Path(), true);
+    Touch("six.mp3");
+    setFolderTime(old);
+    ScanTrackFolder();
+    EXPECT_EQ(g.trackCount, 6);
 }
 
 TEST_F(TrackFolder, Scan_SecondFolder_ReplacesItemsAndCount) {
