@@ -4,6 +4,8 @@
 //   the equaliser          under 2 % of one core more than without it, for one stream (its
 //                          filters on one output buffer, and the process while it plays)
 //   BASS_StreamCreateFile  under 10 ms for an MP3, also for a 10 MB VBR one without a header
+//                          and for a 1 GB one, from memory or from a cold disk (its pages
+//                          dropped from the page cache before each creation)
 //   MP3 frame-header scan  under 50 ms for a 100 MB VBR file without a header
 //   the FFT call           under 50 microseconds
 //   play to first frame    under 30 ms from BASS_ChannelPlay to the device
@@ -16,6 +18,7 @@
 // SDL_AUDIODRIVER=dummy (set here unless the environment names another driver).
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <time.h>
@@ -64,7 +67,7 @@ struct Media {
 // VBR MP3 without Xing or VBRI header, made of one encoded piece repeated up to a size: the
 // scan and the stream creation read the whole file's frame headers.
 struct BareVbr {
-    std::string mb10, mb100;
+    std::string mb10, mb100, gb1;
     BareVbr() {
         std::string folder = std::filesystem::temp_directory_path() / "volnar-engine-bench";
         std::filesystem::create_directories(folder);
@@ -81,6 +84,7 @@ struct BareVbr {
         }
         mb10 = Repeat(piece, folder + "/bare-vbr-10mb.mp3", 10 * 1000 * 1000);
         mb100 = Repeat(piece, folder + "/bare-vbr-100mb.mp3", 100 * 1000 * 1000);
+        gb1 = Repeat(mb100, folder + "/bare-vbr-1gb.mp3", 1000 * 1000 * 1000);
     }
     static std::string Repeat(const std::string &piece, const std::string &out,
                               std::uintmax_t size) {
@@ -254,6 +258,47 @@ void BM_StreamCreateFileBareVbr10MB(benchmark::State &state) {
     TimeStreamCreation(state, TheBareVbr().mb10.c_str());
 }
 BENCHMARK(BM_StreamCreateFileBareVbr10MB)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// A 1 GB VBR MP3 without a header, its pages in memory (Arg 0) or dropped from the page
+// cache before each creation (Arg 1: a cold disk, as far as this machine's disk is one). The
+// stream of the previous round is freed first, untimed, so that its decoder thread's walk
+// does not bring the pages back meanwhile. walked_mb: what the creation walked of the file.
+void BM_StreamCreateFileBareVbr1GB(benchmark::State &state) {
+    InitEngine();
+    const std::string &path = TheBareVbr().gb1;
+    const bool cold = state.range(0) != 0;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        state.SkipWithError("cannot open");
+        return;
+    }
+    if (!cold) {
+        // Read once, so that every round finds the whole file in memory.
+        auto table = engine::ScanMp3File(path);
+        if (!table) state.SkipWithError("no frames");
+    }
+    double walked = 0;
+    for (auto _ : state) {
+        if (cold) posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+        const auto start = std::chrono::steady_clock::now();
+        HSTREAM handle = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
+        const auto end = std::chrono::steady_clock::now();
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+        walked = static_cast<double>(engine::LastMp3OpeningWalkBytes()) / 1e6;
+        if (!handle) {
+            state.SkipWithError("cannot create");
+            break;
+        }
+        BASS_StreamFree(handle);
+    }
+    close(fd);
+    state.counters["walked_mb"] = walked;
+}
+BENCHMARK(BM_StreamCreateFileBareVbr1GB)
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 void BM_FftCall(benchmark::State &state) {
     InitEngine();

@@ -51,8 +51,11 @@ class Decoder {
 
 std::unique_ptr<Decoder> OpenFileDecoder(const std::string &path, CancelToken *token);
 // An MP3 file decoded along the table of its frame headers: exact length and seeks. Null
-// when the file is no MP3 stream that the header scan can map.
-std::unique_ptr<Decoder> OpenMp3FileDecoder(const std::string &path);
+// when the file is no MP3 stream that the header walk can map. The opening walks only the
+// file's head; the decoder walks the rest as it is used (its length an estimate until then),
+// giving up when the token is cancelled. Must: the token, when given, outlives the decoder.
+std::unique_ptr<Decoder> OpenMp3FileDecoder(const std::string &path,
+                                            const CancelToken *token = nullptr);
 // One station address: connects, recognises the stream and decodes its first frame, within
 // the token's deadline. error, when given, receives a BASS_ERROR_* code (BASS_OK on success).
 std::unique_ptr<Decoder> OpenUrlDecoder(const std::string &url, CancelToken *token,

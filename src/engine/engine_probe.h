@@ -20,6 +20,11 @@ void CaptureOutput(std::size_t frames);
 // The copy so far (interleaved stereo), ending it.
 std::vector<float> CapturedOutput();
 
+// How far into its file the latest MP3 opening walked the frames (BeginMp3Walk, on
+// whichever thread opened): what opening a file read of it, the rest being walked later on
+// the stream's own thread.
+std::uint64_t LastMp3OpeningWalkBytes();
+
 // Multiplies every fixed time bound of the engine (a station's 5 s opening and read timeout,
 // the 1 s between reconnections, the 10 s stall report, the 5 s stale pause, the output's
 // device watch and close delay) by `scale`, kept within 0.01 to 1; 1 restores them. Takes

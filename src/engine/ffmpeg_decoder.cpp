@@ -726,7 +726,7 @@ std::unique_ptr<Decoder> OpenFileDecoder(const std::string &path, CancelToken *t
     // A FIFO or device would block the open forever; folders are no audio either.
     if (!IsRegularFile(path)) return nullptr;
     // MP3 files go by their frame table; what the header scan cannot map FFmpeg still opens.
-    if (auto mp3 = OpenMp3FileDecoder(path)) return mp3;
+    if (auto mp3 = OpenMp3FileDecoder(path, token)) return mp3;
     auto decoder = std::make_unique<FfmpegDecoder>(path, false, token);
     if (!decoder->Open()) return nullptr;
     return decoder;

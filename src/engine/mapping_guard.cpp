@@ -1,5 +1,6 @@
-// Threads: a guard is made and dropped by whichever thread maps a file (the thread that
-// creates a stream). The SIGBUS handler runs on the thread whose read faulted and reads
+// Threads: a guard is made and dropped by whichever thread maps a file: the thread that
+// creates a stream (the head of an MP3's frames) and each stream's decoder thread (the rest
+// of them, a step at a time). The SIGBUS handler runs on the thread whose read faulted and reads
 // the same slots. A handler may take no lock, so each slot is claimed with an atomic
 // exchange and its range published with release stores before the mapping is read; the
 // handler reads them with acquire loads. A slot is cleared only after its mapping's reads
@@ -18,7 +19,8 @@
 namespace engine {
 namespace {
 
-// Mappings read at the same moment: one per stream being created, far fewer than this.
+// Mappings read at the same moment: one per stream being created or walking the frames of
+// its file, each for a few milliseconds at a time; far fewer than this.
 constexpr int kSlots = 16;
 
 struct Slot {

@@ -1,19 +1,29 @@
-// The MP3 file decoder: the frames its header scan found, read straight from the file and
-// handed one by one to FFmpeg's MP3 decoder. The scan's table gives the exact length (the
+// The MP3 file decoder: the frames its header walk found, read straight from the file and
+// handed one by one to FFmpeg's MP3 decoder. The walk's table gives the exact length (the
 // encoder's delay and padding trimmed as its LAME header says) and lets a seek start on the
 // right frame, so positions and lengths agree with the samples played, to the sample.
-// Opened on the user-interface thread, then used only by its stream's decoder thread.
+//
+// Threads: opened on the user-interface thread, which walks only the file's head (a few
+// milliseconds' worth, at most kOpeningWalkMaxBytes); from then on the decoder, its walk and
+// its table belong to the stream's decoder thread alone, which walks the rest: a step at a
+// time while idle (RefineLengthStep), and at once as far as a read or a seek needs. Until the
+// walk is done the length is an estimate (LengthFrames); the stream publishes it under its
+// own lock (Stream::DecodeLoop), so nothing here is shared and nothing here locks. A walk in
+// a read or a seek gives up when the stream is freed (its CancelToken).
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <iterator>
+#include <limits>
 #include <utility>
 #include <vector>
 
 #include "decoder.h"
 #include "ffmpeg_handles.h"
 #include "mp3_frames.h"
+#include "steady_clock.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -50,11 +60,28 @@ constexpr int kMaxFrameBytes = 1441;  // 320 kbit/s at 32000 Hz or 160 kbit/s at
 // The file is read this much at a time: a frame is a few hundred bytes, and a read for each
 // one (and for its header) was a good part of what the decoder thread spent.
 constexpr std::size_t kReadBlockBytes = 64 * 1024;
+// What the opening walks on the window's thread: always the first 2 MB (a minute or two of
+// sound, read from a cold disk in about 8 ms), then on while 4 ms have not passed, up to
+// 16 MB (a long track, about 2.5 ms from memory): a track in the page cache gets its whole
+// table at once, a big or cold file its head.
+constexpr std::size_t kOpeningWalkSureBytes = 2 * 1024 * 1024;
+constexpr std::size_t kOpeningWalkMaxBytes = 16 * 1024 * 1024;
+constexpr std::int64_t kOpeningWalkNs = 4'000'000;
+// One step of the walk on the decoder thread: a few milliseconds from a cold disk, so that
+// a seek or a refill waits no longer for it.
+constexpr std::size_t kWalkStepBytes = 1024 * 1024;
+// Frames the walk must have found beyond one before it is decoded: the padding the end
+// trims (at most 4095 samples, and the decoder's delay) lies within them, so a frame is
+// never taken for audio that the end of the stream then turns out to trim.
+constexpr std::size_t kFramesAhead = 16;
+// Bounds not yet known while the walk goes on.
+constexpr std::int64_t kUnbounded = std::numeric_limits<std::int64_t>::max() / 4;
 
 // Reads of a file near the last one served from a block read ahead of them.
 class BlockReader {
   public:
     explicit BlockReader(int fd) : file_(fd), block_(kReadBlockBytes) {}
+    int fd() const { return file_.get(); }
     // The `count` bytes at `offset`, valid until the next call; null when the file ends
     // before them or cannot be read.
     const std::uint8_t *Bytes(off_t offset, int count);
@@ -80,15 +107,24 @@ const std::uint8_t *BlockReader::Bytes(off_t offset, int count) {
 
 class Mp3FileDecoder final : public Decoder {
   public:
-    Mp3FileDecoder(Mp3FrameTable table, int fd) : table_(std::move(table)), file_(fd) {}
+    Mp3FileDecoder(Mp3Walk walk, int fd, const CancelToken *token)
+        : walk_(std::move(walk)), table_(walk_.table), file_(fd), token_(token) {}
 
     bool Open();
     int Read(float *out, int max_frames) override;
     bool Seek(std::int64_t frame) override;
     bool Seekable() const override { return true; }
     std::int64_t LengthFrames() const override { return length_frames_; }
+    bool RefineLengthStep() override;
 
   private:
+    // One more step of the walk, with the bounds it changes; false when the stream is freed.
+    bool WalkOn();
+    void UpdateBounds();
+    // The walk has found frame `index` and the frames whose padding could trim it.
+    bool Walked(std::size_t index) const {
+        return walk_.done || index + kFramesAhead < table_.offsets.size();
+    }
     bool DecodeMore();
     bool DecodeFrame(std::size_t index);
     bool FillPacket(const std::uint8_t *data, int bytes);
@@ -98,8 +134,10 @@ class Mp3FileDecoder final : public Decoder {
     void FinishAtEnd();
     std::int64_t ToOutput(std::int64_t source_samples) const;
 
-    const Mp3FrameTable table_;  // immutable after open
+    Mp3Walk walk_;                // grows until walk_.done
+    const Mp3FrameTable &table_;  // walk_'s table
     BlockReader file_;
+    const CancelToken *token_;  // the stream's; outlives the decoder
     CodecPtr codec_;
     PacketPtr packet_;
     FramePtr frame_;
@@ -107,7 +145,8 @@ class Mp3FileDecoder final : public Decoder {
     int swr_channels_ = 0, swr_format_ = -1;
     std::int64_t first_sample_ = 0;   // decoded samples before it are the encoder's delay
     std::int64_t end_sample_ = 0;     // decoded samples from it on are its padding
-    std::int64_t length_frames_ = 0;  // output frames
+    std::int64_t length_frames_ = 0;  // output frames; an estimate until walk_.done
+    std::int64_t out_end_ = 0;        // output frames decoded at most: the length once known
     std::size_t next_frame_ = 0;      // the table's index of the frame decoded next
     std::int64_t discard_until_ = 0;  // decoded samples before it are not handed out
     std::int64_t out_position_ = 0;   // output frame of the next frame that pending_ gains
@@ -132,13 +171,44 @@ bool Mp3FileDecoder::Open() {
     packet_.reset(av_packet_alloc());
     frame_.reset(av_frame_alloc());
     if (!packet_ || !frame_) return false;
-    first_sample_ = table_.FirstAudioSample();
-    end_sample_ = table_.EndAudioSample();
-    length_frames_ = ToOutput(end_sample_ - first_sample_);
+    UpdateBounds();
     discard_until_ = first_sample_;
     // Something must decode: a file of frame headers around garbage is no stream.
     if (!DecodeMore() && length_frames_ > 0) return false;
     return true;
+}
+
+// The delay is known from the start; the end, the padding trimmed there and so the length
+// only once the walk is done. Until then the length is what the walk expects, and nothing
+// bounds the decoding but the frames found.
+void Mp3FileDecoder::UpdateBounds() {
+    if (walk_.done) {
+        first_sample_ = table_.FirstAudioSample();
+        end_sample_ = table_.EndAudioSample();
+        length_frames_ = ToOutput(end_sample_ - first_sample_);
+        out_end_ = length_frames_;
+        return;
+    }
+    // With more than kFramesAhead frames found, this is what FirstAudioSample gives.
+    first_sample_ = table_.gapless ? table_.encoder_delay + kMp3DecoderDelay : 0;
+    end_sample_ = kUnbounded;
+    out_end_ = kUnbounded;
+    std::int64_t expected = walk_.ExpectedFrames() * table_.samples_per_frame;
+    if (table_.gapless)
+        expected = std::min(expected - table_.encoder_padding + kMp3DecoderDelay, expected);
+    length_frames_ = ToOutput(std::max<std::int64_t>(expected - first_sample_, 0));
+}
+
+bool Mp3FileDecoder::WalkOn() {
+    if (token_ && token_->Expired()) return false;
+    ContinueMp3Walk(file_.fd(), &walk_, kWalkStepBytes);
+    UpdateBounds();
+    return true;
+}
+
+bool Mp3FileDecoder::RefineLengthStep() {
+    if (!walk_.done) WalkOn();
+    return walk_.done || (token_ && token_->Expired());
 }
 
 bool Mp3FileDecoder::SetUpResampler(const AVFrame *frame) {
@@ -180,8 +250,7 @@ void Mp3FileDecoder::Append(const AVFrame *frame, int skip, int count) {
     const int produced =
         swr_convert(swr_.get(), &out, capacity, frame ? in : nullptr, frame ? count : 0);
     if (produced <= 0) return;
-    const auto take =
-        static_cast<int>(std::min<std::int64_t>(produced, length_frames_ - out_position_));
+    const auto take = static_cast<int>(std::min<std::int64_t>(produced, out_end_ - out_position_));
     if (take <= 0) return;
     if (pending_pos_ > 0) {
         pending_.erase(pending_.begin(), pending_.begin() + pending_pos_ * 2);
@@ -203,7 +272,7 @@ void Mp3FileDecoder::Append(const AVFrame *frame, int skip, int count) {
 }
 
 void Mp3FileDecoder::AppendSilence(std::int64_t source_samples) {
-    const std::int64_t frames = std::min(ToOutput(source_samples), length_frames_ - out_position_);
+    const std::int64_t frames = std::min(ToOutput(source_samples), out_end_ - out_position_);
     if (frames <= 0) return;
     pending_.insert(pending_.end(), static_cast<std::size_t>(frames) * 2, 0.0f);
     out_position_ += frames;
@@ -265,11 +334,12 @@ bool Mp3FileDecoder::DecodeFrame(std::size_t index) {
 void Mp3FileDecoder::FinishAtEnd() {
     at_end_ = true;
     if (table_.sample_rate != kSampleRate) Append(nullptr, 0, 0);
-    // The resampler's rounding may leave the last few frames missing.
-    const std::int64_t short_by = length_frames_ - out_position_;
+    // The resampler's rounding may leave the last few frames missing. (Before the walk is
+    // done the end is that of a file that could no longer be read: nothing is made up.)
+    const std::int64_t short_by = out_end_ - out_position_;
     if (short_by > 0 && short_by <= kMaxEndShortfall) {
         pending_.insert(pending_.end(), static_cast<std::size_t>(short_by) * 2, 0.0f);
-        out_position_ = length_frames_;
+        out_position_ = out_end_;
     }
 }
 
@@ -277,10 +347,14 @@ void Mp3FileDecoder::FinishAtEnd() {
 bool Mp3FileDecoder::DecodeMore() {
     while (pending_.size() / 2 <= pending_pos_) {
         if (at_end_) return false;
+        if (!Walked(next_frame_)) {
+            if (!WalkOn()) return false;  // freed: nothing more is wanted
+            continue;
+        }
         const std::int64_t next_start =
             static_cast<std::int64_t>(next_frame_) * table_.samples_per_frame;
         if (next_frame_ >= table_.offsets.size() || next_start >= end_sample_ ||
-            out_position_ >= length_frames_) {
+            out_position_ >= out_end_) {
             FinishAtEnd();
             continue;
         }
@@ -308,11 +382,17 @@ int Mp3FileDecoder::Read(float *out, int max_frames) {
 }
 
 bool Mp3FileDecoder::Seek(std::int64_t frame) {
-    if (frame < 0 || frame > length_frames_) return false;
+    if (frame < 0 || (walk_.done && frame > length_frames_)) return false;
     std::int64_t source = frame;
     if (table_.sample_rate != kSampleRate)
         source = av_rescale_rnd(frame, table_.sample_rate, kSampleRate, AV_ROUND_DOWN);
     const std::int64_t target = first_sample_ + source;
+    // A target beyond the frames found: the walk goes on to it here, on the decoder thread,
+    // a step at a time (a far seek into a big file read from a cold disk takes as long as
+    // reading the frames' pages up to it).
+    while (!Walked(static_cast<std::size_t>(target / table_.samples_per_frame)))
+        if (!WalkOn()) return false;
+    if (walk_.done && frame > length_frames_) return false;
     std::size_t index = static_cast<std::size_t>(
         std::min<std::int64_t>(target / table_.samples_per_frame, std::ssize(table_.offsets)));
     // Back to a frame from which the decoder's reservoir and overlap are whole at the target.
@@ -336,12 +416,21 @@ bool Mp3FileDecoder::Seek(std::int64_t frame) {
 
 }  // namespace
 
-std::unique_ptr<Decoder> OpenMp3FileDecoder(const std::string &path) {
+std::unique_ptr<Decoder> OpenMp3FileDecoder(const std::string &path, const CancelToken *token) {
+    const std::int64_t start_ns = NowNs();
     FileHandle file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (file.get() < 0) return nullptr;
-    std::optional<Mp3FrameTable> table = ScanMp3File(file.get());
-    if (!table) return nullptr;
-    auto decoder = std::make_unique<Mp3FileDecoder>(std::move(*table), file.release());
+    struct stat info {};
+    if (fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0)
+        return nullptr;
+    Mp3WalkBounds bounds;
+    bounds.sure_bytes = kOpeningWalkSureBytes;
+    bounds.max_bytes = kOpeningWalkMaxBytes;
+    bounds.deadline_ns = start_ns + kOpeningWalkNs;
+    std::optional<Mp3Walk> walk =
+        BeginMp3Walk(file.get(), static_cast<std::uint64_t>(info.st_size), bounds);
+    if (!walk) return nullptr;
+    auto decoder = std::make_unique<Mp3FileDecoder>(std::move(*walk), file.release(), token);
     if (!decoder->Open()) return nullptr;
     return decoder;
 }

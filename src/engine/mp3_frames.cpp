@@ -1,5 +1,8 @@
 // Frame headers only: the walk reads four bytes a frame (and the tags' and the information
-// frame's few fields), so a 100 MB file is mapped and walked in milliseconds. Every field is
+// frame's few fields), so a 100 MB file is mapped and walked in milliseconds once it is in
+// memory, but in seconds from a cold disk. Opening a file therefore walks only its head; the
+// stream's decoder thread walks the rest in steps (mp3_decoder.cpp). A walk is used by one
+// thread at a time; only the opening's byte count is shared (an atomic). Every field is
 // untrusted; sizes are checked against the bytes there are before they are used.
 #include "mp3_frames.h"
 
@@ -9,10 +12,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <limits>
 
+#include "engine_probe.h"
 #include "mapping_guard.h"
+#include "steady_clock.h"
 
 namespace engine {
 namespace {
@@ -37,6 +43,9 @@ constexpr std::size_t kMaxJunkBetweenFrames = 1024 * 1024;
 // The file's pages are mapped in ahead of the walk this much at a time, so a walk that ends
 // early has read no more than that beyond its end.
 constexpr std::size_t kMapInStep = 8 * 1024 * 1024;
+// The same for a walk that keeps to a time or byte bound: it looks at its bounds once a
+// stretch, and a stretch of a cold disk is read in a few milliseconds.
+constexpr std::size_t kBoundedMapInStep = 256 * 1024;
 
 std::uint32_t Big32(const std::uint8_t *p) {
     return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
@@ -285,28 +294,29 @@ int Mp3FrameBytes(const std::uint8_t *header) {
 
 namespace {
 
-// The scan; `map_in` learns each stretch of the audio frames before the walk reads it, once
-// the bytes are known to be MP3.
-template <typename MapIn>
-std::optional<Mp3FrameTable> Scan(const std::uint8_t *data, std::size_t size, MapIn map_in) {
+// How far the latest opening's walk read; see LastMp3OpeningWalkBytes.
+std::atomic<std::uint64_t> g_opening_walk_bytes{0};
+
+// The walk's beginning in the `size` bytes at `data`: the tags at either end, the first
+// frame (at once after the tags, or a little later behind junk when a longer run of frames
+// vouches for it) and the information frame. False when no MP3 stream starts there.
+bool BeginWalk(const std::uint8_t *data, std::size_t size, Mp3Walk *walk) {
     // Offsets are kept in 32 bits.
-    if (!data || size > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+    if (!data || size > std::numeric_limits<std::uint32_t>::max()) return false;
     Region region;
     region.begin = SkipLeadingTags(data, 0, size);
     region.end = StripTrailingTags(data, region.begin, size);
 
-    // The first frame: at once after the tags, or a little later behind junk when a longer
-    // run of frames vouches for it.
     std::size_t first = region.begin;
     std::uint32_t fixed = 0;
     const std::size_t junk_end = std::min(region.end, region.begin + kMaxLeadingJunk);
     for (;; ++first) {
-        if (first + 4 > junk_end) return std::nullopt;
+        if (first + 4 > junk_end) return false;
         if (data[first] != 0xFF) {
             const void *next = std::memchr(data + first, 0xFF, junk_end - first);
-            if (!next) return std::nullopt;
+            if (!next) return false;
             first = static_cast<std::size_t>(static_cast<const std::uint8_t *>(next) - data);
-            if (first + 4 > junk_end) return std::nullopt;
+            if (first + 4 > junk_end) return false;
         }
         const std::uint32_t h = Big32(data + first);
         fixed = h & kMp3FixedHeaderMask;
@@ -314,32 +324,53 @@ std::optional<Mp3FrameTable> Scan(const std::uint8_t *data, std::size_t size, Ma
         if (FramesChainFrom(data, first, region.end, fixed, needed)) break;
     }
 
-    Mp3FrameTable table;
+    Mp3FrameTable &table = walk->table;
     Header header;
     ParseHeader(Big32(data + first), &header);
     table.sample_rate = header.sample_rate;
     table.samples_per_frame = header.samples;
     table.fixed_header = fixed;
     table.offsets.reserve((region.end - first) / static_cast<std::size_t>(header.bytes) + 16);
+    walk->file_size = size;
+    walk->first_frame = first;
+    walk->audio_end = region.end;
+    walk->at = first;
+    if (ReadInformationFrame(data + first, header, &table)) walk->at += header.bytes;
+    return true;
+}
 
-    std::size_t mapped = first;
-    std::size_t at = first;
-    if (ReadInformationFrame(data + first, header, &table)) at += header.bytes;
+// Walks from walk->at to the end of the audio, or until `pause` (asked with the walk's
+// place before each stretch of `step` bytes is mapped in) says to stop for now; `map_in`
+// learns each stretch before the walk reads it. Returns how far the walk may have read.
+template <typename MapIn, typename Pause>
+std::size_t WalkFrames(const std::uint8_t *data, Mp3Walk *walk, std::size_t step, MapIn map_in,
+                       Pause pause) {
+    Mp3FrameTable &table = walk->table;
+    const std::size_t end = walk->audio_end;
+    const std::uint32_t fixed = table.fixed_header;
+    std::size_t at = walk->at;
+    std::size_t mapped = at;
+    std::size_t reach = at;
     // Each header's place is known only from the one before it, so every read would wait for
     // memory; asking for the bytes ahead keeps the walk at the speed of a sequential read.
     std::size_t prefetched = at;
-    while (at + 4 <= region.end) {
-        if (at + kMapInStep / 2 >= mapped && mapped < region.end) {
+    Header header;
+    while (at + 4 <= end) {
+        if (at + step / 2 >= mapped && mapped < end) {
+            if (pause(at)) {
+                walk->at = at;
+                return std::max(reach, mapped);
+            }
             const std::size_t from = std::max(mapped, at);
-            mapped = std::min(region.end, from + kMapInStep);
+            mapped = std::min(end, from + step);
             map_in(from, mapped);
         }
-        for (const std::size_t ahead = std::min(region.end, at + kPrefetchBytes);
-             prefetched < ahead; prefetched += kCacheLine)
+        for (const std::size_t ahead = std::min(end, at + kPrefetchBytes); prefetched < ahead;
+             prefetched += kCacheLine)
             __builtin_prefetch(data + prefetched);
         const std::uint32_t h = Big32(data + at);
         if (SameStream(h, fixed) && ParseHeader(h, &header)) {
-            if (static_cast<std::size_t>(header.bytes) <= region.end - at) {
+            if (static_cast<std::size_t>(header.bytes) <= end - at) {
                 table.offsets.push_back(static_cast<std::uint32_t>(at));
                 at += header.bytes;
                 continue;
@@ -347,23 +378,70 @@ std::optional<Mp3FrameTable> Scan(const std::uint8_t *data, std::size_t size, Ma
             table.cut_short = true;
         }
         // A second ID3v2 tag inside the stream (joined files) is skipped whole.
-        if (region.end - at >= 10 && std::memcmp(data + at, "ID3", 3) == 0) {
-            const std::size_t skipped = SkipLeadingTags(data, at, region.end);
+        if (end - at >= 10 && std::memcmp(data + at, "ID3", 3) == 0) {
+            const std::size_t skipped = SkipLeadingTags(data, at, end);
             if (skipped > at) {
                 at = skipped;
                 continue;
             }
         }
-        at = Resync(data, at + 1, region.end, fixed);
+        reach = std::max(reach, std::min(end, at + 1 + kMaxJunkBetweenFrames));
+        at = Resync(data, at + 1, end, fixed);
     }
-    if (table.offsets.empty()) return std::nullopt;
-    return table;
+    walk->at = std::min(at, end);
+    walk->done = true;
+    return std::max(std::min(reach, end), mapped);
+}
+
+// The file has become `size` bytes long, shorter than the walk knew it: the table keeps the
+// frames that still lie wholly inside it (a frame ends at the latest where the next one
+// starts, the last within the largest frame's size), and the walk goes on to the new end,
+// which cuts the stream short (no padding is trimmed there).
+void ShortenWalk(Mp3Walk *walk, std::uint64_t size) {
+    constexpr std::uint64_t kLargestFrame = 1441;  // 320 kbit/s at 32000 Hz, padded
+    std::vector<std::uint32_t> &offsets = walk->table.offsets;
+    std::size_t keep = 0;
+    while (keep < offsets.size()) {
+        const std::uint64_t frame_end =
+            keep + 1 < offsets.size() ? offsets[keep + 1] : offsets[keep] + kLargestFrame;
+        if (frame_end > size) break;
+        ++keep;
+    }
+    offsets.resize(keep);
+    walk->table.cut_short = true;
+    walk->file_size = size;
+    walk->audio_end = std::min<std::size_t>(walk->audio_end, static_cast<std::size_t>(size));
+    walk->at = std::min(walk->at, walk->audio_end);
+    walk->done = walk->at + 4 > walk->audio_end;
 }
 
 }  // namespace
 
+std::int64_t Mp3Walk::ExpectedFrames() const {
+    const auto found = static_cast<std::int64_t>(table.offsets.size());
+    if (done || found == 0 || at <= first_frame) return found;
+    const auto left = static_cast<std::int64_t>(audio_end > at ? audio_end - at : 0);
+    // The smallest frame the stream can have: its lowest bitrate, unpadded.
+    Header smallest;
+    if (!ParseHeader(table.fixed_header | 0x1000u, &smallest) || smallest.bytes <= 0) return found;
+    if (table.header_frames >= found && table.header_frames <= found + left / smallest.bytes)
+        return table.header_frames;
+    const auto walked = static_cast<std::int64_t>(at - first_frame);
+    return found + left * found / walked;
+}
+
+std::uint64_t LastMp3OpeningWalkBytes() {
+    return g_opening_walk_bytes.load(std::memory_order_relaxed);
+}
+
 std::optional<Mp3FrameTable> ScanMp3Frames(const std::uint8_t *data, std::size_t size) {
-    return Scan(data, size, [](std::size_t, std::size_t) {});
+    Mp3Walk walk;
+    if (!BeginWalk(data, size, &walk)) return std::nullopt;
+    WalkFrames(
+        data, &walk, kMapInStep, [](std::size_t, std::size_t) {},
+        [](std::size_t) { return false; });
+    if (walk.table.offsets.empty()) return std::nullopt;
+    return std::move(walk.table);
 }
 
 std::optional<Mp3FrameTable> ScanMp3File(int fd) {
@@ -377,22 +455,88 @@ std::optional<Mp3FrameTable> ScanMp3FileOfSize(int fd, std::uint64_t size) {
     if (fd < 0 || size == 0 || size > std::numeric_limits<std::uint32_t>::max())
         return std::nullopt;
     Mapping mapping(fd, static_cast<std::size_t>(size));
-    if (!mapping.data()) return std::nullopt;
-    // Only an MP3's frames are mapped in ahead, in one go: the walk's look-ahead then finds
-    // them in memory. A WAV file costs no more than its first bytes.
-    std::optional<Mp3FrameTable> table =
-        Scan(mapping.data(), static_cast<std::size_t>(size),
-             [&mapping](std::size_t from, std::size_t to) { mapping.MapIn(from, to); });
+    Mp3Walk walk;
+    if (!BeginWalk(mapping.data(), static_cast<std::size_t>(size), &walk)) return std::nullopt;
+    // Only an MP3's frames are mapped in ahead, a big stretch at a time: the walk's look-ahead
+    // then finds them in memory. A WAV file costs no more than its first bytes.
+    WalkFrames(
+        mapping.data(), &walk, kMapInStep,
+        [&mapping](std::size_t from, std::size_t to) { mapping.MapIn(from, to); },
+        [](std::size_t) { return false; });
     // Shorter than it was measured: the table would describe bytes the file no longer
     // holds. The stream then plays without one, as far as the file goes.
-    if (mapping.FileShrank()) return std::nullopt;
-    return table;
+    if (mapping.FileShrank() || walk.table.offsets.empty()) return std::nullopt;
+    return std::move(walk.table);
 }
 
 std::optional<Mp3FrameTable> ScanMp3File(const std::string &path) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     FileCloser closer(fd);
     return ScanMp3File(fd);
+}
+
+std::optional<Mp3Walk> BeginMp3Walk(int fd, std::uint64_t size, const Mp3WalkBounds &bounds) {
+    if (fd < 0 || size == 0 || size > std::numeric_limits<std::uint32_t>::max())
+        return std::nullopt;
+    Mapping mapping(fd, static_cast<std::size_t>(size));
+    Mp3Walk walk;
+    if (!BeginWalk(mapping.data(), static_cast<std::size_t>(size), &walk)) return std::nullopt;
+    // Mapped in a short stretch at a time, so that the clock is looked at often enough from a
+    // cold disk.
+    const std::size_t reach = WalkFrames(
+        mapping.data(), &walk, kBoundedMapInStep,
+        [&mapping](std::size_t from, std::size_t to) { mapping.MapIn(from, to); },
+        [&walk, &bounds](std::size_t at) {
+            const std::size_t walked = at - walk.first_frame;
+            if (walked >= bounds.max_bytes) return true;
+            return walk.table.offsets.size() >= kMp3FramesBeforePause &&
+                   walked >= bounds.sure_bytes && NowNs() >= bounds.deadline_ns;
+        });
+    g_opening_walk_bytes.store(reach, std::memory_order_relaxed);
+    if (mapping.FileShrank()) return std::nullopt;
+    // A head of junk with a few frames in it: no stream whose rest is worth walking for.
+    if (!walk.done && walk.table.offsets.size() < kMp3FramesBeforePause) {
+        walk.done = true;
+        walk.table.cut_short = true;
+    }
+    if (walk.table.offsets.empty()) return std::nullopt;
+    return walk;
+}
+
+void ContinueMp3Walk(int fd, Mp3Walk *walk, std::size_t max_bytes) {
+    if (walk->done) return;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || info.st_size < 0) {
+        walk->done = true;  // no longer to be told from a file that shrank; nothing more read
+        walk->table.cut_short = true;
+        return;
+    }
+    if (static_cast<std::uint64_t>(info.st_size) < walk->file_size) {
+        ShortenWalk(walk, static_cast<std::uint64_t>(info.st_size));
+        if (walk->done) return;
+    }
+    // The whole file is mapped again for each step (a mapping costs only its address range):
+    // the walk holds no mapping, and no guard's slot, between its steps.
+    Mapping mapping(fd, static_cast<std::size_t>(walk->file_size));
+    if (!mapping.data()) {
+        // Nothing more can be read of it now; the frames found are all it will have.
+        walk->done = true;
+        walk->table.cut_short = true;
+        return;
+    }
+    const std::size_t start = walk->at;
+    WalkFrames(
+        mapping.data(), walk, kBoundedMapInStep,
+        [&mapping](std::size_t from, std::size_t to) { mapping.MapIn(from, to); },
+        [start, max_bytes](std::size_t at) { return at - start >= max_bytes; });
+    // What the walk found from the lost pages on was read from zeros: it is dropped, and the
+    // next step goes on from the new end (or the walk ends there).
+    if (mapping.FileShrank()) {
+        const bool measured = fstat(fd, &info) == 0 && info.st_size >= 0;
+        ShortenWalk(walk, measured
+                              ? std::min(walk->file_size, static_cast<std::uint64_t>(info.st_size))
+                              : 0);
+    }
 }
 
 }  // namespace engine
