@@ -69,6 +69,9 @@ enum ImageSlot : int {
     kRepeatLitImage = 16,     // the REPEAT caption lit: the whole list
     kRepeatOneLitImage = 17,  // lit for the one track
     kShuffleLitImage = 30,
+    // The backgrounds of the two windows where the desktop composites: no backdrop.
+    kMainSkinSeeThroughImage = 31,
+    kMiniSkinSeeThroughImage = 32,
 };
 
 enum FontSlot : int {

@@ -36,6 +36,8 @@ constexpr SkinImage kSkinImages[] = {
     {kRepeatLitImage, EmbeddedSet_skin_repeat_lit_png},
     {kRepeatOneLitImage, EmbeddedSet_skin_repeat_one_lit_png},
     {kShuffleLitImage, EmbeddedSet_skin_shuffle_lit_png},
+    {kMainSkinSeeThroughImage, EmbeddedSet_skin_main_skin_see_through_png},
+    {kMiniSkinSeeThroughImage, EmbeddedSet_skin_mini_skin_see_through_png},
 };
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The skin carried inside the executable: fourteen PNG images and two TrueType fonts; and
+// The skin carried inside the executable: the PNG images and two TrueType fonts; and
 // the program's icon.
 #pragma once
 

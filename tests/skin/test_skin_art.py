@@ -72,7 +72,7 @@ def test_lit_images_fade_out(k):
     """The glow of every button and speaker image reaches full transparency at the border."""
     from PIL import Image
     for slot, (name, w, h, mode) in IMAGES.items():
-        if mode != "RGBA" or slot == 23:
+        if mode != "RGBA" or slot in (23,) + tuple(SEE_THROUGH):
             continue
         name, w, h = "%s@%dx" % (name, k), w * k, h * k
         img = Image.open(image_path(slot, k))
@@ -137,6 +137,46 @@ def test_lit_symbols_cover_unlit_ones(k):
         check("%s lines up with the unlit symbol" % name, ok,
               "%d lit, %d unlit, %d shared" % (len(lit_solid), len(unlit_solid),
                                                len(lit_solid & unlit_solid)))
+
+
+SEE_THROUGH = {31: 2, 32: 27}  # see-through background: its opaque art
+
+
+def test_see_through_backgrounds(k):
+    """Laid over the opaque art's own backdrop, a see-through background gives that art back
+    (to rounding); the panel and the mini body are opaque where they are in the opaque art,
+    and the main window's corners, far from the panel, show the desktop."""
+    import numpy as np
+    from PIL import Image
+    import main_skin
+    import mini_skin
+    import raster
+    backdrops = {31: main_skin.paint_backdrop, 32: mini_skin._paint_backdrop}
+    raster.set_scale(k)
+    for slot, opaque_slot in SEE_THROUGH.items():
+        name, w, h, _ = IMAGES[slot]
+        name = "%s@%dx" % (name, k)
+        see = np.asarray(Image.open(image_path(slot, k)), dtype=np.float64)
+        opaque = np.asarray(Image.open(image_path(opaque_slot, k)), dtype=np.float64)
+        backdrop = np.zeros((h * k, w * k, 3))
+        backdrops[slot](backdrop)
+        a = see[:, :, 3:] / 255.0
+        laid = see[:, :, :3] * a + np.rint(backdrop) * (1.0 - a)
+        worst = np.abs(laid - opaque).max()
+        check("%s over the backdrop is the opaque art" % name, worst <= 2.0, "off by %.1f" % worst)
+        if slot == 31:
+            x0, y0, x1, y1 = main_skin.layout.PANEL
+            body = see[(y0 + 12) * k:(y1 - 12) * k, x0 * k:x1 * k, 3]
+            check("%s panel opaque" % name, body.min() == 255, "min alpha %d" % body.min())
+            corners = [see[0, 0, 3], see[-1, -1, 3], see[0, -1, 3], see[-1, 0, 3]]
+            check("%s corners transparent" % name, max(corners) == 0, str(corners))
+            below = see[(y1 + 2) * k:(y1 + 40) * k, (x0 + 20) * k:(x1 - 20) * k, 3]
+            check("%s reflection faint" % name, 0 < below.max() < 200, "max %d" % below.max())
+        else:
+            inner = see[2 * k:(h - 2) * k, 5 * k:(w - 5) * k, 3]
+            check("%s body opaque" % name, inner.min() == 255, "min alpha %d" % inner.min())
+            check("%s corner shows the desktop" % name, see[0, 0, 3] < 64, str(see[0, 0, 3]))
+    raster.set_scale(1)
 
 
 def test_volume_dot_corners(k):
@@ -267,7 +307,7 @@ def main():
     for k in SCALES:
         for slot in sorted(IMAGES):
             total += test_png(slot, k)
-    check("twenty-one images", len(IMAGES) == 21)
+    check("twenty-three images", len(IMAGES) == 23)
     check("sets at 1x, 2x and 3x", SCALES == (1, 2, 3))
     check("PNG total under 300 KB", total < MAX_PNG_TOTAL, "%d bytes" % total)
     for k in SCALES:
@@ -278,6 +318,7 @@ def main():
         test_clock_box_is_skin_region(k)
         test_display_strips_match_display_colour(k)
         test_seek_groove_rows(k)
+        test_see_through_backgrounds(k)
     ascii_chars = [chr(c) for c in range(0x20, 0x7F)]
     test_font("MicroTech", ascii_chars + printable_cp1251())
     got = test_font("Digital-7", ascii_chars)

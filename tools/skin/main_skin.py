@@ -206,9 +206,9 @@ def paint_reflection(c):
     region[:] = region * (1 - a) + src * a
 
 
-def paint_main_skin():
+def paint_main_skin(backdrop=paint_backdrop):
     c = np.zeros((H * raster.SCALE, W * raster.SCALE, 3))
-    paint_backdrop(c)
+    backdrop(c)
     paint_panel(c)
     paint_top_strip(c)
     paint_display(c)
@@ -216,6 +216,12 @@ def paint_main_skin():
     paint_keys(c)
     paint_reflection(c)
     return c
+
+
+def paint_main_skin_see_through():
+    """The art without its backdrop, for a desktop that composites: the panel opaque, its
+    shadow and reflection fading into the desktop, straight colour and alpha."""
+    return raster.without_backdrop(paint_main_skin)
 
 
 def clock_box_from(skin_canvas):

@@ -13,8 +13,8 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import raster  # noqa: E402
 from lit_images import lit_images  # noqa: E402
-from main_skin import clock_box_from, paint_main_skin  # noqa: E402
-from mini_skin import paint_mini_skin, paint_seek_knob  # noqa: E402
+from main_skin import clock_box_from, paint_main_skin, paint_main_skin_see_through  # noqa: E402
+from mini_skin import paint_mini_skin, paint_mini_skin_see_through, paint_seek_knob  # noqa: E402
 from skin_table import DATA_DIR, IMAGES, SCALES, image_path  # noqa: E402
 
 
@@ -25,6 +25,8 @@ def build_images():
         7: raster.to_rgb_image(clock_box_from(main)),
         26: raster.to_rgb_image(paint_seek_knob()),
         27: raster.to_rgb_image(paint_mini_skin()),
+        31: raster.to_rgba_image(*paint_main_skin_see_through()),
+        32: raster.to_rgba_image(*paint_mini_skin_see_through()),
     }
     images.update(lit_images())
     return images

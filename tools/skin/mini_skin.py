@@ -44,9 +44,13 @@ def _well(c, x0, y0, x1, y1, fill):
     raster.paint(c, _box(x0 + 1, y0 + 1, x1 - 1, y1 - 1), fill)
 
 
-def paint_mini_skin():
-    c = np.zeros((H * raster.SCALE, W * raster.SCALE, 3))
+def _paint_backdrop(c):
     c[:] = (4, 4, 5)
+
+
+def paint_mini_skin(backdrop=_paint_backdrop):
+    c = np.zeros((H * raster.SCALE, W * raster.SCALE, 3))
+    backdrop(c)
     body = _mask([raster.rounded_rect(0, 0, W, H, 4)])
     raster.paint(c, body, P.PANEL_EDGE)
     inner = _mask([raster.rounded_rect(1, 1, W - 1, H - 1, 3)])
@@ -85,6 +89,11 @@ def paint_mini_skin():
     spk = _mask([raster.rect(86, 39, 88, 43), [(88, 39), (91, 36.5), (91, 45.5), (88, 43)]])
     raster.paint(c, spk, P.MINI_SYMBOL)
     return c
+
+
+def paint_mini_skin_see_through():
+    """The body alone, its rounded corners showing the desktop."""
+    return raster.without_backdrop(paint_mini_skin)
 
 
 def paint_seek_knob():

@@ -200,6 +200,17 @@ def flip_rows(canvas):
     return canvas[::-1].copy()
 
 
+def without_backdrop(paint):
+    """What paint(backdrop) draws over its backdrop, as straight colour and alpha: painted
+    once over black and once over white. Every step of the art blends linearly with what lies
+    under it, so the two differ by the backdrop's share of each pixel times white."""
+    on_black = paint(lambda c: c.fill(0.0))
+    on_white = paint(lambda c: c.fill(255.0))
+    alpha = np.clip(1.0 - (on_white - on_black).mean(axis=2) / 255.0, 0.0, 1.0)
+    rgb = on_black / np.maximum(alpha, 1e-9)[:, :, None]
+    return rgb, alpha
+
+
 def to_rgb_image(canvas):
     arr = np.clip(np.rint(canvas), 0, 255).astype(np.uint8)
     return Image.fromarray(arr, "RGB")

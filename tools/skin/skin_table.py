@@ -34,6 +34,10 @@ IMAGES = {
     16: ("repeat_lit.png", 34, 10, "RGBA"),
     17: ("repeat_one_lit.png", 34, 10, "RGBA"),
     30: ("shuffle_lit.png", 38, 10, "RGBA"),
+    # The two backgrounds shown where the desktop composites: the art of 2 and 27 without
+    # their backdrops.
+    31: ("main_skin_see_through.png", 600, 400, "RGBA"),
+    32: ("mini_skin_see_through.png", 225, 52, "RGBA"),
 }
 
 # Device pixels per pixel of the sets made and embedded.
