@@ -13,6 +13,8 @@ PACKAGES=(
     cmake ninja-build g++ pkg-config clang libclang-rt-14-dev
     # widget layer
     qt6-base-dev qt6-qpa-plugins libgl-dev libx11-dev libxcb1-dev
+    # a see-through window's input region, and noticing a compositing manager come and go
+    libxcb-shape0-dev libxcb-xfixes0-dev
     # images, audio engine
     libpng-dev
     libavformat-dev libavcodec-dev libswresample-dev libavutil-dev

@@ -23,6 +23,7 @@
 #include "input_state.h"
 #include "key_input.h"
 #include "pixel_rows.h"
+#include "see_through.h"
 #include "ui_internal.h"
 
 namespace {
@@ -60,9 +61,14 @@ QRect ChangedPart(const QImage &before, const QImage &now, const QRect &area) {
 
 }  // namespace
 
-TopWindow::TopWindow(int number) : number_(number) {
+TopWindow::TopWindow(int number, bool seeThrough) : number_(number) {
     // Every pixel is painted here (tiles or the window colour), so Qt need not clear first.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // Before the native window is made: it gets an alpha channel only when made.
+    if (seeThrough && DesktopComposites()) {
+        setAttribute(Qt::WA_TranslucentBackground);
+        madeWithAlpha_ = seesThrough_ = true;
+    }
     setAttribute(Qt::WA_QuitOnClose, false);
     setMouseTracking(true);
 }
@@ -87,6 +93,8 @@ QImage *TopWindow::Overlay() {
 void TopWindow::AdoptDrawingRatio() {
     if (const ImageRecord *record = ImageFromHandle(backgroundSet_))
         SetBackground(record->image, backgroundSet_);
+    if (const ImageRecord *record = ImageFromHandle(seeThroughSet_))
+        SetSeeThroughImage(record->image, seeThroughSet_);
     const double ratio = DrawingRatio();
     if (!overlay_.isNull() && overlay_.devicePixelRatio() != ratio) {
         overlay_ = overlay_
@@ -125,6 +133,9 @@ void TopWindow::OverlayChanged(const QRect &area) {
 void TopWindow::WatchNativeWindow() {
     winId();
     if (QWindow *native = windowHandle()) {
+        // The window system may have had no alpha channel to give (an X server without a
+        // visual for it).
+        if (madeWithAlpha_ && !native->format().hasAlpha()) madeWithAlpha_ = seesThrough_ = false;
         native->installEventFilter(this);
         QObject::connect(native, &QWindow::screenChanged, this, [] { AdoptScreenRatio(); });
     }
@@ -160,6 +171,7 @@ bool TopWindow::eventFilter(QObject *watched, QEvent *event) {
         case QEvent::ZOrderChange:
         case QEvent::ParentChange:
             presenter_.LayoutChanged();
+            UpdateInputRegion();
             break;
         default:
             break;
@@ -209,6 +221,7 @@ void TopWindow::HandleNativeInput(QEvent *event) {
             // Qt paints the window right after this filter returns: the images it shows
             // must be current by then.
             if (!wasShowing && Showing()) ReportWindowShown();
+            if (!wasShowing && systemShown_) UpdateInputRegion(true);
             if (systemShown_) QueueWindowEvent(kWindowRepainted, number_);
             break;
         }
@@ -223,12 +236,14 @@ bool TopWindow::event(QEvent *event) {
             QObject *child = static_cast<QChildEvent *>(event)->child();
             if (child->isWidgetType()) child->installEventFilter(this);
             presenter_.LayoutChanged();
+            UpdateInputRegion();
             break;
         }
         case QEvent::ChildRemoved:
         case QEvent::Show:
         case QEvent::Hide:
             presenter_.LayoutChanged();
+            UpdateInputRegion();
             break;
         case QEvent::Move:
             QueueWindowEvent(kWindowMoved, number_);
@@ -255,18 +270,22 @@ void TopWindow::paintEvent(QPaintEvent *event) {
     QPaintDevice *target = redirected(&offset);
     if (!offset.isNull() || !backingStore() || target != backingStore()->paintDevice())
         target = nullptr;
+    // See-through, the image's premultiplied pixels are drawn over the store's, which Qt
+    // cleared to transparent for the paint.
+    const QPixmap &shown = seesThrough_ && !seeThrough_.isNull() ? seeThrough_ : background_;
     // The pixmap's own pixels, shared, not copied.
-    const QImage background = target ? background_.toImage() : QImage();
+    const QImage background = target ? shown.toImage() : QImage();
     std::optional<QPainter> painter;  // for what cannot be copied
     auto paint = [&]() -> QPainter & {
         if (!painter) painter.emplace(this);
         return *painter;
     };
     for (const QRect &area : event->region()) {
-        if (background_.isNull())
+        if (shown.isNull())
             paint().fillRect(area, palette().window());
-        else if (!CopyOpaqueRows(background, area, target, area.topLeft()))
-            paint().drawTiledPixmap(area, background_, area.topLeft());
+        else if (!CopyOpaqueRows(background, area, target, area.topLeft()) &&
+                 !BlendRowsOver(background, area, target, area.topLeft()))
+            paint().drawTiledPixmap(area, shown, area.topLeft());
         if (!overlay_.isNull() && !BlendRowsOver(overlay_, area, target, area.topLeft()))
             paint().drawImage(QRectF(area), overlay_,
                               QRectF(DeviceRect(area, overlay_.devicePixelRatio())));

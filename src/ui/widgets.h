@@ -27,11 +27,18 @@ constexpr Colour RGB(int r, int g, int b) {
 constexpr Colour kDefaultColour = 0xFFFFFFFFu;      // -1: the platform's colour
 constexpr Colour kTransparentColour = 0xFF000000u;  // as a background: the parent shows
 
-// Window flags of CreateTopWindow; the player always passes all three.
+// Window flags of CreateTopWindow; the player always passes the first three.
 enum WindowFlags : int {
     kWindowBorderless = 1,
     kWindowHidden = 2,
     kWindowCentred = 4,
+    // Where the desktop composites when the window is made (a compositing manager runs on
+    // X11; always on Wayland), the window gets an alpha channel: while the desktop goes on
+    // compositing it shows its see-through image (SetWindowSeeThroughImage) in place of its
+    // background, and only that image's opaque part and the controls take the pointer; the
+    // rest passes it to what lies beneath. Elsewhere, and while no compositing manager runs,
+    // it is a window like any other.
+    kWindowSeeThrough = 8,
 };
 
 // Event kinds returned by WaitNextEvent / PollNextEvent (0: PollNextEvent found none).
@@ -130,6 +137,8 @@ using WindowShownCallback = void (*)();
 void SetWindowShownCallback(WindowShownCallback callback);
 NativeHandle NativeWindowHandle(int window);
 void SetWindowBackgroundImage(NativeHandle window, NativeHandle image);
+// See kWindowSeeThrough; the image's alpha is its transparency.
+void SetWindowSeeThroughImage(NativeHandle window, NativeHandle image);
 // Follows a press of the left button on the window's background until it is released or has
 // become a move of the window. True when the window was moved (or handed to the window
 // system to move); false for a press released where it was, which is then a click.

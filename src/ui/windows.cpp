@@ -17,7 +17,7 @@ NativeHandle CreateTopWindow(int window, int x, int y, int width, int height,
     if (window < 0 || window >= kNumberLimit || !QCoreApplication::instance()) return 0;
     DestroyWindow(window);
 
-    auto widget = std::make_unique<TopWindow>(window);
+    auto widget = std::make_unique<TopWindow>(window, (flags & kWindowSeeThrough) != 0);
     Qt::WindowFlags qtFlags = Qt::Window;
     if (flags & kWindowBorderless) qtFlags |= Qt::FramelessWindowHint;
     widget->setWindowFlags(qtFlags);
@@ -98,6 +98,13 @@ void SetWindowBackgroundImage(NativeHandle window, NativeHandle image) {
     const ImageRecord *record = ImageFromHandle(image);
     if (!widget || !record) return;
     widget->SetBackground(record->image, image);
+}
+
+void SetWindowSeeThroughImage(NativeHandle window, NativeHandle image) {
+    TopWindow *widget = WindowAt(WindowNumberOfHandle(window));
+    const ImageRecord *record = ImageFromHandle(image);
+    if (!widget || !record) return;
+    widget->SetSeeThroughImage(record->image, image);
 }
 
 void CloseTopWindow(int window) {
