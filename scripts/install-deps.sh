@@ -32,6 +32,8 @@ PACKAGES=(
     qt6-translations-l10n
     # end-to-end tests
     xvfb xdotool imagemagick x11-utils
+    # a compositing manager under Xvfb, and a client of the tests watching the root window
+    picom python3-xlib
     # the clipboard in end-to-end tests (stations pasted with Ctrl+V)
     xclip
     # radio tests and media generation

@@ -89,4 +89,6 @@ void BuildMainWindow() {
     SetControlValue(kAutoAdvanceBox, 0);
 
     SetWindowBackgroundImage(NativeWindowHandle(kMainWindow), NativeImageHandle(kMainSkinImage));
+    SetWindowSeeThroughImage(NativeWindowHandle(kMainWindow),
+                             NativeImageHandle(kMainSkinSeeThroughImage));
 }

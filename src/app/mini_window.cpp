@@ -5,6 +5,8 @@
 
 void BuildMiniWindow() {
     SetWindowBackgroundImage(NativeWindowHandle(kMiniWindow), NativeImageHandle(kMiniSkinImage));
+    SetWindowSeeThroughImage(NativeWindowHandle(kMiniWindow),
+                             NativeImageHandle(kMiniSkinSeeThroughImage));
     CreateImageControl(kMiniMarqueeStrip, 12, 14, 0, 0, NativeImageHandle(kMiniMarqueeImage));
 
     CreateFontInSlot(kMiniExitFont, "Arial", 7, 0);

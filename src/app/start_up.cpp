@@ -63,10 +63,10 @@ void BuildPlayer() {
     g.trackPanelClosed = 1;
 
     const int hiddenCentred = kWindowBorderless | kWindowHidden | kWindowCentred;
-    CreateTopWindow(kMainWindow, 0, 0, 600, 400, "Плеер", hiddenCentred);
+    CreateTopWindow(kMainWindow, 0, 0, 600, 400, "Плеер", hiddenCentred | kWindowSeeThrough);
     BuildMainWindow();
     BASS_Init(-1, 44100, 0, reinterpret_cast<void *>(NativeWindowHandle(kMainWindow)), nullptr);
-    CreateTopWindow(kMiniWindow, 0, 0, 225, 52, "мини", hiddenCentred);
+    CreateTopWindow(kMiniWindow, 0, 0, 225, 52, "мини", hiddenCentred | kWindowSeeThrough);
     BuildMiniWindow();
     StartRepeatingTimer(NativeWindowHandle(kMainWindow), kRefreshPeriodMs, Tick);
     SetWindowShownCallback(RedrawAfterHiding);

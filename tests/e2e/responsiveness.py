@@ -7,6 +7,9 @@ from harness import wait_until
 from imaging import mean_difference, region
 
 BACKGROUND_SPOT = (40, 40)  # a point of the main window's backdrop with no control on it
+# A point of the panel with no control on it: where the desktop composites, the backdrop lets
+# the pointer through and the window is dragged by its panel.
+PANEL_SPOT = (80, 150)
 CLOCK_BOX = (107, 114, 111, 50)
 
 
@@ -22,14 +25,14 @@ def clock_runs(s, window):
     return mean_difference(first, second) > 0.05
 
 
-def drag_follows(s, window, timeout=2, by=(30, 20)):
-    """The window follows a drag of its backdrop by `by` (in ten steps) within the timeout."""
+def drag_follows(s, window, timeout=2, by=(30, 20), at=BACKGROUND_SPOT):
+    """The window follows a drag from `at` (its backdrop unless told) by `by` (in ten steps)
+    within the timeout."""
     x, y, _, _ = s.geometry(window)
-    s.move(x + BACKGROUND_SPOT[0], y + BACKGROUND_SPOT[1])
+    s.move(x + at[0], y + at[1])
     s.press()
     for step in range(1, 11):
-        s.move(x + BACKGROUND_SPOT[0] + by[0] * step // 10,
-               y + BACKGROUND_SPOT[1] + by[1] * step // 10)
+        s.move(x + at[0] + by[0] * step // 10, y + at[1] + by[1] * step // 10)
         time.sleep(0.02)
     s.release()
     return wait_until(lambda: s.geometry(window)[:2] == (x + by[0], y + by[1]), timeout=timeout)
