@@ -133,9 +133,11 @@ void TopWindow::OverlayChanged(const QRect &area) {
 void TopWindow::WatchNativeWindow() {
     winId();
     if (QWindow *native = windowHandle()) {
-        // The window system may have had no alpha channel to give (an X server without a
-        // visual for it).
-        if (madeWithAlpha_ && !native->format().hasAlpha()) madeWithAlpha_ = seesThrough_ = false;
+        // The X server may have had no visual with alpha to give (Qt's Wayland windows do
+        // not tell their format: their buffers have alpha when asked for).
+        if (madeWithAlpha_ && QGuiApplication::platformName() == QLatin1String("xcb") &&
+            !native->format().hasAlpha())
+            madeWithAlpha_ = seesThrough_ = false;
         native->installEventFilter(this);
         QObject::connect(native, &QWindow::screenChanged, this, [] { AdoptScreenRatio(); });
     }
