@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "audio_engine.h"
+#include "blank_head.h"
 #include "decoder.h"
 #include "ffmpeg_handles.h"
 #include "ffmpeg_io.h"
@@ -725,6 +726,7 @@ bool CancelToken::Expired() const {
 std::unique_ptr<Decoder> OpenFileDecoder(const std::string &path, CancelToken *token) {
     // A FIFO or device would block the open forever; folders are no audio either.
     if (!IsRegularFile(path)) return nullptr;
+    if (HeadIsBlank(path)) return nullptr;
     // MP3 files go by their frame table; what the header scan cannot map FFmpeg still opens.
     if (auto mp3 = OpenMp3FileDecoder(path, token)) return mp3;
     auto decoder = std::make_unique<FfmpegDecoder>(path, false, token);

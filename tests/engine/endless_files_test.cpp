@@ -10,8 +10,10 @@
 #include <chrono>
 #include <fstream>
 #include <thread>
+#include <vector>
 
 #include "audio_engine.h"
+#include "blank_head.h"
 #include "file_stream_test.h"
 #include "test_media.h"
 
@@ -70,6 +72,42 @@ TEST_F(EndlessFiles, ZerosNamedMp3_OfAnySize_FailBeforeTheyAreRead) {
         EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << size;
     }
     EXPECT_LT(PeakResidentMb(), testmedia::kResidentBoundMb);
+}
+
+// What counts as nothing at all: the first megabyte after any ID3v2 tag a hole or zeros,
+// written or not; a single other byte in it, or a tag alone, is left to the decoders.
+TEST_F(EndlessFiles, BlankHead_HoleOrZerosAfterATag_AnyOtherByteIsNot) {
+    auto write = [&](const std::string &name, const std::vector<unsigned char> &head, off_t size) {
+        const std::string path = dir_.Path(name);
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char *>(head.data()),
+                   static_cast<std::streamsize>(head.size()));
+        if (size > 0) EXPECT_EQ(truncate(path.c_str(), size), 0);
+        return path;
+    };
+    // A tag of 1000 bytes (synchsafe 0x07 0x68).
+    std::vector<unsigned char> tag = {'I', 'D', '3', 4, 0, 0, 0, 0, 0x07, 0x68};
+    tag.resize(1010, 'x');
+    EXPECT_TRUE(engine::HeadIsBlank(write("hole.flac", {}, 8 << 20)));
+    EXPECT_TRUE(engine::HeadIsBlank(write("zeros.m4a", std::vector<unsigned char>(3 << 20), 0)));
+    EXPECT_TRUE(engine::HeadIsBlank(write("tag then hole.mp3", tag, 64 << 20)));
+    std::vector<unsigned char> late(2 << 20);
+    late[(1 << 20) + 5] = 1;  // past the first megabyte
+    EXPECT_TRUE(engine::HeadIsBlank(write("zeros then a byte.ogg", late, 0)));
+
+    std::vector<unsigned char> early(2 << 20);
+    early[(1 << 20) - 1] = 1;
+    EXPECT_FALSE(engine::HeadIsBlank(write("a byte at the end of the head.ogg", early, 0)));
+    EXPECT_FALSE(engine::HeadIsBlank(write("tag alone.mp3", tag, 0)));
+    EXPECT_FALSE(engine::HeadIsBlank(write("empty.mp3", {}, 0)));
+    EXPECT_FALSE(engine::HeadIsBlank(Tone()));
+    EXPECT_FALSE(engine::HeadIsBlank(dir_.Path("missing.mp3")));
+
+    // Refused as no audio, for any name the decoders would otherwise search through.
+    for (const char *name : {"hole.flac", "zeros.m4a", "tag then hole.mp3"}) {
+        EXPECT_EQ(Create(dir_.Path(name)), 0u) << name;
+        EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEFORM) << name;
+    }
 }
 
 // Within 4 GB the frame table decides the length; past a megabyte of junk the stream ends.
