@@ -150,6 +150,25 @@ def main(binary):
                 f"the dialog stood in the playing track's folder "
                 f"({playerctl(s, 'metadata', 'title')!r})")
 
+        # A pick, and at once, with the pointer still where the dialog closed (over the open
+        # button), the button pressed again and that dialog cancelled: the pick plays on.
+        if open_dialog(s, x0, y0) is not None:
+            s.type_text("../a tone.mp3")
+            s.key("Return")
+            if dialog_window(s) is not None:  # the name completer took the first Return
+                s.key("Return")
+            subprocess.run(["xdotool", "click", "1"], env=s.env, timeout=10)
+            r.check(wait_until(lambda: dialog_window(s) is not None, timeout=10),
+                    "the button pressed right after a pick opens the dialog again")
+            time.sleep(0.5)
+            s.key("Escape")
+            wait_until(lambda: dialog_window(s) is None, timeout=5)
+            time.sleep(1.5)
+            r.check(playerctl(s, "status") == "Playing" and
+                    playerctl(s, "metadata", "title") == "a tone.mp3",
+                    f"the pick plays on after the second dialog is cancelled "
+                    f"({playerctl(s, 'status')!r}, {playerctl(s, 'metadata', 'title')!r})")
+
         # A station list file opens as the station list: the panel slides open.
         before = region(s.screenshot(), x0 + PANEL[0], y0 + PANEL[1], PANEL[2], PANEL[3])
         r.check(choose(s, x0, y0, stations), "a station list file chosen")
