@@ -93,6 +93,7 @@ def main(binary):
         x0, y0, _, _ = s.geometry(win)
         time.sleep(0.5)
         shot = s.screenshot()
+        shot.save("see-through.png")
         for (x, y) in BACKDROP_SPOTS:
             ok, pixel = colour_near(shot, x0 + x, y0 + y, WALLPAPER)
             r.check(ok, f"the desktop shows through the backdrop at ({x}, {y}): {pixel}")
