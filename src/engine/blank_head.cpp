@@ -18,7 +18,9 @@ constexpr off_t kBlankHeadBytes = 1 << 20;
 
 class File {
   public:
-    explicit File(const std::string &path) : fd_(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    // Not blocking: a name turned into a FIFO since it was looked at must not hold the open.
+    explicit File(const std::string &path)
+        : fd_(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)) {}
     ~File() {
         if (fd_ >= 0) close(fd_);
     }
