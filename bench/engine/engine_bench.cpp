@@ -144,20 +144,26 @@ void BM_Mp3DecodeSpeed(benchmark::State &state) {
 }
 BENCHMARK(BM_Mp3DecodeSpeed)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The process's CPU time while the MP3 plays, past its start, against the time it played.
+double CpuPercentWhilePlayingMp3(std::chrono::seconds measured) {
+    HSTREAM handle = BASS_StreamCreateFile(FALSE, TheMedia().mp3.c_str(), 0, 0, 0);
+    BASS_ChannelPlay(handle, FALSE);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // past the start
+    const double cpu_before = ProcessCpuSeconds();
+    const auto wall_before = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(measured);
+    const double cpu = ProcessCpuSeconds() - cpu_before;
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_before).count();
+    BASS_StreamFree(handle);
+    return 100.0 * cpu / wall;
+}
+
 void BM_CpuWhilePlaying192kMp3(benchmark::State &state) {
     InitEngine();
     for (auto _ : state) {
-        HSTREAM handle = BASS_StreamCreateFile(FALSE, TheMedia().mp3.c_str(), 0, 0, 0);
-        BASS_ChannelPlay(handle, FALSE);
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));  // past the start
-        double cpu_before = ProcessCpuSeconds();
-        auto wall_before = std::chrono::steady_clock::now();
-        std::this_thread::sleep_for(std::chrono::seconds(5));
-        double cpu = ProcessCpuSeconds() - cpu_before;
-        double wall =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_before).count();
-        state.counters["cpu_percent_of_one_core"] = 100.0 * cpu / wall;
-        BASS_StreamFree(handle);
+        state.counters["cpu_percent_of_one_core"] =
+            CpuPercentWhilePlayingMp3(std::chrono::seconds(5));
     }
 }
 BENCHMARK(BM_CpuWhilePlaying192kMp3)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
@@ -196,17 +202,8 @@ void BM_CpuWhilePlayingWithEqualizer(benchmark::State &state) {
     const DWORD preset = state.range(0) ? BASS_EQ_ROCK : BASS_EQ_OFF;
     BASS_SetEqualizer(BASS_EQ_PRESETS[preset], BASS_EQ_BANDS);
     for (auto _ : state) {
-        HSTREAM handle = BASS_StreamCreateFile(FALSE, TheMedia().mp3.c_str(), 0, 0, 0);
-        BASS_ChannelPlay(handle, FALSE);
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));  // past the start
-        double cpu_before = ProcessCpuSeconds();
-        auto wall_before = std::chrono::steady_clock::now();
-        std::this_thread::sleep_for(std::chrono::seconds(10));
-        double cpu = ProcessCpuSeconds() - cpu_before;
-        double wall =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_before).count();
-        state.counters["cpu_percent_of_one_core"] = 100.0 * cpu / wall;
-        BASS_StreamFree(handle);
+        state.counters["cpu_percent_of_one_core"] =
+            CpuPercentWhilePlayingMp3(std::chrono::seconds(10));
     }
     BASS_SetEqualizer(nullptr, 0);
 }

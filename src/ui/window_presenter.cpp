@@ -147,7 +147,7 @@ bool WindowPresenter::WindowFormatHasNoAlpha() {
     return formatHasNoAlpha_;
 }
 
-void WindowPresenter::QueueForFlush(const ImageControl &control, Entry &entry) {
+void WindowPresenter::QueueForFlush(ImageControl &control, Entry &entry) {
     if (!entry.pending.isEmpty()) return;
     if (queued_.empty() && paintedInStore_.isEmpty()) g_toFlush.push_back(this);
     queued_.push_back(&control);
@@ -218,11 +218,11 @@ void WindowPresenter::Flush() {
     const bool sameRegion = WindowFormatHasNoAlpha();
     QRegion exact;  // the areas of the other copies
     copies_.clear();
-    for (const ImageControl *queued : queued_) {
+    for (ImageControl *queued : queued_) {
         auto found = entries_.find(queued);
         if (found == entries_.end()) continue;
         Entry &entry = found->second;
-        auto &control = const_cast<ImageControl &>(*queued);
+        ImageControl &control = *queued;
         const QRect area = entry.pending.translated(control.pos());
         const bool toServer = entry.toServer;
         const int dx = entry.dx;

@@ -94,7 +94,7 @@ class WindowPresenter {
     bool GoesStraightToServer(const ImageControl &control) const;
     // Way 1.
     void RepaintByQt(ImageControl &control, const QRect &rows, int dx);
-    void QueueForFlush(const ImageControl &control, Entry &entry);
+    void QueueForFlush(ImageControl &control, Entry &entry);
     // The store's pixels of the straight controls may be older than what is shown.
     void ForgetStoreCopies();
     bool WindowFormatHasNoAlpha();
@@ -102,8 +102,8 @@ class WindowPresenter {
     QWidget &window_;
     std::uint64_t layoutGeneration_ = 1;
     std::unordered_map<const ImageControl *, Entry> entries_;
-    std::vector<const ImageControl *> queued_;  // in the order of their first change
-    QRegion paintedInStore_;                    // store areas to flush (in the window)
+    std::vector<ImageControl *> queued_;  // in the order of their first change
+    QRegion paintedInStore_;              // store areas to flush (in the window)
     // The whole areas of the straight controls whose every pixel in the store is current, and
     // their union (see Flush); they hold for one layout.
     std::vector<QRect> currentInStore_;

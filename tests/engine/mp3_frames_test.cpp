@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "audio_engine.h"
+#include "decode_all.h"
 #include "decoder.h"
 #include "mp3_frames.h"
 #include "test_media.h"
@@ -39,15 +40,6 @@ std::vector<float> StepSignal(std::size_t frames, std::size_t onset) {
         samples[i * 2 + 1] = value;
     }
     return samples;
-}
-
-std::vector<float> DecodeAll(engine::Decoder &decoder) {
-    std::vector<float> all;
-    std::vector<float> chunk(4096 * 2);
-    int count;
-    while ((count = decoder.Read(chunk.data(), 4096)) > 0)
-        all.insert(all.end(), chunk.begin(), chunk.begin() + count * 2);
-    return all;
 }
 
 long FirstLoud(const std::vector<float> &stereo, float threshold = 0.35f) {

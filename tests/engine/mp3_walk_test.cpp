@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "audio_engine.h"
+#include "decode_all.h"
 #include "decoder.h"
 #include "engine_probe.h"
 #include "file_stream_test.h"
@@ -42,15 +43,6 @@ std::vector<float> Sweep(std::size_t frames) {
         samples[i * 2] = samples[i * 2 + 1] = value;
     }
     return samples;
-}
-
-std::vector<float> DecodeAll(engine::Decoder &decoder) {
-    std::vector<float> all;
-    std::vector<float> chunk(4096 * 2);
-    int count;
-    while ((count = decoder.Read(chunk.data(), 4096)) > 0)
-        all.insert(all.end(), chunk.begin(), chunk.begin() + count * 2);
-    return all;
 }
 
 float WorstDifference(const float *a, const float *b, std::size_t samples) {
