@@ -198,7 +198,17 @@ class PlayerSession:
 
     # --- pointer ----------------------------------------------------------------------
 
+    def pointer(self):
+        """(x, y) of the pointer on the screen."""
+        out = _run(["xdotool", "getmouselocation", "--shell"], self.env)
+        values = dict(line.split("=", 1) for line in out.split() if "=" in line)
+        return int(values["X"]), int(values["Y"])
+
     def move(self, x, y):
+        # Debian 12's xdotool (3.20160805) waits 15 s in a synchronous move to where the
+        # pointer already is, for a motion that never comes (mended upstream in 2024).
+        if self.pointer() == (x, y):
+            return
         _run(["xdotool", "mousemove", "--sync", str(x), str(y)], self.env)
 
     def click(self, x, y, button=1, repeat=1):

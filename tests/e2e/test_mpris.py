@@ -94,9 +94,6 @@ def check_announcements(s, r, x0, y0):
         delay = status.delay("Paused", clicked)
         r.check(delay is not None and delay < 0.5, f"pause button announced ({delay} s)")
         time.sleep(0.8)  # not a double click, which the pause button takes as one
-        # xdotool's synchronous move waits for a motion that a move to the same place
-        # never makes: the pointer leaves first.
-        s.move(x0 + 300, y0 + 60)
         clicked = time.monotonic()
         s.click(x0 + 215 + 15, y0 + 208 + 13)
         delay = status.delay("Playing", clicked)

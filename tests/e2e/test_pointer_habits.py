@@ -75,8 +75,6 @@ def main(binary):
                 position(s) < before + 12,
                 f"two notches forward on the seek bar: {before:.1f} -> {position(s):.1f} s")
         before = position(s)
-        # (xdotool's synchronous move to where the pointer already is waits for a motion
-        # that never comes: every click here goes somewhere new.)
         s.click(x0 + bx + 40, y0 + by + bh // 2, button=5)
         r.check(wait_until(lambda: position(s) <= before - 4, timeout=3),
                 f"one notch back: {before:.1f} -> {position(s):.1f} s")
