@@ -27,8 +27,8 @@ ALLOWED = {
     "lists": {"text", "core"},
     "control": {"engine", "lists", "ui", "core", "track_tags"},
     "display": {"engine", "ui", "core"},
-    "app": {"core", "text", "desktop_bus", "saved_state", "engine", "ui", "skin", "lists",
-            "control", "display", "track_tags"},
+    "app": {"core", "text", "desktop_bus", "saved_state", "engine", "engine_loader", "ui",
+            "skin", "lists", "control", "display", "track_tags"},
 }
 # The only engine header that modules above the engine may include.
 ENGINE_INTERFACE = "audio_engine.h"

@@ -8,6 +8,7 @@
 #include "command_line.h"
 #include "control_numbers.h"
 #include "desktop_service.h"
+#include "engine_loading.h"
 #include "event_loop.h"
 #include "playback_controller.h"
 #include "player_memory.h"
@@ -113,6 +114,8 @@ void StartUp(const CommandLine &commandLine, const std::vector<std::string> &arg
     EndOnTerminationSignals();
     OpenFromCommandLine(commandLine);
     PublishPlayerView();
+    // Unless something plays already: the first track then starts without the engine's load.
+    LoadEngineAhead();
     RunEventLoop();
     // The names go first, so that a start from now on runs a player of its own instead of
     // handing its arguments to one that is ending.

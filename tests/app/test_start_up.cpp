@@ -1,6 +1,9 @@
 #include <fstream>
 
+#include "audio_engine.h"
+#include "engine_loading.h"
 #include "playback_controller.h"
+#include "start_up.h"
 #include "player_fixture.h"
 #include "ui_internal.h"
 
@@ -81,6 +84,49 @@ TEST_F(AudioEngineLoading, NotLoadedAtStartUp_LoadedByTheFirstStream) {
     EXPECT_TRUE(Mapped("libavcodec"));
     RunTurns(200);
     EXPECT_GT(g.streamLengthBytes, 0);  // the ticks now reach the engine
+}
+
+// Loaded ahead while the window runs its turns: no stream is made for it, the turns go on,
+// and the first track plays on the engine so loaded (the equaliser set before it is made
+// when the engine is taken, as without the load ahead).
+TEST_F(AudioEngineLoading, LoadedAhead_WhileTheTurnsRun_FirstTrackPlaysOnIt) {
+    SetEqualiserPreset(2);
+    LoadEngineAhead();
+    EXPECT_TRUE(RunTurnsUntil([] { return Mapped("libavcodec"); }, 20000));
+    RunTurns(100);
+    EXPECT_EQ(g.streamHandle, 0u);
+    LoadEngineAhead();  // loaded: nothing more
+    FillTrackList(1, 0);
+    PlaySelectedTrack();
+    ASSERT_NE(g.streamHandle, 0u);
+    EXPECT_EQ(BASS_ChannelIsActive(g.streamHandle), DWORD{BASS_ACTIVE_PLAYING});
+    RunTurns(200);
+    EXPECT_GT(g.streamLengthBytes, 0);
+}
+
+// A track asked for while the load ahead is under way waits for it: one engine, one stream.
+TEST_F(AudioEngineLoading, TrackRightAfterTheLoadAheadStarts_PlaysOnceItIsLoaded) {
+    LoadEngineAhead();
+    FillTrackList(2, 0);
+    PlaySelectedTrack();
+    ASSERT_NE(g.streamHandle, 0u);
+    EXPECT_TRUE(Mapped("libavcodec"));
+    const HSTREAM first = g.streamHandle;
+    StepTrack(+1);
+    EXPECT_NE(g.streamHandle, first);
+    EXPECT_EQ(BASS_ChannelIsActive(g.streamHandle), DWORD{BASS_ACTIVE_PLAYING});
+}
+
+// Quitting at once after the start, while the libraries are still being loaded, is a clean
+// end, not a crash in their start or end code.
+TEST_F(AudioEngineLoading, EndWhileLoadingAhead_ExitsCleanly) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            LoadEngineAhead();
+            ShutDown();  // the player's own end, after its last turn
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
