@@ -17,9 +17,8 @@
 // anything plays).
 #include <dlfcn.h>
 #include <limits.h>
-#include <unistd.h>
-
 #include <pthread.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>

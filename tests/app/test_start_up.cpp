@@ -3,8 +3,8 @@
 #include "audio_engine.h"
 #include "engine_loading.h"
 #include "playback_controller.h"
-#include "start_up.h"
 #include "player_fixture.h"
+#include "start_up.h"
 #include "ui_internal.h"
 
 namespace {
