@@ -87,10 +87,8 @@ TEST_F(AudioEngineLoading, NotLoadedAtStartUp_LoadedByTheFirstStream) {
 }
 
 // Loaded ahead while the window runs its turns: no stream is made for it, the turns go on,
-// and the first track plays on the engine so loaded (the equaliser set before it is made
-// when the engine is taken, as without the load ahead).
+// and the first track plays on the engine so loaded.
 TEST_F(AudioEngineLoading, LoadedAhead_WhileTheTurnsRun_FirstTrackPlaysOnIt) {
-    SetEqualiserPreset(2);
     LoadEngineAhead();
     EXPECT_TRUE(RunTurnsUntil([] { return Mapped("libavcodec"); }, 20000));
     RunTurns(100);
